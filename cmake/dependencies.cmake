@@ -1,0 +1,14 @@
+# Debian packages only (scripts/setup installs them).
+find_package(Threads REQUIRED)
+
+find_path(SOCI_INCLUDE_DIR soci/soci.h REQUIRED)
+find_library(SOCI_CORE_LIBRARY soci_core REQUIRED)
+find_library(SOCI_SQLITE3_LIBRARY soci_sqlite3 REQUIRED)
+find_library(SQLITE3_LIBRARY sqlite3 REQUIRED)
+add_library(soci::sqlite3 INTERFACE IMPORTED)
+target_include_directories(soci::sqlite3 INTERFACE ${SOCI_INCLUDE_DIR})
+target_link_libraries(soci::sqlite3 INTERFACE ${SOCI_SQLITE3_LIBRARY} ${SOCI_CORE_LIBRARY} ${SQLITE3_LIBRARY})
+
+if(MAG_BUILD_TESTS)
+  find_package(GTest REQUIRED)
+endif()

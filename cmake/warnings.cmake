@@ -1,0 +1,11 @@
+# One place for compiler flags that every target of the project shares.
+add_library(mag_warnings INTERFACE)
+target_compile_options(mag_warnings INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
+                                              -Wold-style-cast -Wcast-align -Woverloaded-virtual)
+if(MAG_WERROR)
+  target_compile_options(mag_warnings INTERFACE -Werror)
+endif()
+if(MAG_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()

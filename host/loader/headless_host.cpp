@@ -1,0 +1,63 @@
+#include "host/loader/headless_host.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "host/components/db_geral.h"
+#include "host/components/host_settings.h"
+#include "host/toolkit/application.h"
+
+namespace host {
+
+HeadlessHost::HeadlessHost(tk::IDialogs& dialogs, comp::TransportFactory transport) {
+  tk::Application().SetDialogs(&dialogs);
+  comp::SetTransportFactory(std::move(transport));
+  if (!comp::dtmDBGeral) comp::dtmDBGeral = new comp::TdtmDBGeral(nullptr);
+  comp::dtmDBGeral->adcGeral->SetConnectionString(comp::Settings().DatabaseUrl());
+  comp::dtmDBGeral->adcGeral->SetDialect(comp::DialectFromName(comp::Settings().Dialect()));
+}
+
+HeadlessHost::~HeadlessHost() {
+  Unload();
+  delete comp::dtmDBGeral;
+  comp::dtmDBGeral = nullptr;
+  comp::SetTransportFactory({});
+  tk::Application().SetDialogs(nullptr);
+}
+
+std::string HeadlessHost::DefaultPackagePath() {
+  std::error_code error;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+  const auto dir = error ? std::filesystem::current_path() : self.parent_path();
+  return (dir.parent_path() / "lib" / "Pkg_mag04200.so").string();
+}
+
+void HeadlessHost::Load(const std::string& path) {
+  Unload();
+  auto package = std::make_unique<Package>(path);
+  auto* initialize = package->Entry<void()>("Initialize");
+  auto* finalize = package->Entry<void()>("Finalize");
+  auto* ini_proc = package->Entry<void()>("IniProc");
+  initialize();
+  package_ = std::move(package);
+  finalize_ = finalize;
+  ini_proc_ = ini_proc;
+}
+
+void HeadlessHost::IniProc() {
+  if (!ini_proc_) throw PackageLoadError("no package is loaded");
+  ini_proc_();
+  tk::Application().ProcessMessages();
+}
+
+void HeadlessHost::Unload() {
+  if (!package_) return;
+  // The package's forms run code of the package: they go before it does.
+  tk::Application().DestroyAllForms();
+  finalize_();
+  package_.reset();
+  ini_proc_ = finalize_ = nullptr;
+}
+
+}  // namespace host

@@ -1,0 +1,72 @@
+// The package entry: the routines a host finds by name, the module globals and
+// the unit's counted start-up and shut-down.
+#include "module/pkg_mag04200.h"
+
+#include "host/toolkit/application.h"
+#include "module/globals.h"
+#include "module/package_export.h"
+#include "screen/frm_arqu_mag.h"
+
+namespace Cli_mag04200 {
+
+TfrmArquMag* frmArquMag = nullptr;
+bool boIdCriado = false;
+std::string stEstado;
+
+namespace {
+int unit_counter = 0;
+}
+
+void CriaArqMag() {
+  tk::TScreen& screen = tk::Application().Screen();
+  screen.SetCursor(tk::crHourGlass);
+  if (!boIdCriado) {
+    tk::Application().CreateForm(frmArquMag);
+    boIdCriado = true;
+  }
+  frmArquMag->SetWindowState(tk::TWindowState::wsNormal);
+  frmArquMag->Show();
+  screen.SetCursor(tk::crDefault);
+}
+
+void initialization() { --unit_counter; }
+
+void Finalization() {
+  if (++unit_counter != 0) return;
+  stEstado.clear();
+}
+
+}  // namespace Cli_mag04200
+
+namespace {
+void UnitInitialization() { Cli_mag04200::initialization(); }
+void UnitFinalization() { Cli_mag04200::Finalization(); }
+
+const PackageUnitEntry kUnits[] = {{"Cli_mag04200", UnitInitialization, UnitFinalization}};
+const PackageInfoTable kPackageInfo = {static_cast<int>(sizeof kUnits / sizeof kUnits[0]), kUnits};
+}  // namespace
+
+extern "C" {
+
+MAG_PACKAGE_EXPORT void IniProc(void) {
+  try {
+    Cli_mag04200::CriaArqMag();
+  } catch (...) {
+    // The host's application reports it, as it reports any error of a menu
+    // command; the hourglass stays until the host resets it, as after any
+    // failed creation.
+    tk::Application().HandleException(std::current_exception());
+  }
+}
+
+MAG_PACKAGE_EXPORT void Initialize(void) {
+  for (const PackageUnitEntry& unit : kUnits) unit.initialization();
+}
+
+MAG_PACKAGE_EXPORT void Finalize(void) {
+  for (int i = kPackageInfo.unit_count - 1; i >= 0; --i) kUnits[i].finalization();
+}
+
+MAG_PACKAGE_EXPORT const PackageInfoTable* GetPackageInfoTable(void) { return &kPackageInfo; }
+
+}
