@@ -7,8 +7,10 @@ namespace tk {
 TComponent::TComponent(TComponent* owner, std::string class_name, std::string name)
     : owner_(owner), class_name_(std::move(class_name)), name_(std::move(name)) {}
 
-TComponent::~TComponent() {
-  // Destroy in reverse creation order, like the children of a form.
+TComponent::~TComponent() { DestroyComponents(); }
+
+void TComponent::DestroyComponents() {
+  // Newest first, like the children of a form.
   while (!components_.empty()) components_.pop_back();
 }
 

@@ -40,6 +40,10 @@ class TComponent {
   TComponent* FindComponent(const std::string& name) const;
   const std::vector<std::unique_ptr<TComponent>>& Components() const { return components_; }
 
+ protected:
+  // Destroys the owned components now, newest first.
+  void DestroyComponents();
+
  private:
   void Adopt(std::unique_ptr<TComponent> component);
 

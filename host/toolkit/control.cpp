@@ -79,6 +79,10 @@ bool TControl::Focused() const {
   return form && form->ActiveControl() == this;
 }
 
+TWinControl::~TWinControl() {
+  for (TControl* child : controls_) child->parent_ = nullptr;
+}
+
 std::vector<TControl*> TWinControl::TabSequence() const {
   std::vector<TControl*> ordered = controls_;
   std::stable_sort(ordered.begin(), ordered.end(),

@@ -74,6 +74,7 @@ class TControl : public TComponent {
   void Notify(Property what) { Changed.Emit(*this, what); }
 
  private:
+  friend class TWinControl;
   TWinControl* parent_ = nullptr;
   bool enabled_ = true;
   bool visible_ = true;
@@ -90,6 +91,9 @@ class TControl : public TComponent {
 class TWinControl : public TControl {
  public:
   using TControl::TControl;
+  // Children outlive their parent when their owner destroys them later: they
+  // are let go here so that none reaches back into a destroyed parent.
+  ~TWinControl() override;
   const std::vector<TControl*>& Controls() const { return controls_; }
   // Focusable descendants in tab order (children sorted by TabOrder, containers
   // entered where they stand).

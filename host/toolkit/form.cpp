@@ -21,6 +21,9 @@ TForm::~TForm() {
       // A destructor must not throw; the form goes away regardless.
     }
   }
+  active_control_ = nullptr;
+  // The controls go while the form is still whole.
+  DestroyComponents();
 }
 
 void TForm::SetWindowState(TWindowState state) {

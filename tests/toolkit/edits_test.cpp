@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MaskCase{"99/9999;1; ", "12/2026", "12/2026", "12/2026"},
                       MaskCase{"99/9999;0;_", "1220", "1220", "12/20__"},
                       MaskCase{">LL;0; ", "sp", "SP", "SP"}),
-    [](const ::testing::TestParamInfo<MaskCase>& info) { return "case" + std::to_string(info.index); });
+    [](const ::testing::TestParamInfo<MaskCase>& param) { return "case" + std::to_string(param.index); });
 
 TEST_F(EditFixture, MaskedProgramWritesGoThroughTheMaskAndCompareByText) {
   mask.SetEditMask("99;0; ");
