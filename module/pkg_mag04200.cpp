@@ -68,5 +68,4 @@ MAG_PACKAGE_EXPORT void Finalize(void) {
 }
 
 MAG_PACKAGE_EXPORT const PackageInfoTable* GetPackageInfoTable(void) { return &kPackageInfo; }
-
 }

@@ -8,8 +8,8 @@ void TfrmArquMag::cbbArquivoChange(tk::TComponent&) {
   // the national file and the RS variant take the inventory and 88 options.
   const std::string& type = cbbArquivo->Text();
   const bool country = type != "SINTEGRA" && type != "SINTEGRA - RS";
-  for (tk::TControl* c : std::initializer_list<tk::TControl*>{lblPais, medCodPais, sbtPescPais, lblEstado, grbEstado,
-                                                              rbtEstTodos, rbtEstLista, clbArquivos}) {
+  for (tk::TControl* c : std::initializer_list<tk::TControl*>{
+           lblPais, medCodPais, sbtPescPais, lblEstado, grbEstado, rbtEstTodos, rbtEstLista, clbArquivos}) {
     c->SetEnabled(country);
   }
   ckcInventario->SetEnabled(!country);

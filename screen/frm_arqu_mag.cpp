@@ -2,7 +2,8 @@
 
 #include <stdexcept>
 
-TfrmArquMag::TfrmArquMag(tk::TComponent* owner) : comp::TfrmPadrImportExport(owner, "TfrmArquMag", "frmArquMag") {
+TfrmArquMag::TfrmArquMag(tk::TComponent* owner)
+    : comp::TfrmPadrImportExport(owner, "TfrmArquMag", "frmArquMag") {
   DefineControls();
   DefineData();
   DefineSearchButtons();

@@ -3,10 +3,10 @@
 // and size, and the handlers bound to it by name.
 #include <string>
 
+#include "host/toolkit/utf8.h"
 #include "screen/frm_arqu_mag.h"
 #include "screen/message_catalogue.h"
 #include "screen/screen_lists.h"
-#include "host/toolkit/utf8.h"
 
 namespace {
 
@@ -27,7 +27,8 @@ T* Place(TfrmArquMag& form, const std::string& name, tk::TWinControl* parent, in
 // Labels size themselves to their bold caption (about 7 pixels a character).
 tk::TLabel* PlaceLabel(TfrmArquMag& form, const std::string& name, tk::TWinControl* parent, int left, int top,
                        const std::string& caption) {
-  auto* label = Place<tk::TLabel>(form, name, parent, left, top, 7 * static_cast<int>(tk::utf8::Length(caption)), 13);
+  auto* label =
+      Place<tk::TLabel>(form, name, parent, left, top, 7 * static_cast<int>(tk::utf8::Length(caption)), 13);
   label->SetCaption(caption);
   label->SetBold(true);
   return label;
@@ -119,12 +120,14 @@ void TfrmArquMag::DefineControls() {
   btpInscricao = Place<comp::TBtnPesquisa>(*this, "btpInscricao", group, 338, 85, kButtonSize, kButtonSize);
   btpInscricao->SetEnabled(false);
 
-  lblInscricaoST = PlaceLabel(*this, "lblInscricaoST", group, kLabelLeft, row(110), "Inscrição do Substituto ");
+  lblInscricaoST =
+      PlaceLabel(*this, "lblInscricaoST", group, kLabelLeft, row(110), "Inscrição do Substituto ");
   lblInscricaoST->SetEnabled(false);
   edtNrInscricaoST = Place<tk::TEdit>(*this, "edtNrInscricaoST", group, kEntryLeft, 110, 170, kRowHeight);
   edtNrInscricaoST->SetMaxLength(16);
   Entry(*edtNrInscricaoST, TColor::clWindow, 4, false);
-  btpInscricaoST = Place<comp::TBtnPesquisa>(*this, "btpInscricaoST", group, 338, 110, kButtonSize, kButtonSize);
+  btpInscricaoST =
+      Place<comp::TBtnPesquisa>(*this, "btpInscricaoST", group, 338, 110, kButtonSize, kButtonSize);
   btpInscricaoST->SetEnabled(false);
 
   lblLivrMag = PlaceLabel(*this, "lblLivrMag", group, kLabelLeft, row(135), "Livro Magnético");

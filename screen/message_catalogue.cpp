@@ -42,7 +42,8 @@ const std::vector<std::string>& MessageCatalogue() {
       "Org_arre|Orgão arrecadador do imposto deve ser Estadual.",
       "Bloq_Mp|Para geração da declaração acessória o mapa deve estar bloqueado.",
       "Inv_Anual|Deseja gerar o inventário anual do ano anterior em substituição ao registro 74?",
-      "InscST_Cad|Inscrição do substituto tributário não cadastrada para a empresa e inscrição estadual informadas.",
+      "InscST_Cad|Inscrição do substituto tributário não cadastrada para a empresa e inscrição estadual "
+      "informadas.",
       "DTINVE|Data do Inventário deve ser informada.",
       "DTINVE_MENOR|Data do inventário deve ser menor ou igual ao período de referência.",
   };

@@ -16,8 +16,10 @@ void Usage(std::ostream& out) {
   out << "usage: mag-screen [--package PATH] [--settings FILE] [--set KEY=VALUE]...\n"
          "Opens the screen MAG04200 headless and prints its state.\n"
          "  --package PATH     the package to load (default: ../lib/Pkg_mag04200.so beside this program)\n"
-         "  --settings FILE    the host's settings file (default: $MAG_SETTINGS or ~/.config/mag04200/host.conf)\n"
-         "  --set KEY=VALUE    override one setting (server.host, server.port, database.url, database.dialect)\n";
+         "  --settings FILE    the host's settings file (default: $MAG_SETTINGS or "
+         "~/.config/mag04200/host.conf)\n"
+         "  --set KEY=VALUE    override one setting (server.host, server.port, database.url, "
+         "database.dialect)\n";
 }
 }  // namespace
 

@@ -21,15 +21,23 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 void TParam::SetAsVariant(const wire::Variant& value) {
   switch (value.kind()) {
-    case wire::Variant::Kind::Null: Clear(); return;
-    case wire::Variant::Kind::String: value_ = value.AsString(); return;
+    case wire::Variant::Kind::Null:
+      Clear();
+      return;
+    case wire::Variant::Kind::String:
+      value_ = value.AsString();
+      return;
     case wire::Variant::Kind::Double:
-    case wire::Variant::Kind::Date: value_ = wire::CellText(wire::Cell(value.AsDouble())); return;
-    default: throw std::invalid_argument("parameter " + name_ + " takes no " + wire::KindName(value.kind()));
+    case wire::Variant::Kind::Date:
+      value_ = wire::CellText(wire::Cell(value.AsDouble()));
+      return;
+    default:
+      throw std::invalid_argument("parameter " + name_ + " takes no " + wire::KindName(value.kind()));
   }
 }
 
-TADOIBQuery::TADOIBQuery(tk::TComponent* owner, std::string name) : TDataSet(owner, "TADOIBQuery", std::move(name)) {}
+TADOIBQuery::TADOIBQuery(tk::TComponent* owner, std::string name)
+    : TDataSet(owner, "TADOIBQuery", std::move(name)) {}
 
 void TADOIBQuery::SetText(std::vector<std::string>& target, std::vector<std::string> lines) {
   Close();
@@ -37,9 +45,11 @@ void TADOIBQuery::SetText(std::vector<std::string>& target, std::vector<std::str
   std::vector<TParam> params;
   for (const auto* text : {&sql_, &sql_oracle_, &sql_mssql_, &sql_ib_}) {
     for (const std::string& name : sql::ParameterNames(Joined(*text))) {
-      if (std::any_of(params.begin(), params.end(), [&](const TParam& p) { return p.Name() == name; })) continue;
+      if (std::any_of(params.begin(), params.end(), [&](const TParam& p) { return p.Name() == name; }))
+        continue;
       TParam param(name);
-      const auto old = std::find_if(params_.begin(), params_.end(), [&](const TParam& p) { return p.Name() == name; });
+      const auto old =
+          std::find_if(params_.begin(), params_.end(), [&](const TParam& p) { return p.Name() == name; });
       if (old != params_.end()) param = *old;
       params.push_back(param);
     }
@@ -75,7 +85,8 @@ void TADOIBQuery::Open() {
   if (!connection_) throw std::runtime_error(Name() + ": a consulta não tem conexão com o banco de dados");
   const std::string text = StatementText();
   std::vector<sql::Param> bound;
-  for (const std::string& name : sql::ParameterNames(text)) bound.push_back({name, ParamByName(name).Value()});
+  for (const std::string& name : sql::ParameterNames(text))
+    bound.push_back({name, ParamByName(name).Value()});
   const sql::ResultSet result = connection_->Session().Query(text, bound);
 
   if (Fields().empty()) {
@@ -97,7 +108,8 @@ void TADOIBQuery::Open() {
   rows.reserve(result.rows.size());
   for (const auto& source : result.rows) {
     std::vector<std::string> row;
-    for (std::size_t column : columns) row.push_back(column < source.size() ? source[column].value_or("") : "");
+    for (std::size_t column : columns)
+      row.push_back(column < source.size() ? source[column].value_or("") : "");
     rows.push_back(std::move(row));
   }
   LoadRows(std::move(rows));

@@ -7,7 +7,8 @@ namespace comp {
 
 class TClientDataSet : public TDataSet {
  public:
-  TClientDataSet(tk::TComponent* owner, std::string name) : TDataSet(owner, "TClientDataSet", std::move(name)) {}
+  TClientDataSet(tk::TComponent* owner, std::string name)
+      : TDataSet(owner, "TClientDataSet", std::move(name)) {}
 
   // Loads a data packet: every defined field takes the packet's column of the
   // same name (case-insensitive); extra columns are ignored. Throws

@@ -33,8 +33,8 @@ wire::Variant CheckResultServ(const wire::Variant& reply, bool report, int) {
   std::string message = "Resposta inesperada do servidor de aplicação.";
   if (reply.kind() == wire::Variant::Kind::Array) {
     const auto& items = reply.AsArray();
-    if (items.size() == 2 && items[0].kind() == wire::Variant::Kind::String && items[0].AsString() == "ERRO" &&
-        items[1].kind() == wire::Variant::Kind::String) {
+    if (items.size() == 2 && items[0].kind() == wire::Variant::Kind::String &&
+        items[0].AsString() == "ERRO" && items[1].kind() == wire::Variant::Kind::String) {
       message = items[1].AsString();
       if (report) MensErro(message, true);
     }
@@ -47,7 +47,9 @@ double PriDiaMes(double date) {
   return wire::EncodeDate(d.year, d.month, 1);
 }
 
-double UltDiaMes(int month, int year) { return wire::EncodeDate(year, month, wire::DaysInMonth(year, month)); }
+double UltDiaMes(int month, int year) {
+  return wire::EncodeDate(year, month, wire::DaysInMonth(year, month));
+}
 
 void ActiveShowAvi(tk::TForm* form, int kind) { ActiveShowAvi(form, kind, ""); }
 
@@ -83,7 +85,8 @@ bool PesquisaLista(TDataSource* source, const std::string& column, const std::st
   std::vector<std::string> current;
   for (std::size_t start = 0; !selection.empty() && start <= selection.size();) {
     const auto comma = selection.find(',', start);
-    current.push_back(selection.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    current.push_back(
+        selection.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
     if (comma == std::string::npos) break;
     start = comma + 1;
   }

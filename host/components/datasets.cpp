@@ -1,7 +1,7 @@
 #include "host/components/datasets.h"
 
-#include <stdexcept>
 #include <strings.h>
+#include <stdexcept>
 
 namespace comp {
 
@@ -22,7 +22,8 @@ TDataSet::TDataSet(tk::TComponent* owner, std::string class_name, std::string na
     : tk::TComponent(owner, std::move(class_name), std::move(name)) {}
 
 TField& TDataSet::AddField(const std::string& field_name, TFieldType type, int size) {
-  if (FindField(field_name)) throw std::invalid_argument(Name() + ": field '" + field_name + "' defined twice");
+  if (FindField(field_name))
+    throw std::invalid_argument(Name() + ": field '" + field_name + "' defined twice");
   if (type == TFieldType::ftString && size == 0) size = 20;  // the toolkit's default string size
   // Fields belong to the dataset's owner (the form) under the combined name,
   // as the form definition names them.

@@ -65,7 +65,10 @@ class TDataSet : public tk::TComponent {
   std::size_t RecordCount() const { return rows_.size(); }
   // Zero-based index of the current row (0 on an empty dataset).
   std::size_t RecNo() const { return current_; }
-  void First() { current_ = 0; eof_ = rows_.empty(); }
+  void First() {
+    current_ = 0;
+    eof_ = rows_.empty();
+  }
   void Next();
   bool Eof() const { return eof_ || rows_.empty(); }
   // Positions the cursor; throws std::out_of_range beyond the last row.
@@ -92,7 +95,8 @@ class TDataSet : public tk::TComponent {
 
 class TDataSource : public tk::TComponent {
  public:
-  TDataSource(tk::TComponent* owner, std::string name) : tk::TComponent(owner, "TDataSource", std::move(name)) {}
+  TDataSource(tk::TComponent* owner, std::string name)
+      : tk::TComponent(owner, "TDataSource", std::move(name)) {}
   TDataSet* DataSet() const { return dataset_; }
   void SetDataSet(TDataSet* dataset) { dataset_ = dataset; }
 

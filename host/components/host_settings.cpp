@@ -16,8 +16,10 @@ std::string Trim(const std::string& s) {
 }  // namespace
 
 std::string HostSettings::DefaultPath() {
-  if (const char* explicit_path = std::getenv("MAG_SETTINGS"); explicit_path && *explicit_path) return explicit_path;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) return std::string(xdg) + "/mag04200/host.conf";
+  if (const char* explicit_path = std::getenv("MAG_SETTINGS"); explicit_path && *explicit_path)
+    return explicit_path;
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+    return std::string(xdg) + "/mag04200/host.conf";
   const char* home = std::getenv("HOME");
   return std::string(home && *home ? home : ".") + "/.config/mag04200/host.conf";
 }

@@ -8,7 +8,8 @@ namespace comp {
 
 class TSaveDialog : public tk::TComponent {
  public:
-  TSaveDialog(tk::TComponent* owner, std::string name) : tk::TComponent(owner, "TSaveDialog", std::move(name)) {}
+  TSaveDialog(tk::TComponent* owner, std::string name)
+      : tk::TComponent(owner, "TSaveDialog", std::move(name)) {}
   std::string DefaultExt;
   std::string Filter;
   std::string InitialDir;

@@ -19,7 +19,8 @@ void* Package::Symbol(const std::string& name) const {
   dlerror();
   void* address = dlsym(handle_, name.c_str());
   if (const char* reason = dlerror(); reason || !address) {
-    throw PackageLoadError("package " + path_ + " does not export " + name + (reason ? std::string(": ") + reason : ""));
+    throw PackageLoadError("package " + path_ + " does not export " + name +
+                           (reason ? std::string(": ") + reason : ""));
   }
   return address;
 }

@@ -17,7 +17,18 @@ class TWinControl;
 enum class TColor { clWindow, clBtnFace, clInfoBk, clBlue, clWindowText };
 
 // What changed, for front-ends that mirror a control.
-enum class Property { Text, Enabled, Visible, Checked, Items, ItemChecked, Caption, Bounds, Color, Selection };
+enum class Property {
+  Text,
+  Enabled,
+  Visible,
+  Checked,
+  Items,
+  ItemChecked,
+  Caption,
+  Bounds,
+  Color,
+  Selection
+};
 
 struct TRect {
   int left = 0, top = 0, width = 0, height = 0;

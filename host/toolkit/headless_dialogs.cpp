@@ -6,22 +6,32 @@ namespace tk {
 
 const char* MessageKindName(MessageKind kind) {
   switch (kind) {
-    case MessageKind::Error: return "error";
-    case MessageKind::Information: return "information";
-    case MessageKind::Plain: return "message";
+    case MessageKind::Error:
+      return "error";
+    case MessageKind::Information:
+      return "information";
+    case MessageKind::Plain:
+      return "message";
   }
   return "message";
 }
 
 const char* DialogEventKindName(DialogEvent::Kind kind) {
   switch (kind) {
-    case DialogEvent::Kind::Error: return "error";
-    case DialogEvent::Kind::Information: return "information";
-    case DialogEvent::Kind::Plain: return "message";
-    case DialogEvent::Kind::PickOne: return "pick";
-    case DialogEvent::Kind::PickMany: return "pick-many";
-    case DialogEvent::Kind::BusyShow: return "busy";
-    case DialogEvent::Kind::BusyHide: return "busy-end";
+    case DialogEvent::Kind::Error:
+      return "error";
+    case DialogEvent::Kind::Information:
+      return "information";
+    case DialogEvent::Kind::Plain:
+      return "message";
+    case DialogEvent::Kind::PickOne:
+      return "pick";
+    case DialogEvent::Kind::PickMany:
+      return "pick-many";
+    case DialogEvent::Kind::BusyShow:
+      return "busy";
+    case DialogEvent::Kind::BusyHide:
+      return "busy-end";
   }
   return "message";
 }
@@ -58,7 +68,8 @@ std::vector<std::size_t> HeadlessDialogs::Resolve(const PickList& list, const Pi
     for (const std::string& value : answer.values) {
       const auto it = std::find_if(list.rows.begin(), list.rows.end(),
                                    [&](const auto& row) { return !row.empty() && row[0] == value; });
-      if (it == list.rows.end()) throw UnscriptedDialog("the list '" + list.title + "' does not offer '" + value + "'");
+      if (it == list.rows.end())
+        throw UnscriptedDialog("the list '" + list.title + "' does not offer '" + value + "'");
       chosen.push_back(static_cast<std::size_t>(it - list.rows.begin()));
     }
   }

@@ -15,7 +15,7 @@ namespace tk {
 struct DialogEvent {
   enum class Kind { Error, Information, Plain, PickOne, PickMany, BusyShow, BusyHide };
   Kind kind;
-  std::string text;  // message text, list title or busy caption
+  std::string text;                            // message text, list title or busy caption
   std::vector<std::vector<std::string>> rows;  // the rows a pick list offered
   bool operator==(const DialogEvent&) const = default;
 };

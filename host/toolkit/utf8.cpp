@@ -16,7 +16,8 @@ std::vector<std::string> Split(const std::string& text) {
   for (std::size_t i = 0; i < text.size();) {
     std::size_t n = SequenceLength(static_cast<unsigned char>(text[i]));
     bool valid = i + n <= text.size();
-    for (std::size_t k = 1; valid && k < n; ++k) valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 0x2;
+    for (std::size_t k = 1; valid && k < n; ++k)
+      valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 0x2;
     if (!valid) n = 1;
     characters.push_back(text.substr(i, n));
     i += n;

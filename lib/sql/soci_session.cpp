@@ -21,7 +21,8 @@ void NvlFunction(sqlite3_context* context, int, sqlite3_value** args) {
 std::optional<std::string> ColumnText(const soci::row& row, std::size_t i) {
   if (row.get_indicator(i) == soci::i_null) return std::nullopt;
   switch (row.get_properties(i).get_data_type()) {
-    case soci::dt_string: return row.get<std::string>(i);
+    case soci::dt_string:
+      return row.get<std::string>(i);
     case soci::dt_double: {
       std::string text = std::to_string(row.get<double>(i));
       // to_string writes six decimals; the rows are read as text, so keep it short.
@@ -31,16 +32,20 @@ std::optional<std::string> ColumnText(const soci::row& row, std::size_t i) {
       }
       return text;
     }
-    case soci::dt_integer: return std::to_string(row.get<int>(i));
-    case soci::dt_long_long: return std::to_string(row.get<long long>(i));
-    case soci::dt_unsigned_long_long: return std::to_string(row.get<unsigned long long>(i));
+    case soci::dt_integer:
+      return std::to_string(row.get<int>(i));
+    case soci::dt_long_long:
+      return std::to_string(row.get<long long>(i));
+    case soci::dt_unsigned_long_long:
+      return std::to_string(row.get<unsigned long long>(i));
     case soci::dt_date: {
       std::tm tm = row.get<std::tm>(i);
       char buffer[32];
       std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &tm);
       return std::string(buffer);
     }
-    default: return row.get<std::string>(i);
+    default:
+      return row.get<std::string>(i);
   }
 }
 
@@ -53,8 +58,8 @@ class SociSession final : public Session {
       throw DatabaseError("cannot open database '" + path + "': " + e.what());
     }
     auto* backend = static_cast<soci::sqlite3_session_backend*>(session_.get_backend());
-    sqlite3_create_function(backend->conn_, "NVL", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, NvlFunction,
-                            nullptr, nullptr);
+    sqlite3_create_function(backend->conn_, "NVL", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            NvlFunction, nullptr, nullptr);
   }
 
   Backend backend() const override { return Backend::Sqlite; }
@@ -69,7 +74,8 @@ class SociSession final : public Session {
       bool first = true;
       for (const soci::row& row : rows) {
         if (first) {
-          for (std::size_t i = 0; i < row.size(); ++i) result.columns.push_back(row.get_properties(i).get_name());
+          for (std::size_t i = 0; i < row.size(); ++i)
+            result.columns.push_back(row.get_properties(i).get_name());
           first = false;
         }
         std::vector<std::optional<std::string>> values;
@@ -122,7 +128,8 @@ class SociSession final : public Session {
       values_.resize(names_.size());
       indicators_.resize(names_.size(), soci::i_null);
       for (std::size_t i = 0; i < names_.size(); ++i) {
-        auto it = std::find_if(params.begin(), params.end(), [&](const Param& p) { return p.name == names_[i]; });
+        auto it =
+            std::find_if(params.begin(), params.end(), [&](const Param& p) { return p.name == names_[i]; });
         if (it == params.end()) throw DatabaseError("parameter '" + names_[i] + "' has no value");
         if (it->value) {
           values_[i] = *it->value;
@@ -132,7 +139,8 @@ class SociSession final : public Session {
     }
     template <typename Statement>
     void Attach(Statement& statement) {
-      for (std::size_t i = 0; i < names_.size(); ++i) statement, soci::use(values_[i], indicators_[i], names_[i]);
+      for (std::size_t i = 0; i < names_.size(); ++i)
+        statement, soci::use(values_[i], indicators_[i], names_[i]);
     }
 
    private:
@@ -146,6 +154,8 @@ class SociSession final : public Session {
 
 }  // namespace
 
-std::unique_ptr<Session> OpenSqliteSession(const std::string& path) { return std::make_unique<SociSession>(path); }
+std::unique_ptr<Session> OpenSqliteSession(const std::string& path) {
+  return std::make_unique<SociSession>(path);
+}
 
 }  // namespace sql

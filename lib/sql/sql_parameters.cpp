@@ -24,7 +24,8 @@ std::vector<std::string> ParameterNames(const std::string& text) {
       continue;
     }
     std::size_t end = i + 1;
-    while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_')) ++end;
+    while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_'))
+      ++end;
     if (end == i + 1) continue;
     std::string name = text.substr(i + 1, end - i - 1);
     if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);

@@ -1,18 +1,22 @@
 #include "lib/wire/data_packet.h"
 
+#include <strings.h>
 #include <charconv>
 #include <cmath>
 #include <stdexcept>
-#include <strings.h>
 
 namespace wire {
 
 const char* FieldTypeName(FieldType type) {
   switch (type) {
-    case FieldType::String: return "string";
-    case FieldType::Float: return "float";
-    case FieldType::Integer: return "integer";
-    case FieldType::Date: return "date";
+    case FieldType::String:
+      return "string";
+    case FieldType::Float:
+      return "float";
+    case FieldType::Integer:
+      return "integer";
+    case FieldType::Date:
+      return "date";
   }
   return "string";
 }

@@ -43,7 +43,8 @@ int DaysInMonth(int year, int month) {
 }
 
 bool IsValidCalendarDate(int year, int month, int day) {
-  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
+  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+         day <= DaysInMonth(year, month);
 }
 
 double EncodeDate(int year, int month, int day) {
@@ -51,7 +52,8 @@ double EncodeDate(int year, int month, int day) {
     throw std::invalid_argument("invalid date " + std::to_string(year) + "-" + std::to_string(month) + "-" +
                                 std::to_string(day));
   }
-  return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) - kEpoch);
+  return static_cast<double>(DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
+                             kEpoch);
 }
 
 CalendarDate DecodeDate(double date) {

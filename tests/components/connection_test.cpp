@@ -46,7 +46,8 @@ TEST_F(ConnectionFixture, ConnectsAfterBeforeConnectAndCarriesByReferenceArgumen
   EXPECT_EQ(connection.AppServer().Call("GetEmpresa", args), wire::Variant("GetEmpresa(T)"));
   EXPECT_EQ(args[1].value, wire::Variant("changed"));
   connection.SetConnected(false);
-  EXPECT_EQ(log, (std::vector<std::string>{"before", "connect 127.0.0.1:8420 Mag04200.rdmArqMag", "disconnect"}));
+  EXPECT_EQ(log,
+            (std::vector<std::string>{"before", "connect 127.0.0.1:8420 Mag04200.rdmArqMag", "disconnect"}));
 }
 
 TEST_F(ConnectionFixture, AFailedConnectWithoutExceptionsMakesTheFirstCallFailNamingTheServer) {

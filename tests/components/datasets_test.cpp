@@ -55,8 +55,9 @@ TEST(ClientDataSet, FloatFieldsReadAsPlainNumbersAndStringsDefaultToTwenty) {
   auto& cds = owner.Create<comp::TClientDataSet>("cdsRegistros");
   cds.AddField("SQUENCIAL", comp::TFieldType::ftFloat);
   EXPECT_EQ(cds.AddField("NOSIZE", comp::TFieldType::ftString).Size(), 20);
-  cds.SetData(wire::DataPacket{{{"SQUENCIAL", wire::FieldType::Float, 0}, {"NOSIZE", wire::FieldType::String, 0}},
-                               {{50001.0, std::string("x")}, {0.25, std::string("y")}}});
+  cds.SetData(
+      wire::DataPacket{{{"SQUENCIAL", wire::FieldType::Float, 0}, {"NOSIZE", wire::FieldType::String, 0}},
+                       {{50001.0, std::string("x")}, {0.25, std::string("y")}}});
   EXPECT_EQ(cds.FieldByName("SQUENCIAL").AsString(), "50001");
   cds.Next();
   EXPECT_EQ(cds.FieldByName("SQUENCIAL").AsString(), "0.25");

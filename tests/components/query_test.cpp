@@ -45,8 +45,8 @@ struct QueryFixture : ::testing::Test {
 
 TEST_F(QueryFixture, AClearedParameterIsNullSoNvlSelectsEveryRow) {
   auto& pais = Query("qryPais");
-  pais.SetSQL({"SELECT", "   CDPAIS,", "   NMPAIS", "FROM", "   PAIS", "WHERE", "   (CDPAIS =  NVL(:P_CDPAIS,CDPAIS))",
-               "ORDER BY", "   CDPAIS"});
+  pais.SetSQL({"SELECT", "   CDPAIS,", "   NMPAIS", "FROM", "   PAIS", "WHERE",
+               "   (CDPAIS =  NVL(:P_CDPAIS,CDPAIS))", "ORDER BY", "   CDPAIS"});
   pais.ParamByName("P_CDPAIS").Clear();
   pais.Open();
   EXPECT_EQ(Column(pais, "CDPAIS"), (std::vector<std::string>{"0249", "1058"}));

@@ -25,10 +25,17 @@ TEST(Ajusta, BringsACodeToItsWidthWithLeadingZeros) {
     const char* text;
     int width;
     const char* expected;
-  } cases[] = {{"1", 2, "01"},         {"12", 2, "12"},        {"", 2, ""},          {"   ", 4, ""},
-               {"1 ", 2, "01"},        {"55", 4, "0055"},       {"123", 2, "123"},    {"123       ", 10, "0000000123"},
+  } cases[] = {{"1", 2, "01"},
+               {"12", 2, "12"},
+               {"", 2, ""},
+               {"   ", 4, ""},
+               {"1 ", 2, "01"},
+               {"55", 4, "0055"},
+               {"123", 2, "123"},
+               {"123       ", 10, "0000000123"},
                {"0000000123", 10, "0000000123"}};
-  for (const Case& c : cases) EXPECT_EQ(comp::Ajusta(c.text, c.width), c.expected) << c.text << "/" << c.width;
+  for (const Case& c : cases)
+    EXPECT_EQ(comp::Ajusta(c.text, c.width), c.expected) << c.text << "/" << c.width;
 }
 
 TEST(HostDates, FirstAndLastDaysOfMonthsOnTheHostsDayCount) {
@@ -56,9 +63,11 @@ TEST_F(DialogFixture, MensErroShowsTheTextExactlyAndAbortsSilently) {
 }
 
 TEST_F(DialogFixture, CheckResultServPassesPacketsAndReportsFailures) {
-  const wire::Variant packet = wire::DataPacket{{{"CDEMPRESA", wire::FieldType::String, 2}}, {{std::string("01")}}};
+  const wire::Variant packet =
+      wire::DataPacket{{{"CDEMPRESA", wire::FieldType::String, 2}}, {{std::string("01")}}};
   EXPECT_EQ(comp::CheckResultServ(packet, true, 0), packet);
-  EXPECT_FALSE(tk::Application().Perform([] { comp::CheckResultServ(comp::FailureReply("Empresa bloqueada"), true, 0); }));
+  EXPECT_FALSE(tk::Application().Perform(
+      [] { comp::CheckResultServ(comp::FailureReply("Empresa bloqueada"), true, 0); }));
   EXPECT_THROW(comp::CheckResultServ(comp::FailureReply("quiet"), false, 0), comp::EServerError);
   EXPECT_THROW(comp::CheckResultServ(wire::Variant("OK"), true, 0), comp::EServerError);
   ASSERT_EQ(dialogs.Transcript().size(), 1u);

@@ -32,7 +32,9 @@ struct SearchFixture : ::testing::Test {
     button.SetDataSource(&source);
     button.SetTitle("Estado");
     button.SetEmptyError("Não há estado cadastrado.");
-    button.OnAfterPesq = [this](tk::TComponent&) { events.push_back("after " + cds.FieldByName("SGESTADO").AsString()); };
+    button.OnAfterPesq = [this](tk::TComponent&) {
+      events.push_back("after " + cds.FieldByName("SGESTADO").AsString());
+    };
   }
   void TearDown() override { tk::Application().SetDialogs(nullptr); }
 };

@@ -41,14 +41,15 @@ TEST_F(ScreenDefinition, ANewFormShowsItsDefinedInitialValues) {
 TEST_F(ScreenDefinition, EnabledStatesAfterTheFirstActivation) {
   // The first activation applied the rule for "SINTEGRA": no country, states
   // or register list; the inventory and 88 options are offered.
-  const std::vector<std::string> enabled = {"cbbArquivo", "medCdEmpresa", "btpEmpresa", "lblImposto", "medCdImposto",
-                                            "btpImposto", "medLivro", "sbtPesqLivro", "depMesInicial", "depMesFinal",
-                                            "cbbVersao", "cbbFinalidade", "edtNmArquivo", "ckcInventario",
-                                            "ckcRegistro88st", "lblEstado"};
+  const std::vector<std::string> enabled = {
+      "cbbArquivo",   "medCdEmpresa",  "btpEmpresa",      "lblImposto",  "medCdImposto", "btpImposto",
+      "medLivro",     "sbtPesqLivro",  "depMesInicial",   "depMesFinal", "cbbVersao",    "cbbFinalidade",
+      "edtNmArquivo", "ckcInventario", "ckcRegistro88st", "lblEstado"};
   const std::vector<std::string> disabled = {
-      "edtNmEmpresa", "edtNmImposto", "lblInscricao", "edtNrInscricao", "btpInscricao", "lblInscricaoST",
-      "edtNrInscricaoST", "btpInscricaoST", "edtLivro", "lblPais", "medCodPais", "sbtPescPais", "edtNmPais",
-      "grbEstado", "rbtEstTodos", "rbtEstLista", "sbtPescEst", "clbArquivos", "lblRefInve", "depInventario"};
+      "edtNmEmpresa",   "edtNmImposto",     "lblInscricao",   "edtNrInscricao", "btpInscricao",
+      "lblInscricaoST", "edtNrInscricaoST", "btpInscricaoST", "edtLivro",       "lblPais",
+      "medCodPais",     "sbtPescPais",      "edtNmPais",      "grbEstado",      "rbtEstTodos",
+      "rbtEstLista",    "sbtPescEst",       "clbArquivos",    "lblRefInve",     "depInventario"};
   for (const auto& name : enabled) {
     if (name == "lblEstado") continue;
     EXPECT_TRUE(Control(name).Enabled()) << name;
@@ -60,9 +61,9 @@ TEST_F(ScreenDefinition, EnabledStatesAfterTheFirstActivation) {
 TEST_F(ScreenDefinition, TheTabOrderRunsThroughTheEnabledFields) {
   std::vector<std::string> order;
   for (tk::TControl* c : Form().TabStops()) order.push_back(c->Name());
-  EXPECT_EQ(order, (std::vector<std::string>{"cbbArquivo", "medCdEmpresa", "medCdImposto", "medLivro", "depMesInicial",
-                                             "depMesFinal", "cbbVersao", "cbbFinalidade", "edtNmArquivo",
-                                             "ckcInventario", "ckcRegistro88st"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"cbbArquivo", "medCdEmpresa", "medCdImposto", "medLivro",
+                                             "depMesInicial", "depMesFinal", "cbbVersao", "cbbFinalidade",
+                                             "edtNmArquivo", "ckcInventario", "ckcRegistro88st"}));
   // With a state variant the country, the state group and the register list
   // join, the list before the check boxes above it (which that variant disables).
   Form().cbbArquivo->SelectItem(1);
@@ -85,26 +86,27 @@ TEST_F(ScreenDefinition, ControlsStandWhereTheLayoutPutsThem) {
     const char* name;
     int left, top, width, height;
   } places[] = {
-      {"grbDadosRel", 0, 0, 521, 550},       {"panMenu", 521, 0, 55, 550},
-      {"panProgresso", 481, 561, 479, 20},   {"cbbArquivo", 162, 10, 319, 21},
-      {"medCdEmpresa", 162, 35, 25, 21},     {"btpEmpresa", 193, 35, 21, 21},
-      {"edtNmEmpresa", 220, 35, 259, 21},    {"medCdImposto", 162, 60, 25, 21},
-      {"btpImposto", 193, 60, 21, 21},       {"edtNmImposto", 220, 60, 259, 21},
-      {"edtNrInscricao", 162, 85, 170, 21},  {"btpInscricao", 338, 85, 21, 21},
+      {"grbDadosRel", 0, 0, 521, 550},         {"panMenu", 521, 0, 55, 550},
+      {"panProgresso", 481, 561, 479, 20},     {"cbbArquivo", 162, 10, 319, 21},
+      {"medCdEmpresa", 162, 35, 25, 21},       {"btpEmpresa", 193, 35, 21, 21},
+      {"edtNmEmpresa", 220, 35, 259, 21},      {"medCdImposto", 162, 60, 25, 21},
+      {"btpImposto", 193, 60, 21, 21},         {"edtNmImposto", 220, 60, 259, 21},
+      {"edtNrInscricao", 162, 85, 170, 21},    {"btpInscricao", 338, 85, 21, 21},
       {"edtNrInscricaoST", 162, 110, 170, 21}, {"btpInscricaoST", 338, 110, 21, 21},
-      {"medLivro", 162, 135, 84, 21},        {"sbtPesqLivro", 249, 135, 21, 21},
-      {"edtLivro", 273, 135, 205, 21},       {"medCodPais", 162, 160, 40, 21},
-      {"sbtPescPais", 207, 160, 21, 21},     {"edtNmPais", 233, 160, 246, 21},
-      {"grbEstado", 162, 181, 318, 36},      {"sbtPescEst", 204, 10, 21, 21},
-      {"depMesInicial", 162, 220, 100, 21},  {"depMesFinal", 284, 220, 100, 21},
-      {"cbbVersao", 162, 245, 202, 21},      {"cbbFinalidade", 162, 270, 202, 21},
-      {"edtNmArquivo", 162, 295, 250, 21},   {"ckcInventario", 7, 324, 201, 17},
-      {"depInventario", 298, 321, 100, 21},  {"ckcRegistro88st", 7, 345, 330, 17},
-      {"panArquivos", 3, 381, 505, 163},     {"clbArquivos", 0, 0, 502, 162},
+      {"medLivro", 162, 135, 84, 21},          {"sbtPesqLivro", 249, 135, 21, 21},
+      {"edtLivro", 273, 135, 205, 21},         {"medCodPais", 162, 160, 40, 21},
+      {"sbtPescPais", 207, 160, 21, 21},       {"edtNmPais", 233, 160, 246, 21},
+      {"grbEstado", 162, 181, 318, 36},        {"sbtPescEst", 204, 10, 21, 21},
+      {"depMesInicial", 162, 220, 100, 21},    {"depMesFinal", 284, 220, 100, 21},
+      {"cbbVersao", 162, 245, 202, 21},        {"cbbFinalidade", 162, 270, 202, 21},
+      {"edtNmArquivo", 162, 295, 250, 21},     {"ckcInventario", 7, 324, 201, 17},
+      {"depInventario", 298, 321, 100, 21},    {"ckcRegistro88st", 7, 345, 330, 17},
+      {"panArquivos", 3, 381, 505, 163},       {"clbArquivos", 0, 0, 502, 162},
   };
   for (const Place& p : places) {
     const tk::TRect& r = Control(p.name).Bounds();
-    EXPECT_EQ(std::tie(r.left, r.top, r.width, r.height), std::tie(p.left, p.top, p.width, p.height)) << p.name;
+    EXPECT_EQ(std::tie(r.left, r.top, r.width, r.height), std::tie(p.left, p.top, p.width, p.height))
+        << p.name;
   }
   struct LabelPlace {
     const char* name;
@@ -179,10 +181,12 @@ TEST_F(ScreenDefinition, FieldsCarryTheirMasksLengthsColoursAndTabOrder) {
 }
 
 TEST_F(ScreenDefinition, TheListsHoldTheirItemsExactly) {
-  EXPECT_EQ(Form().cbbArquivo->Items(), (std::vector<std::string>{"SINTEGRA", "DIEF - MA", "DIEF - PI", "SINTEGRA - MS",
-                                                                   "SINTEGRA - RJ", "SINTEGRA - RS"}));
-  EXPECT_EQ(Form().cbbVersao->Items(), (std::vector<std::string>{"1 - Convênio ICMS 31/99", "2 - Convênio ICMS xx/02 ",
-                                                                  "3 - Convênio ICMS xx/04"}));
+  EXPECT_EQ(Form().cbbArquivo->Items(),
+            (std::vector<std::string>{"SINTEGRA", "DIEF - MA", "DIEF - PI", "SINTEGRA - MS", "SINTEGRA - RJ",
+                                      "SINTEGRA - RS"}));
+  EXPECT_EQ(Form().cbbVersao->Items(),
+            (std::vector<std::string>{"1 - Convênio ICMS 31/99", "2 - Convênio ICMS xx/02 ",
+                                      "3 - Convênio ICMS xx/04"}));
   std::string purpose_codes;
   for (const auto& item : Form().cbbFinalidade->Items()) purpose_codes += item.front();
   EXPECT_EQ(purpose_codes, "1235");
@@ -198,12 +202,14 @@ TEST_F(ScreenDefinition, TheCatalogueKeepsItsFortyThreeEntriesWithTheirTrailingB
   const auto& entries = Form().msgPadrao->Entries();
   ASSERT_EQ(entries.size(), 43u);
   EXPECT_EQ(entries.front(), "Impo_Inf|Imposto deve ser informado. ");
-  EXPECT_EQ(entries.back(), "DTINVE_MENOR|Data do inventário deve ser menor ou igual ao período de referência.");
+  EXPECT_EQ(entries.back(),
+            "DTINVE_MENOR|Data do inventário deve ser menor ou igual ao período de referência.");
   const std::pair<const char*, int> blanks[] = {
-      {"Impo_Inf", 1},      {"Impo_Cad", 1},      {"InscMuni", 1},       {"InscEsta", 1},     {"Empr_Inf", 2},
-      {"Empr_Cad", 2},      {"INFO_COD_PAIS", 2}, {"COD_NAO_CAD", 2},    {"Referencia_Inf", 2}, {"InscMuni_Inf", 2},
-      {"InscEsta_Inf", 1},  {"InscMuni_Cad", 2},  {"InscEsta_cad", 2},   {"Sucess", 2},       {"Reg_vazio", 0},
-      {"Chr_Inv", 0},       {"Estado", 0},        {"qryInscrEstad", 0},  {"InscST_Cad", 0}};
+      {"Impo_Inf", 1},       {"Impo_Cad", 1},      {"InscMuni", 1},      {"InscEsta", 1},
+      {"Empr_Inf", 2},       {"Empr_Cad", 2},      {"INFO_COD_PAIS", 2}, {"COD_NAO_CAD", 2},
+      {"Referencia_Inf", 2}, {"InscMuni_Inf", 2},  {"InscEsta_Inf", 1},  {"InscMuni_Cad", 2},
+      {"InscEsta_cad", 2},   {"Sucess", 2},        {"Reg_vazio", 0},     {"Chr_Inv", 0},
+      {"Estado", 0},         {"qryInscrEstad", 0}, {"InscST_Cad", 0}};
   for (const auto& [key, count] : blanks) {
     const std::string& text = Form().msgPadrao->Msg(key);
     const auto last = text.find_last_not_of(' ');
@@ -283,7 +289,8 @@ TEST_F(ScreenDefinition, DatasetsCarryTheirFieldsSizesLabelsAndVisibility) {
   EXPECT_EQ(Form().cdsLivroMag->FieldByName("CDLIVROMAG").DisplayWidth(), 12);
   EXPECT_EQ(Form().cdsRegistros->FieldByName("SQUENCIAL").DataType(), comp::TFieldType::ftFloat);
   EXPECT_EQ(Form().cdsEmpresaCDSITUCRT, &Form().cdsEmpresa->FieldByName("CDSITUCRT"));
-  for (const char* name : {"cdsRegistro10", "cdsRegistro51", "cdsRegistro60M", "cdsRegistro90", "cdsRegistro5403"}) {
+  for (const char* name :
+       {"cdsRegistro10", "cdsRegistro51", "cdsRegistro60M", "cdsRegistro90", "cdsRegistro5403"}) {
     EXPECT_NE(Form().FindComponent(name), nullptr) << name;
   }
   EXPECT_EQ(Form().cdsRegistro75->Fields().size(), 12u);

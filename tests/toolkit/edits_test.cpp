@@ -66,7 +66,9 @@ struct MaskCase {
   const char* display;  // what the field shows
 };
 
-void PrintTo(const MaskCase& c, std::ostream* out) { *out << "mask \"" << c.mask << "\" typed \"" << c.typed << "\""; }
+void PrintTo(const MaskCase& c, std::ostream* out) {
+  *out << "mask \"" << c.mask << "\" typed \"" << c.typed << "\"";
+}
 
 class MaskTyping : public ::testing::TestWithParam<MaskCase> {};
 

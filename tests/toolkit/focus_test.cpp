@@ -85,7 +85,8 @@ TEST_F(FocusFixture, AnExitThatRaisesKeepsTheFocusWhereTheHandlerLeftIt) {
   exits.clear();
   EXPECT_FALSE(user.Tab());
   EXPECT_EQ(form.ActiveControl(), &a);
-  EXPECT_EQ(exits, (std::vector<std::string>{"edtB"}));  // b's exit ran once, a's move ran no second exit of b
+  EXPECT_EQ(exits,
+            (std::vector<std::string>{"edtB"}));  // b's exit ran once, a's move ran no second exit of b
   ASSERT_EQ(dialogs.Transcript().size(), 1u);
   EXPECT_EQ(dialogs.Transcript()[0].text, "Data final deve ser informada.");
 
