@@ -69,3 +69,9 @@ MAG_PACKAGE_EXPORT void Finalize(void) {
 
 MAG_PACKAGE_EXPORT const PackageInfoTable* GetPackageInfoTable(void) { return &kPackageInfo; }
 }
+
+// The same start-up and shut-down under the package's own names.
+namespace Pkg_mag04200 {
+MAG_PACKAGE_EXPORT void PackageLoad() { Initialize(); }
+MAG_PACKAGE_EXPORT void PackageUnload() { Finalize(); }
+}  // namespace Pkg_mag04200
