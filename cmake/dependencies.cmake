@@ -9,6 +9,12 @@ add_library(soci::sqlite3 INTERFACE IMPORTED)
 target_include_directories(soci::sqlite3 INTERFACE ${SOCI_INCLUDE_DIR})
 target_link_libraries(soci::sqlite3 INTERFACE ${SOCI_SQLITE3_LIBRARY} ${SOCI_CORE_LIBRARY} ${SQLITE3_LIBRARY})
 
+find_package(PkgConfig REQUIRED)
+# The packaged HTTP library is compiled with TLS and compression switched on:
+# its users must see the same definitions.
+pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
+find_package(CLI11 REQUIRED)
+
 if(MAG_BUILD_TESTS)
   find_package(GTest REQUIRED)
 endif()

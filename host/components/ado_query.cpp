@@ -21,18 +21,11 @@ std::string Joined(const std::vector<std::string>& lines) {
 
 void TParam::SetAsVariant(const wire::Variant& value) {
   switch (value.kind()) {
-    case wire::Variant::Kind::Null:
-      Clear();
-      return;
-    case wire::Variant::Kind::String:
-      value_ = value.AsString();
-      return;
+    case wire::Variant::Kind::Null: Clear(); return;
+    case wire::Variant::Kind::String: value_ = value.AsString(); return;
     case wire::Variant::Kind::Double:
-    case wire::Variant::Kind::Date:
-      value_ = wire::CellText(wire::Cell(value.AsDouble()));
-      return;
-    default:
-      throw std::invalid_argument("parameter " + name_ + " takes no " + wire::KindName(value.kind()));
+    case wire::Variant::Kind::Date: value_ = wire::CellText(wire::Cell(value.AsDouble())); return;
+    default: throw std::invalid_argument("parameter " + name_ + " takes no " + wire::KindName(value.kind()));
   }
 }
 

@@ -11,14 +11,10 @@ TdtmDBGeral* dtmDBGeral = nullptr;
 
 const char* DialectName(TDialect dialect) {
   switch (dialect) {
-    case TDialect::Generic:
-      return "sql";
-    case TDialect::Oracle:
-      return "oracle";
-    case TDialect::MsSql:
-      return "mssql";
-    case TDialect::InterBase:
-      return "ib";
+    case TDialect::Generic: return "sql";
+    case TDialect::Oracle: return "oracle";
+    case TDialect::MsSql: return "mssql";
+    case TDialect::InterBase: return "ib";
   }
   return "sql";
 }

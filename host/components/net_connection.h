@@ -9,16 +9,12 @@
 #include <vector>
 
 #include "host/toolkit/component.h"
+#include "lib/wire/rpc.h"
 #include "lib/wire/variant.h"
 
 namespace comp {
 
-// One argument of a remote call. By-reference arguments take back the value
-// the server leaves in them.
-struct CallArgument {
-  wire::Variant value;
-  bool by_reference = false;
-};
+using CallArgument = wire::Argument;
 
 // A failure of the transport or of the server, with a message for the user.
 class EServerError : public std::runtime_error {

@@ -76,18 +76,13 @@ bool EditMask::Accepts(std::size_t pos, char32_t c) const {
   const bool letter = !digit && std::iswalpha(static_cast<wint_t>(c));
   switch (positions_[pos].kind) {
     case '0':
-    case '9':
-      return digit;
-    case '#':
-      return digit || c == U'+' || c == U'-';
+    case '9': return digit;
+    case '#': return digit || c == U'+' || c == U'-';
     case 'L':
-    case 'l':
-      return letter;
+    case 'l': return letter;
     case 'A':
-    case 'a':
-      return letter || digit;
-    default:
-      return true;
+    case 'a': return letter || digit;
+    default: return true;
   }
 }
 

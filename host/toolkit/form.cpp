@@ -122,17 +122,10 @@ void TForm::Close() {
       form_style_ == TFormStyle::fsMDIChild ? TCloseAction::caMinimize : TCloseAction::caHide;
   if (OnClose) OnClose(*this, action);
   switch (action) {
-    case TCloseAction::caNone:
-      return;
-    case TCloseAction::caHide:
-      SetVisible(false);
-      return;
-    case TCloseAction::caMinimize:
-      SetWindowState(TWindowState::wsMinimized);
-      return;
-    case TCloseAction::caFree:
-      Application().Release(this);
-      return;
+    case TCloseAction::caNone: return;
+    case TCloseAction::caHide: SetVisible(false); return;
+    case TCloseAction::caMinimize: SetWindowState(TWindowState::wsMinimized); return;
+    case TCloseAction::caFree: Application().Release(this); return;
   }
 }
 

@@ -9,16 +9,11 @@ namespace tk {
 namespace {
 const char* ColorName(TColor color) {
   switch (color) {
-    case TColor::clWindow:
-      return "clWindow";
-    case TColor::clBtnFace:
-      return "clBtnFace";
-    case TColor::clInfoBk:
-      return "clInfoBk";
-    case TColor::clBlue:
-      return "clBlue";
-    case TColor::clWindowText:
-      return "clWindowText";
+    case TColor::clWindow: return "clWindow";
+    case TColor::clBtnFace: return "clBtnFace";
+    case TColor::clInfoBk: return "clInfoBk";
+    case TColor::clBlue: return "clBlue";
+    case TColor::clWindowText: return "clWindowText";
   }
   return "?";
 }

@@ -6,32 +6,22 @@ namespace tk {
 
 const char* MessageKindName(MessageKind kind) {
   switch (kind) {
-    case MessageKind::Error:
-      return "error";
-    case MessageKind::Information:
-      return "information";
-    case MessageKind::Plain:
-      return "message";
+    case MessageKind::Error: return "error";
+    case MessageKind::Information: return "information";
+    case MessageKind::Plain: return "message";
   }
   return "message";
 }
 
 const char* DialogEventKindName(DialogEvent::Kind kind) {
   switch (kind) {
-    case DialogEvent::Kind::Error:
-      return "error";
-    case DialogEvent::Kind::Information:
-      return "information";
-    case DialogEvent::Kind::Plain:
-      return "message";
-    case DialogEvent::Kind::PickOne:
-      return "pick";
-    case DialogEvent::Kind::PickMany:
-      return "pick-many";
-    case DialogEvent::Kind::BusyShow:
-      return "busy";
-    case DialogEvent::Kind::BusyHide:
-      return "busy-end";
+    case DialogEvent::Kind::Error: return "error";
+    case DialogEvent::Kind::Information: return "information";
+    case DialogEvent::Kind::Plain: return "message";
+    case DialogEvent::Kind::PickOne: return "pick";
+    case DialogEvent::Kind::PickMany: return "pick-many";
+    case DialogEvent::Kind::BusyShow: return "busy";
+    case DialogEvent::Kind::BusyHide: return "busy-end";
   }
   return "message";
 }

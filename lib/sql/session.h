@@ -2,6 +2,7 @@
 // Database access without any database library in sight: a session runs one
 // statement with named parameters (":P_NAME") and hands back the rows as text.
 // Values are never spliced into statement texts.
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -29,6 +30,19 @@ class DatabaseError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+using Row = std::vector<std::optional<std::string>>;
+
+// Many executions of one prepared statement (inserts), sent in blocks.
+class Batch {
+ public:
+  virtual ~Batch() = default;
+  // One execution: values for the statement's parameters in order of first
+  // appearance. Throws DatabaseError for a wrong number of values.
+  virtual void Add(const Row& values) = 0;
+  // Executes what was added and not yet sent.
+  virtual void Flush() = 0;
+};
+
 class Session {
  public:
   virtual ~Session() = default;
@@ -36,8 +50,42 @@ class Session {
   // Runs a statement that returns rows. Every parameter named in the text must
   // be given; parameters given but not named are an error.
   virtual ResultSet Query(const std::string& text, const std::vector<Param>& params) = 0;
+  // Runs a statement and hands each row to `row` as it is read; rows are not
+  // kept, so a result of any size runs in constant memory.
+  virtual void QueryEach(const std::string& text, const std::vector<Param>& params,
+                         const std::function<void(const Row&)>& row) = 0;
   // Runs a statement (or, without parameters, several separated by ";").
   virtual void Execute(const std::string& text, const std::vector<Param>& params = {}) = 0;
+  virtual std::unique_ptr<Batch> PrepareBatch(const std::string& text, std::size_t block_size = 1000) = 0;
+
+  virtual void Begin() = 0;
+  virtual void Commit() = 0;
+  virtual void Rollback() = 0;
+};
+
+// A transaction that rolls back unless committed.
+class Transaction {
+ public:
+  explicit Transaction(Session& session) : session_(session) { session_.Begin(); }
+  ~Transaction() {
+    if (!done_) {
+      try {
+        session_.Rollback();
+      } catch (...) {
+        // The error that ended the transaction is the one worth reporting.
+      }
+    }
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  void Commit() {
+    session_.Commit();
+    done_ = true;
+  }
+
+ private:
+  Session& session_;
+  bool done_ = false;
 };
 
 // Opens a database named by a URL: "sqlite:<path>" (the file is created when

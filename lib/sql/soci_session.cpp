@@ -21,8 +21,7 @@ void NvlFunction(sqlite3_context* context, int, sqlite3_value** args) {
 std::optional<std::string> ColumnText(const soci::row& row, std::size_t i) {
   if (row.get_indicator(i) == soci::i_null) return std::nullopt;
   switch (row.get_properties(i).get_data_type()) {
-    case soci::dt_string:
-      return row.get<std::string>(i);
+    case soci::dt_string: return row.get<std::string>(i);
     case soci::dt_double: {
       std::string text = std::to_string(row.get<double>(i));
       // to_string writes six decimals; the rows are read as text, so keep it short.
@@ -32,20 +31,16 @@ std::optional<std::string> ColumnText(const soci::row& row, std::size_t i) {
       }
       return text;
     }
-    case soci::dt_integer:
-      return std::to_string(row.get<int>(i));
-    case soci::dt_long_long:
-      return std::to_string(row.get<long long>(i));
-    case soci::dt_unsigned_long_long:
-      return std::to_string(row.get<unsigned long long>(i));
+    case soci::dt_integer: return std::to_string(row.get<int>(i));
+    case soci::dt_long_long: return std::to_string(row.get<long long>(i));
+    case soci::dt_unsigned_long_long: return std::to_string(row.get<unsigned long long>(i));
     case soci::dt_date: {
       std::tm tm = row.get<std::tm>(i);
       char buffer[32];
       std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &tm);
       return std::string(buffer);
     }
-    default:
-      return row.get<std::string>(i);
+    default: return row.get<std::string>(i);
   }
 }
 
@@ -58,6 +53,10 @@ class SociSession final : public Session {
       throw DatabaseError("cannot open database '" + path + "': " + e.what());
     }
     auto* backend = static_cast<soci::sqlite3_session_backend*>(session_.get_backend());
+    // Several server processes share one database file: readers must not
+    // block the writer of a new request.
+    sqlite3_exec(backend->conn_, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr,
+                 nullptr);
     sqlite3_create_function(backend->conn_, "NVL", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             NvlFunction, nullptr, nullptr);
   }
@@ -65,30 +64,36 @@ class SociSession final : public Session {
   Backend backend() const override { return Backend::Sqlite; }
 
   ResultSet Query(const std::string& text, const std::vector<Param>& params) override {
-    try {
-      Bindings bindings(text, params);
-      soci::details::prepare_temp_type prepared = (session_.prepare << text);
-      bindings.Attach(prepared);
-      soci::rowset<soci::row> rows(prepared);
-      ResultSet result;
-      bool first = true;
-      for (const soci::row& row : rows) {
-        if (first) {
-          for (std::size_t i = 0; i < row.size(); ++i)
-            result.columns.push_back(row.get_properties(i).get_name());
-          first = false;
-        }
-        std::vector<std::optional<std::string>> values;
-        values.reserve(row.size());
-        for (std::size_t i = 0; i < row.size(); ++i) values.push_back(ColumnText(row, i));
-        result.rows.push_back(std::move(values));
+    ResultSet result;
+    Each(text, params, [&](const soci::row& row) {
+      if (result.columns.empty()) {
+        for (std::size_t i = 0; i < row.size(); ++i)
+          result.columns.push_back(row.get_properties(i).get_name());
       }
-      return result;
-    } catch (const DatabaseError&) {
-      throw;
-    } catch (const std::exception& e) {
-      throw DatabaseError(e.what());
-    }
+      result.rows.push_back(Values(row));
+    });
+    return result;
+  }
+
+  void QueryEach(const std::string& text, const std::vector<Param>& params,
+                 const std::function<void(const Row&)>& callback) override {
+    Row values;
+    Each(text, params, [&](const soci::row& row) {
+      values = Values(row);
+      callback(values);
+    });
+  }
+
+  std::unique_ptr<Batch> PrepareBatch(const std::string& text, std::size_t block_size) override;
+
+  void Begin() override {
+    Guard([&] { session_.begin(); });
+  }
+  void Commit() override {
+    Guard([&] { session_.commit(); });
+  }
+  void Rollback() override {
+    Guard([&] { session_.rollback(); });
   }
 
   void Execute(const std::string& text, const std::vector<Param>& params) override {
@@ -115,6 +120,35 @@ class SociSession final : public Session {
   }
 
  private:
+  template <typename F>
+  static void Guard(F&& f) {
+    try {
+      f();
+    } catch (const DatabaseError&) {
+      throw;
+    } catch (const std::exception& e) {
+      throw DatabaseError(e.what());
+    }
+  }
+
+  static Row Values(const soci::row& row) {
+    Row values;
+    values.reserve(row.size());
+    for (std::size_t i = 0; i < row.size(); ++i) values.push_back(ColumnText(row, i));
+    return values;
+  }
+
+  template <typename F>
+  void Each(const std::string& text, const std::vector<Param>& params, F&& on_row) {
+    Guard([&] {
+      Bindings bindings(text, params);
+      soci::details::prepare_temp_type prepared = (session_.prepare << text);
+      bindings.Attach(prepared);
+      soci::rowset<soci::row> rows(prepared);
+      for (const soci::row& row : rows) on_row(row);
+    });
+  }
+
   // Keeps the bound values alive for as long as SOCI reads them.
   class Bindings {
    public:
@@ -149,8 +183,66 @@ class SociSession final : public Session {
     std::vector<soci::indicator> indicators_;
   };
 
+  friend class SociBatch;
   soci::session session_;
 };
+
+class SociBatch final : public Batch {
+ public:
+  SociBatch(soci::session& session, const std::string& text, std::size_t block_size)
+      : session_(session), text_(text), block_size_(block_size == 0 ? 1 : block_size) {
+    const auto names = ParameterNames(text);
+    columns_.resize(names.size());
+    indicators_.resize(names.size());
+    names_ = names;
+  }
+  ~SociBatch() override = default;
+
+  void Add(const Row& values) override {
+    if (values.size() != columns_.size()) {
+      throw DatabaseError("batch row has " + std::to_string(values.size()) + " values for " +
+                          std::to_string(columns_.size()) + " parameters");
+    }
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      columns_[i].push_back(values[i].value_or(std::string()));
+      indicators_[i].push_back(values[i] ? soci::i_ok : soci::i_null);
+    }
+    if (columns_.empty() || columns_[0].size() >= block_size_) Flush();
+  }
+
+  void Flush() override {
+    if (columns_.empty() || columns_[0].empty()) return;
+    try {
+      if (!statement_) {
+        statement_ = std::make_unique<soci::statement>(session_);
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+          statement_->exchange(soci::use(columns_[i], indicators_[i], names_[i]));
+        }
+        statement_->alloc();
+        statement_->prepare(text_);
+        statement_->define_and_bind();
+      }
+      statement_->execute(true);
+    } catch (const std::exception& e) {
+      throw DatabaseError(e.what());
+    }
+    for (auto& c : columns_) c.clear();
+    for (auto& i : indicators_) i.clear();
+  }
+
+ private:
+  soci::session& session_;
+  std::string text_;
+  std::size_t block_size_;
+  std::vector<std::string> names_;
+  std::vector<std::vector<std::string>> columns_;
+  std::vector<std::vector<soci::indicator>> indicators_;
+  std::unique_ptr<soci::statement> statement_;
+};
+
+std::unique_ptr<Batch> SociSession::PrepareBatch(const std::string& text, std::size_t block_size) {
+  return std::make_unique<SociBatch>(session_, text, block_size);
+}
 
 }  // namespace
 

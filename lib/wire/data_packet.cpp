@@ -9,20 +9,18 @@ namespace wire {
 
 const char* FieldTypeName(FieldType type) {
   switch (type) {
-    case FieldType::String:
-      return "string";
-    case FieldType::Float:
-      return "float";
-    case FieldType::Integer:
-      return "integer";
-    case FieldType::Date:
-      return "date";
+    case FieldType::String: return "string";
+    case FieldType::Float: return "float";
+    case FieldType::Integer: return "integer";
+    case FieldType::Date: return "date";
+    case FieldType::Bytes: return "bytes";
   }
   return "string";
 }
 
 FieldType FieldTypeFromName(const std::string& name) {
-  for (FieldType t : {FieldType::String, FieldType::Float, FieldType::Integer, FieldType::Date}) {
+  for (FieldType t :
+       {FieldType::String, FieldType::Float, FieldType::Integer, FieldType::Date, FieldType::Bytes}) {
     if (name == FieldTypeName(t)) return t;
   }
   throw std::invalid_argument("unknown field type '" + name + "'");

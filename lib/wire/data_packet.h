@@ -9,7 +9,9 @@
 
 namespace wire {
 
-enum class FieldType { String, Float, Integer, Date };
+// Bytes fields carry 8-bit text (register lines in ISO-8859-1) byte for byte;
+// String fields carry UTF-8 text.
+enum class FieldType { String, Float, Integer, Date, Bytes };
 
 const char* FieldTypeName(FieldType type);
 // Throws std::invalid_argument for a name that is no field type.

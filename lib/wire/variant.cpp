@@ -6,18 +6,12 @@ namespace wire {
 
 const char* KindName(Variant::Kind kind) {
   switch (kind) {
-    case Variant::Kind::Null:
-      return "null";
-    case Variant::Kind::String:
-      return "string";
-    case Variant::Kind::Double:
-      return "double";
-    case Variant::Kind::Date:
-      return "date";
-    case Variant::Kind::Packet:
-      return "packet";
-    case Variant::Kind::Array:
-      return "array";
+    case Variant::Kind::Null: return "null";
+    case Variant::Kind::String: return "string";
+    case Variant::Kind::Double: return "double";
+    case Variant::Kind::Date: return "date";
+    case Variant::Kind::Packet: return "packet";
+    case Variant::Kind::Array: return "array";
   }
   return "unknown";
 }
@@ -58,14 +52,10 @@ const VariantArray& Variant::AsArray() const {
 bool Variant::operator==(const Variant& other) const {
   if (kind() != other.kind()) return false;
   switch (kind()) {
-    case Kind::Null:
-      return true;
-    case Kind::String:
-      return AsString() == other.AsString();
-    case Kind::Double:
-      return AsDouble() == other.AsDouble();
-    case Kind::Date:
-      return AsDate() == other.AsDate();
+    case Kind::Null: return true;
+    case Kind::String: return AsString() == other.AsString();
+    case Kind::Double: return AsDouble() == other.AsDouble();
+    case Kind::Date: return AsDate() == other.AsDate();
     case Kind::Packet: {
       const auto& a = AsPacket();
       const auto& b = other.AsPacket();
@@ -77,8 +67,7 @@ bool Variant::operator==(const Variant& other) const {
       }
       return true;
     }
-    case Kind::Array:
-      return AsArray() == other.AsArray();
+    case Kind::Array: return AsArray() == other.AsArray();
   }
   return false;
 }

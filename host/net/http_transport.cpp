@@ -1,0 +1,93 @@
+#include "host/net/http_transport.h"
+
+#include <httplib.h>
+
+namespace net {
+
+struct HttpTransport::Impl {
+  HttpTransportOptions options;
+  std::unique_ptr<httplib::Client> client;
+  std::string host;
+  int port = 0;
+  std::string server;
+
+  std::string Where() const { return host + ":" + std::to_string(port); }
+};
+
+HttpTransport::HttpTransport(HttpTransportOptions options) : impl_(std::make_unique<Impl>()) {
+  impl_->options = options;
+}
+
+HttpTransport::~HttpTransport() = default;
+
+void HttpTransport::Connect(const std::string& host, int port, const std::string& server_name) {
+  if (host.empty()) throw comp::EServerError("o endereço do servidor de aplicação não foi configurado");
+  if (port < 1 || port > 65535) throw comp::EServerError("porta inválida: " + std::to_string(port));
+  auto client = std::make_unique<httplib::Client>(host, port);
+  client->set_keep_alive(true);
+  client->set_connection_timeout(impl_->options.connect_timeout);
+  client->set_read_timeout(impl_->options.read_timeout);
+  client->set_write_timeout(impl_->options.write_timeout);
+  impl_->host = host;
+  impl_->port = port;
+  // The handshake proves that a server answers there and that it offers the
+  // named server object.
+  const auto result = client->Get("/v1/servers/" + server_name);
+  if (!result) {
+    throw comp::EServerError("o servidor de aplicação " + impl_->Where() +
+                             " não respondeu: " + httplib::to_string(result.error()));
+  }
+  if (result->status != 200) {
+    throw comp::EServerError("o servidor de aplicação " + impl_->Where() + " não oferece o objeto " +
+                             server_name);
+  }
+  try {
+    if (wire::DecodeServerInfo(result->body) != server_name)
+      throw wire::ProtocolError("another server object");
+  } catch (const wire::ProtocolError& e) {
+    throw comp::EServerError("resposta inválida do servidor de aplicação " + impl_->Where() + ": " +
+                             e.what());
+  }
+  impl_->client = std::move(client);
+  impl_->server = server_name;
+}
+
+void HttpTransport::Disconnect() {
+  if (impl_->client) impl_->client->stop();
+  impl_->client.reset();
+}
+
+wire::Variant HttpTransport::Call(const std::string& method, std::vector<comp::CallArgument>& arguments) {
+  if (!impl_->client) throw comp::EServerError("sem conexão com o servidor de aplicação");
+  const std::string body = wire::EncodeRequest({impl_->server, method, arguments});
+  const auto result = impl_->client->Post("/v1/call", body, "application/json");
+  if (!result) {
+    throw comp::EServerError("Falha de comunicação com o servidor de aplicação " + impl_->Where() + " (" +
+                             method + "): " + httplib::to_string(result.error()));
+  }
+  std::variant<wire::CallReply, wire::CallError> reply;
+  try {
+    reply = wire::DecodeReply(result->body);
+  } catch (const wire::ProtocolError& e) {
+    throw comp::EServerError("Resposta inválida do servidor de aplicação " + impl_->Where() + " (" + method +
+                             ", HTTP " + std::to_string(result->status) + "): " + e.what());
+  }
+  if (const auto* error = std::get_if<wire::CallError>(&reply)) {
+    throw comp::EServerError("Erro no servidor de aplicação (" + method + "): " + error->message);
+  }
+  auto& ok = std::get<wire::CallReply>(reply);
+  for (auto& [index, value] : ok.by_reference) {
+    if (index >= arguments.size() || !arguments[index].by_reference) {
+      throw comp::EServerError("Resposta inválida do servidor de aplicação: o argumento " +
+                               std::to_string(index + 1) + " de " + method + " não é por referência");
+    }
+    arguments[index].value = std::move(value);
+  }
+  return std::move(ok.result);
+}
+
+comp::TransportFactory HttpTransportFactory(HttpTransportOptions options) {
+  return [options] { return std::make_unique<HttpTransport>(options); };
+}
+
+}  // namespace net

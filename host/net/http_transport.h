@@ -1,0 +1,35 @@
+#pragma once
+// The transport of the application server's calls: HTTP/1.1 with JSON bodies
+// (docs/protocol.md), keep-alive, time-outs. The HTTP library stays inside.
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "host/components/net_connection.h"
+
+namespace net {
+
+struct HttpTransportOptions {
+  std::chrono::seconds connect_timeout{5};
+  // Long enough for the first page of a large file, which the server builds whole.
+  std::chrono::seconds read_timeout{600};
+  std::chrono::seconds write_timeout{60};
+};
+
+class HttpTransport : public comp::IServerTransport {
+ public:
+  explicit HttpTransport(HttpTransportOptions options = {});
+  ~HttpTransport() override;
+
+  void Connect(const std::string& host, int port, const std::string& server_name) override;
+  void Disconnect() override;
+  wire::Variant Call(const std::string& method, std::vector<comp::CallArgument>& arguments) override;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+comp::TransportFactory HttpTransportFactory(HttpTransportOptions options = {});
+
+}  // namespace net

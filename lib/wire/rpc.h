@@ -1,0 +1,67 @@
+#pragma once
+// The envelopes of a remote call and their JSON encoding (docs/protocol.md).
+// Nothing here knows HTTP; both the client transport and the server use it.
+#include <cstddef>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "lib/wire/variant.h"
+
+namespace wire {
+
+// One argument of a call. By-reference arguments take back the value the
+// server leaves in them.
+struct Argument {
+  Variant value;
+  bool by_reference = false;
+};
+
+struct CallRequest {
+  std::string server;  // the server object, "Mag04200.rdmArqMag"
+  std::string method;
+  std::vector<Argument> arguments;
+};
+
+struct CallReply {
+  Variant result;
+  // New values of by-reference arguments: (argument index from 0, value).
+  std::vector<std::pair<std::size_t, Variant>> by_reference;
+};
+
+enum class ErrorKind {
+  BadRequest,     // the body is no call (bad JSON, missing members)
+  UnknownServer,  // no server object of that name
+  UnknownMethod,  // the server object has no such method
+  BadArguments,   // wrong number or kinds of arguments, or invalid values
+  TooLarge,       // the request body is larger than the server takes
+  ServerFailure   // the method failed on the server (database, disk ...)
+};
+const char* ErrorKindName(ErrorKind kind);
+// HTTP status that goes with an error kind.
+int ErrorStatus(ErrorKind kind);
+
+struct CallError {
+  ErrorKind kind = ErrorKind::ServerFailure;
+  std::string message;
+};
+
+// Raised by the decoders for a body that does not follow the protocol.
+class ProtocolError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+std::string EncodeRequest(const CallRequest& request);
+CallRequest DecodeRequest(const std::string& body);
+std::string EncodeReply(const CallReply& reply);
+std::string EncodeError(const CallError& error);
+std::variant<CallReply, CallError> DecodeReply(const std::string& body);
+
+// The answer to the handshake: the server object and its methods.
+std::string EncodeServerInfo(const std::string& server, const std::vector<std::string>& methods);
+std::string DecodeServerInfo(const std::string& body);
+
+}  // namespace wire

@@ -1,0 +1,23 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "server/field_format.h"
+
+namespace server {
+
+struct ServerConfig {
+  std::string listen = "127.0.0.1";
+  int port = 8420;
+  std::string database = "sqlite:mag04200.db";
+  // The directory, on the users' machines, where the module writes the file.
+  std::string output_dir;
+  TextEncoding encoding = TextEncoding::Ascii;
+  std::int64_t request_ttl = 3600;  // seconds before an abandoned request is dropped
+  std::size_t max_body = 1 << 20;   // largest request body taken, in bytes
+  std::int64_t max_page = 100000;   // most lines one call may ask for
+  int threads = 8;
+};
+
+}  // namespace server

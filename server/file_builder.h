@@ -1,0 +1,46 @@
+#pragma once
+// Builds every line of a magnetic file from the fiscal tables, in file order,
+// handing each line on as soon as it is made: the file is never held whole.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "lib/sql/session.h"
+#include "server/register_lines.h"
+
+namespace server {
+
+struct FileRequest {
+  std::string company;              // CDEMPRESA
+  std::string registration;         // CDINSCESTA of the informant
+  std::string substitute;           // CDINSCESTAST, or empty
+  std::string first_day, last_day;  // "AAAA-MM-DD"
+  std::string book;                 // CDLIVROMAG, or empty for every book
+  std::vector<std::string> states;  // UFs of the other parties, or empty for all
+  std::string file_type;            // "SINTEGRA", "DIEF - MA", ...
+  std::string mask;                 // 12 x S/N
+  char version = '3';
+  char purpose = '1';
+};
+
+// Which register groups a request produces. The national file types build
+// every group this server knows; the state variants follow the mask, and a
+// file with 54 lines always gets the 75 lines of their products.
+struct RegisterSelection {
+  bool r50 = false, r51 = false, r53 = false, r54 = false, r75 = false;
+};
+RegisterSelection SelectRegisters(const std::string& file_type, const std::string& mask);
+
+class FileBuilder {
+ public:
+  FileBuilder(sql::Session& session, TextEncoding encoding) : session_(session), lines_(encoding) {}
+  // Streams the lines to `emit`; returns how many there were. Throws
+  // std::invalid_argument when the informant's registration is unknown.
+  long Build(const FileRequest& request, const std::function<void(const std::string&)>& emit);
+
+ private:
+  sql::Session& session_;
+  RegisterLines lines_;
+};
+
+}  // namespace server

@@ -1,0 +1,94 @@
+// mag-server: the application server of the magnetic-file screen.
+#include <pthread.h>
+#include <CLI/CLI.hpp>
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+
+#include "lib/sql/session.h"
+#include "server/demo_data.h"
+#include "server/http_server.h"
+#include "server/schema.h"
+
+int main(int argc, char** argv) {
+  server::ServerConfig config;
+  bool init_demo = false;
+  bool migrate_only = false;
+  bool keep_latin1 = false;
+  bool verbose = false;
+  long volume = 0;
+
+  CLI::App app{"mag-server: the application server of the magnetic-file screen (Mag04200.rdmArqMag)"};
+  app.set_config("--config", "", "read options from a file of 'option = value' lines (TOML or INI)");
+  app.add_option("--database", config.database, "database URL: sqlite:<path>")->capture_default_str();
+  app.add_option("--listen", config.listen, "address to listen on")->capture_default_str();
+  app.add_option("--port", config.port, "port to listen on (0: any free port)")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 65535));
+  app.add_option(
+      "--output-dir", config.output_dir,
+      "directory, on the users' machines, where the screen writes the file (default: this directory)");
+  app.add_flag("--keep-latin1", keep_latin1, "write accented letters as ISO-8859-1 instead of plain ASCII");
+  app.add_option("--request-ttl", config.request_ttl, "seconds before an abandoned file request is dropped")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
+  app.add_option("--max-body", config.max_body, "largest request body taken, in bytes")
+      ->capture_default_str()
+      ->check(CLI::Range(1024, 1 << 30));
+  app.add_option("--threads", config.threads, "worker threads")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 256));
+  app.add_flag("--init-demo", init_demo, "load the demo data into an empty database, then serve");
+  app.add_option("--demo-volume", volume,
+                 "also load a volume company (\"90\") with this many notes of 5 lines")
+      ->check(CLI::NonNegativeNumber);
+  app.add_flag("--migrate-only", migrate_only,
+               "bring the schema up to date (and load data as asked) and exit");
+  app.add_flag("-v,--verbose", verbose, "log every call on standard error");
+  CLI11_PARSE(app, argc, argv);
+  config.encoding = keep_latin1 ? server::TextEncoding::Latin1 : server::TextEncoding::Ascii;
+  if (config.output_dir.empty()) config.output_dir = std::filesystem::current_path().string();
+  if (config.output_dir.back() != '/') config.output_dir += '/';
+
+  try {
+    {
+      auto session = sql::OpenSession(config.database);
+      server::Migrate(*session);
+      if (init_demo && server::LoadDemoData(*session)) std::cerr << "mag-server: demo data loaded\n";
+      if (volume > 0) {
+        server::LoadVolumeData(*session, volume);
+        std::cerr << "mag-server: volume company 90 loaded with " << volume << " notes\n";
+      }
+    }
+    if (migrate_only) return 0;
+
+    // Signals are taken by one thread so that the workers never see them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    server::SessionPool sessions(config.database);
+    server::Mag04200 methods(config, sessions);
+    server::HttpServer http(config, methods);
+    if (verbose) http.log = [](const std::string& line) { std::cerr << "mag-server: " << line << "\n"; };
+    const int port = http.Bind();
+    std::cout << "mag-server: listening on http://" << config.listen << ":" << port << std::endl;
+
+    std::thread waiter([&] {
+      int signal = 0;
+      sigwait(&signals, &signal);
+      http.Stop();
+    });
+    http.Serve();
+    pthread_kill(waiter.native_handle(), SIGTERM);
+    waiter.join();
+    std::cerr << "mag-server: stopped\n";
+    return 0;
+  } catch (const std::exception& e) {
+    std::cerr << "mag-server: " << e.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,381 @@
+#include "server/methods.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <set>
+
+#include "lib/wire/host_date.h"
+#include "server/file_builder.h"
+#include "server/request_store.h"
+
+namespace server {
+namespace {
+
+using Kind = wire::Variant::Kind;
+
+struct Spec {
+  const char* name;
+  Kind kind;
+  bool by_reference;
+};
+
+[[noreturn]] void BadArguments(const std::string& message) {
+  throw MethodError(wire::ErrorKind::BadArguments, message);
+}
+
+void Check(const std::string& method, const std::vector<wire::Argument>& args,
+           const std::vector<Spec>& specs) {
+  if (args.size() != specs.size()) {
+    BadArguments(method + " takes " + std::to_string(specs.size()) + " arguments, not " +
+                 std::to_string(args.size()));
+  }
+  for (std::size_t i = 0; i < specs.size(); ++i) {
+    const std::string which = "argument " + std::to_string(i + 1) + " (" + specs[i].name + ") of " + method;
+    if (args[i].value.kind() != specs[i].kind) {
+      BadArguments(which + " must be a " + wire::KindName(specs[i].kind) + ", not a " +
+                   wire::KindName(args[i].value.kind()));
+    }
+    if (args[i].by_reference != specs[i].by_reference) {
+      BadArguments(which + (specs[i].by_reference ? " is passed by reference" : " is passed by value"));
+    }
+  }
+}
+
+std::size_t Chars(const std::string& s) {
+  std::size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+// A code argument: at most `width` characters, digits and blanks only.
+std::string Code(const std::string& method, const wire::Argument& arg, const char* name, std::size_t width) {
+  const std::string& text = arg.value.AsString();
+  if (Chars(text) > width)
+    BadArguments(method + ": " + name + " takes at most " + std::to_string(width) + " characters");
+  for (char c : text) {
+    if (!(c >= '0' && c <= '9') && c != ' ')
+      BadArguments(method + ": " + name + " holds '" + text + "', not digits");
+  }
+  return text;
+}
+
+// A registration number: at most 16 characters, printable.
+std::string Registration(const std::string& method, const wire::Argument& arg, const char* name) {
+  const std::string& text = arg.value.AsString();
+  if (Chars(text) > 16) BadArguments(method + ": " + name + " takes at most 16 characters");
+  for (unsigned char c : text) {
+    if (c < 0x20) BadArguments(method + ": " + name + " holds a control character");
+  }
+  return text;
+}
+
+bool AllFlag(const std::string& method, const wire::Argument& arg) {
+  const std::string& text = arg.value.AsString();
+  if (text != "T" && !text.empty())
+    BadArguments(method + ": the list flag is \"T\" or empty, not '" + text + "'");
+  return text == "T";
+}
+
+std::string Trim(const std::string& s) {
+  const auto b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return {};
+  return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
+wire::DataPacket Packet(std::vector<wire::FieldDef> fields, sql::Session& session, const std::string& text,
+                        const std::vector<sql::Param>& params) {
+  wire::DataPacket packet{std::move(fields), {}};
+  session.QueryEach(text, params, [&](const sql::Row& row) {
+    std::vector<wire::Cell> cells;
+    for (const auto& value : row) cells.push_back(value ? wire::Cell(*value) : wire::Cell());
+    packet.rows.push_back(std::move(cells));
+  });
+  return packet;
+}
+
+wire::FieldDef S(const char* name, int size) { return {name, wire::FieldType::String, size}; }
+
+// A lookup reports a failure of its own as a reply the client's check
+// recognises, so that the screen shows it where the lookup was made.
+template <typename F>
+wire::CallReply Lookup(SessionPool& sessions, F&& query) {
+  try {
+    auto session = sessions.Acquire();
+    return wire::CallReply{query(*session), {}};
+  } catch (const sql::DatabaseError& e) {
+    return wire::CallReply{wire::VariantArray{"ERRO", std::string("Erro no banco de dados: ") + e.what()},
+                           {}};
+  }
+}
+
+std::int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string IsoDate(const wire::CalendarDate& d) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", d.year, d.month, d.day);
+  return buffer;
+}
+
+const std::vector<std::string> kFileTypes = {"SINTEGRA",      "DIEF - MA",     "DIEF - PI",
+                                             "SINTEGRA - MS", "SINTEGRA - RJ", "SINTEGRA - RS"};
+
+wire::DataPacket LinePacket() {
+  return {{S("NRSEQARQMAG", 10),
+           S("NRORDREGARQ", 10),
+           {"DSREGARQMAG", wire::FieldType::Bytes, 4000},
+           {"SQUENCIAL", wire::FieldType::Float, 0}},
+          {}};
+}
+
+}  // namespace
+
+const std::vector<std::string>& Mag04200::MethodNames() {
+  static const std::vector<std::string> names = {"GetEmpresa", "GetImpostonfe", "GetInscST", "GetLivroMag",
+                                                 "GetRegistro"};
+  return names;
+}
+
+wire::CallReply Mag04200::Call(const std::string& method, const std::vector<wire::Argument>& args) {
+  if (method == "GetEmpresa") return GetEmpresa(args);
+  if (method == "GetImpostonfe") return GetImpostonfe(args);
+  if (method == "GetInscST") return GetInscST(args);
+  if (method == "GetLivroMag") return GetLivroMag(args);
+  if (method == "GetRegistro") return GetRegistro(args);
+  throw MethodError(wire::ErrorKind::UnknownMethod,
+                    std::string(kServerName) + " has no method '" + method + "'");
+}
+
+wire::CallReply Mag04200::GetEmpresa(const std::vector<wire::Argument>& args) {
+  Check("GetEmpresa", args, {{"company", Kind::String, false}});
+  const std::string& code = args[0].value.AsString();
+  const bool all = code == "T";
+  if (!all) Code("GetEmpresa", args[0], "the company", 2);
+  return Lookup(sessions_, [&](sql::Session& s) {
+    return Packet({S("CDEMPRESA", 2), S("NMEMPRESA", 40), S("CDSITUCRT", 1)}, s,
+                  "SELECT CDEMPRESA, NMEMPRESA, CDSITUCRT FROM EMPRESA WHERE :ALL = 'T' OR CDEMPRESA = :COD"
+                  " ORDER BY CDEMPRESA",
+                  {{"ALL", all ? "T" : "N"}, {"COD", code}});
+  });
+}
+
+wire::CallReply Mag04200::GetImpostonfe(const std::vector<wire::Argument>& args) {
+  Check("GetImpostonfe", args, {{"tax", Kind::String, false}, {"list flag", Kind::String, false}});
+  const std::string code = Code("GetImpostonfe", args[0], "the tax", 2);
+  const bool all = AllFlag("GetImpostonfe", args[1]);
+  return Lookup(sessions_, [&](sql::Session& s) {
+    return Packet({S("CDIMPOSTONFE", 2), S("SGIMPOSTONFE", 10), S("IDORGARRECADNFE", 1)}, s,
+                  "SELECT CDIMPOSTONFE, SGIMPOSTONFE, IDORGARRECADNFE FROM IMPOSTONFE"
+                  " WHERE :ALL = 'T' OR CDIMPOSTONFE = :COD ORDER BY CDIMPOSTONFE",
+                  {{"ALL", all ? "T" : "N"}, {"COD", code}});
+  });
+}
+
+wire::CallReply Mag04200::GetInscST(const std::vector<wire::Argument>& args) {
+  Check("GetInscST", args,
+        {{"company", Kind::String, false},
+         {"registration", Kind::String, false},
+         {"substitute registration", Kind::String, false}});
+  const std::string company = Code("GetInscST", args[0], "the company", 2);
+  const std::string registration = Registration("GetInscST", args[1], "the registration");
+  const std::string substitute = Registration("GetInscST", args[2], "the substitute registration");
+  return Lookup(sessions_, [&](sql::Session& s) {
+    return Packet({S("CDEMPRESA", 2), S("CDINSCESTA", 16), S("CDINSCESTAST", 16), S("SGESTADO", 2)}, s,
+                  "SELECT CDEMPRESA, CDINSCESTA, CDINSCESTAST, SGESTADO FROM INSCRSUBST"
+                  " WHERE CDEMPRESA = :EMP AND CDINSCESTA = :IE AND (:ST = '' OR CDINSCESTAST = :ST)"
+                  " ORDER BY CDINSCESTAST",
+                  {{"EMP", company}, {"IE", registration}, {"ST", substitute}});
+  });
+}
+
+wire::CallReply Mag04200::GetLivroMag(const std::vector<wire::Argument>& args) {
+  Check("GetLivroMag", args, {{"book", Kind::String, false}, {"list flag", Kind::String, false}});
+  const std::string code = Code("GetLivroMag", args[0], "the book", 10);
+  const bool all = AllFlag("GetLivroMag", args[1]);
+  return Lookup(sessions_, [&](sql::Session& s) {
+    return Packet({S("CDLIVROMAG", 10), S("NMLIVROMAG", 50)}, s,
+                  "SELECT CDLIVROMAG, NMLIVROMAG FROM LIVROMAG WHERE :ALL = 'T' OR CDLIVROMAG = :COD"
+                  " ORDER BY CDLIVROMAG",
+                  {{"ALL", all ? "T" : "N"}, {"COD", code}});
+  });
+}
+
+namespace {
+
+// The checks of a file request that end in the status "PARAM": the values
+// are well-formed but do not describe a file that can be built.
+bool ValidRequest(sql::Session& s, const std::vector<wire::Argument>& a, FileRequest& r, std::string& tax) {
+  const auto exists = [&](const std::string& text, const std::vector<sql::Param>& params) {
+    return !s.Query(text, params).rows.empty();
+  };
+  r.mask = a[0].value.AsString();
+  if (r.mask.size() != 12 || r.mask.find_first_not_of("SN") != std::string::npos) return false;
+  tax = Trim(a[1].value.AsString());
+  r.company = a[2].value.AsString();
+  r.registration = a[3].value.AsString();
+  r.substitute = Trim(a[4].value.AsString());
+  if (r.company.empty() || r.registration.empty()) return false;
+  if (!exists("SELECT 1 FROM INSCRESTAD WHERE CDEMPRESA = :E AND CDINSCESTA = :I",
+              {{"E", r.company}, {"I", r.registration}})) {
+    return false;
+  }
+  if (!tax.empty() && !exists("SELECT 1 FROM IMPOSTONFE WHERE CDIMPOSTONFE = :T", {{"T", tax}})) return false;
+  if (!r.substitute.empty() &&
+      !exists("SELECT 1 FROM INSCRSUBST WHERE CDEMPRESA = :E AND CDINSCESTA = :I AND CDINSCESTAST = :S",
+              {{"E", r.company}, {"I", r.registration}, {"S", r.substitute}})) {
+    return false;
+  }
+
+  const double first = a[5].value.AsDate().value;
+  const double last = a[6].value.AsDate().value;
+  if (!std::isfinite(first) || !std::isfinite(last) || first < 1 || last > 2958465 || first > last)
+    return false;
+  const auto d1 = wire::DecodeDate(first);
+  const auto d2 = wire::DecodeDate(last);
+  if (d1.day != 1 || d2.day != wire::DaysInMonth(d2.year, d2.month)) return false;
+  r.first_day = IsoDate(d1);
+  r.last_day = IsoDate(d2);
+
+  const std::string country = Trim(a[7].value.AsString());
+  if (!country.empty() && !exists("SELECT 1 FROM PAIS WHERE CDPAIS = :P", {{"P", country}})) return false;
+  // The chosen states: two capital letters each, separated by commas, none
+  // twice, each a state of the country when one is given.
+  const std::string states = a[8].value.AsString();
+  std::set<std::string> seen;
+  for (std::size_t start = 0; !states.empty() && start <= states.size();) {
+    const auto comma = states.find(',', start);
+    const std::string uf =
+        states.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    if (uf.size() != 2 || uf.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos ||
+        !seen.insert(uf).second) {
+      return false;
+    }
+    if (!country.empty() &&
+        !exists("SELECT 1 FROM ESTADO WHERE CDPAIS = :P AND SGESTADO = :U", {{"P", country}, {"U", uf}})) {
+      return false;
+    }
+    r.states.push_back(uf);
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+
+  const std::string version = a[9].value.AsString();
+  const std::string purpose = a[10].value.AsString();
+  if (version.size() != 1 || std::string("123").find(version[0]) == std::string::npos) return false;
+  if (purpose.size() != 1 || std::string("1235").find(purpose[0]) == std::string::npos) return false;
+  r.version = version[0];
+  r.purpose = purpose[0];
+
+  const std::string file_name = a[11].value.AsString();
+  if (Trim(file_name).empty() || Chars(file_name) > 50 || file_name == "." || file_name == ".." ||
+      file_name.find_first_of("*\\/#!?@$%&+,:<>\"|") != std::string::npos) {
+    return false;
+  }
+  r.file_type = a[12].value.AsString();
+  bool known_type = false;
+  for (const auto& t : kFileTypes) known_type = known_type || t == r.file_type;
+  if (!known_type) return false;
+  r.book = Trim(a[13].value.AsString());
+  if (!r.book.empty() && !exists("SELECT 1 FROM LIVROMAG WHERE CDLIVROMAG = :L", {{"L", r.book}}))
+    return false;
+  const double inventory = a[14].value.AsDate().value;
+  return std::isfinite(inventory) && inventory >= 0 && inventory <= 2958465;
+}
+
+// Every month of the period needs its fiscal map locked.
+bool MapsLocked(sql::Session& s, const FileRequest& r) {
+  int year = std::stoi(r.first_day.substr(0, 4));
+  int month = std::stoi(r.first_day.substr(5, 2));
+  const int last = std::stoi(r.last_day.substr(0, 4)) * 12 + std::stoi(r.last_day.substr(5, 2));
+  for (; year * 12 + month <= last; month == 12 ? (month = 1, ++year) : ++month) {
+    char period[8];
+    std::snprintf(period, sizeof period, "%04d%02d", year, month);
+    const auto rows = s.Query(
+        "SELECT IDBLOQUEADO FROM MAPAFISCAL WHERE CDEMPRESA = :E AND CDINSCESTA = :I AND NRANOMES = :P",
+        {{"E", r.company}, {"I", r.registration}, {"P", period}});
+    if (rows.rows.empty() || rows.rows[0][0].value_or("") != "S") return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
+  Check("GetRegistro", args,
+        {{"register mask", Kind::String, true},
+         {"tax", Kind::String, false},
+         {"company", Kind::String, false},
+         {"registration", Kind::String, false},
+         {"substitute registration", Kind::String, false},
+         {"first day", Kind::Date, false},
+         {"last day", Kind::Date, false},
+         {"country", Kind::String, false},
+         {"states", Kind::String, true},
+         {"convention version", Kind::String, false},
+         {"purpose", Kind::String, false},
+         {"file name", Kind::String, false},
+         {"file type", Kind::String, false},
+         {"magnetic book", Kind::String, false},
+         {"inventory day", Kind::Date, false},
+         {"continuation key", Kind::String, true},
+         {"first page", Kind::String, false},
+         {"page start", Kind::Double, true},
+         {"page end", Kind::Double, true}});
+  const std::string& first_page = args[16].value.AsString();
+  if (first_page != "S" && first_page != "N")
+    BadArguments("GetRegistro: the first-page flag is \"S\" or \"N\"");
+  const double start = args[17].value.AsDouble();
+  const double end = args[18].value.AsDouble();
+  if (!std::isfinite(start) || !std::isfinite(end) || start < 0 || end < start ||
+      start != std::floor(start) || end != std::floor(end) ||
+      end - start > static_cast<double>(config_.max_page) || end > 1e15) {
+    BadArguments("GetRegistro: the page range must be whole numbers 0 <= start <= end, at most " +
+                 std::to_string(config_.max_page) + " lines");
+  }
+
+  wire::CallReply reply;
+  std::string key = args[15].value.AsString();
+  const auto answer = [&](const std::string& status, wire::DataPacket lines, const std::string& more) {
+    reply.result = wire::VariantArray{status, std::move(lines), config_.output_dir, more, key};
+    reply.by_reference = {{0, args[0].value}, {8, args[8].value}, {15, key}, {17, start}, {18, end}};
+    return reply;
+  };
+
+  try {
+    auto session = sessions_.Acquire();
+    RequestStore store(*session);
+    std::optional<StoredRequest> request;
+    if (first_page == "S") {
+      FileRequest file;
+      std::string tax;
+      if (!ValidRequest(*session, args, file, tax)) return answer("PARAM", LinePacket(), "N");
+      if (!MapsLocked(*session, file)) return answer("MP_BLOQ", LinePacket(), "N");
+      store.Expire(Now(), config_.request_ttl);
+      FileBuilder builder(*session, config_.encoding);
+      request = store.Create([&](const auto& emit) { builder.Build(file, emit); }, Now());
+      key = request->key;
+    } else {
+      request = store.Find(key, Now());
+      if (!request) BadArguments("GetRegistro: the continuation key '" + key + "' is unknown or has expired");
+    }
+    wire::DataPacket lines = LinePacket();
+    const std::string sequence = std::to_string(request->sequence);
+    store.Page(*request, static_cast<std::int64_t>(start), static_cast<std::int64_t>(end),
+               [&](std::int64_t number, const std::string& line) {
+                 lines.rows.push_back({sequence, std::to_string(number), line, static_cast<double>(number)});
+               });
+    const bool more = request->lines > static_cast<std::int64_t>(end);
+    if (!more) store.Finish(*request);
+    return answer("OK", std::move(lines), more ? "S" : "N");
+  } catch (const sql::DatabaseError& e) {
+    throw MethodError(wire::ErrorKind::ServerFailure, std::string("database error: ") + e.what());
+  } catch (const FieldOverflow& e) {
+    throw MethodError(wire::ErrorKind::ServerFailure,
+                      std::string("a value does not fit the layout: ") + e.what());
+  }
+}
+
+}  // namespace server

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "host/components/consiste.h"
+#include "tests/support/server_client.h"
+#include "tests/support/server_process.h"
+
+namespace {
+
+struct DemoServer : ::testing::Test {
+  static inline std::string path;
+  static inline std::unique_ptr<ServerProcess> server;
+  static void SetUpTestSuite() {
+    path = TempDatabase("lookups");
+    PrepareDatabase("sqlite:" + path, {"--init-demo"});
+    server = std::make_unique<ServerProcess>("sqlite:" + path);
+  }
+  static void TearDownTestSuite() {
+    server.reset();
+    std::filesystem::remove(path);
+  }
+  ServerClient client{server->port()};
+
+  static std::vector<std::string> Column(const wire::Variant& reply, const char* field) {
+    const auto& packet = reply.AsPacket();
+    std::vector<std::string> values;
+    for (const auto& row : packet.rows) values.push_back(wire::CellText(row.at(packet.FieldIndex(field))));
+    return values;
+  }
+};
+
+TEST_F(DemoServer, GetEmpresaListsAllWithTOrOneByCodeWithTheScreensFields) {
+  const auto all = client.Call("GetEmpresa", std::vector<std::string>{"T"});
+  EXPECT_EQ(Column(all, "CDEMPRESA"), (std::vector<std::string>{"01", "02", "03", "04"}));
+  EXPECT_EQ(Column(all, "CDSITUCRT"), (std::vector<std::string>{"3", "1", "2", ""}));
+  const auto& fields = all.AsPacket().fields;
+  ASSERT_EQ(fields.size(), 3u);
+  EXPECT_EQ(fields[1].name, "NMEMPRESA");
+  EXPECT_EQ(fields[1].size, 40);
+  EXPECT_EQ(Column(client.Call("GetEmpresa", std::vector<std::string>{"02"}), "NMEMPRESA"),
+            (std::vector<std::string>{"Indústria Mineira de Móveis S.A."}));
+  EXPECT_TRUE(client.Call("GetEmpresa", std::vector<std::string>{"77"}).AsPacket().rows.empty());
+}
+
+TEST_F(DemoServer, GetImpostonfeCarriesTheCollectingAuthority) {
+  const auto all = client.Call("GetImpostonfe", std::vector<std::string>{"", "T"});
+  EXPECT_EQ(Column(all, "IDORGARRECADNFE"), (std::vector<std::string>{"E", "M", "", "E", "F"}));
+  EXPECT_EQ(Column(client.Call("GetImpostonfe", std::vector<std::string>{"02", ""}), "SGIMPOSTONFE"),
+            (std::vector<std::string>{"ISS"}));
+  EXPECT_TRUE(client.Call("GetImpostonfe", std::vector<std::string>{"", ""}).AsPacket().rows.empty());
+}
+
+TEST_F(DemoServer, GetInscSTListsTheSubstituteRegistrationsOfACompanyAndRegistration) {
+  const auto all = client.Call("GetInscST", std::vector<std::string>{"01", "110042490114", ""});
+  EXPECT_EQ(Column(all, "CDINSCESTAST"), (std::vector<std::string>{"0012345670089", "78123456"}));
+  EXPECT_EQ(Column(all, "SGESTADO"), (std::vector<std::string>{"MG", "RJ"}));
+  EXPECT_EQ(client.Call("GetInscST", std::vector<std::string>{"01", "110042490114", "78123456"})
+                .AsPacket()
+                .rows.size(),
+            1u);
+  EXPECT_TRUE(
+      client.Call("GetInscST", std::vector<std::string>{"02", "0623079040081", ""}).AsPacket().rows.empty());
+}
+
+TEST_F(DemoServer, GetLivroMagListsBooksAndFindsOneByItsTenDigitCode) {
+  EXPECT_EQ(Column(client.Call("GetLivroMag", std::vector<std::string>{"", "T"}), "CDLIVROMAG"),
+            (std::vector<std::string>{"0000000001", "0000000002", "0000000010"}));
+  EXPECT_EQ(Column(client.Call("GetLivroMag", std::vector<std::string>{"0000000002", ""}), "NMLIVROMAG"),
+            (std::vector<std::string>{"Livro Registro de Inventário"}));
+  EXPECT_TRUE(client.Call("GetLivroMag", std::vector<std::string>{"", ""}).AsPacket().rows.empty());
+  EXPECT_TRUE(client.Call("GetLivroMag", std::vector<std::string>{"0000000099", ""}).AsPacket().rows.empty());
+}
+
+TEST_F(DemoServer, LookupArgumentsAreCheckedBeforeAnythingIsRead) {
+  const std::pair<const char*, std::vector<std::string>> bad[] = {
+      {"GetEmpresa", {"123"}},
+      {"GetEmpresa", {"A"}},
+      {"GetEmpresa", {}},
+      {"GetImpostonfe", {"01", "X"}},
+      {"GetLivroMag", {"12345678901", ""}},
+      {"GetInscST", {"01", "x"}},
+      {"GetInscST", {"01", "12345678901234567", ""}}};
+  for (const auto& [method, args] : bad) {
+    EXPECT_THROW(client.Call(method, args), comp::EServerError) << method;
+  }
+  std::vector<comp::CallArgument> number = {{wire::Variant(1.0), false}};
+  try {
+    client.Call("GetEmpresa", number);
+    FAIL();
+  } catch (const comp::EServerError& e) {
+    EXPECT_NE(std::string(e.what()).find("must be a string, not a double"), std::string::npos) << e.what();
+  }
+  // The server still answers afterwards.
+  EXPECT_EQ(client.Call("GetEmpresa", std::vector<std::string>{"01"}).AsPacket().rows.size(), 1u);
+}
+
+TEST(ServerConnection, AScreenConnectionToNoServerFailsAtTheFirstCallNamingHostAndPort) {
+  comp::SetTransportFactory(net::HttpTransportFactory());
+  comp::TNetConnection connection(nullptr, "netArqMag");
+  connection.SetServerName("Mag04200.rdmArqMag");
+  connection.SetThrowException(false);
+  connection.SetHost("127.0.0.1");
+  connection.SetPort(1);  // nothing listens there
+  connection.SetConnected(true);
+  EXPECT_FALSE(connection.Connected());
+  try {
+    connection.AppServer().Call("GetEmpresa", std::vector<std::string>{"T"});
+    FAIL();
+  } catch (const comp::EServerError& e) {
+    EXPECT_NE(std::string(e.what()).find("127.0.0.1:1"), std::string::npos) << e.what();
+  }
+  comp::SetTransportFactory({});
+}
+
+TEST_F(DemoServer, TheHandshakeRefusesAnotherServerObject) {
+  net::HttpTransport transport;
+  EXPECT_THROW(transport.Connect("127.0.0.1", server->port(), "Other.rdmObject"), comp::EServerError);
+}
+
+}  // namespace

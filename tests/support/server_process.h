@@ -1,0 +1,87 @@
+#pragma once
+// A real mag-server process on a loopback port over its own database file,
+// stopped when the object goes.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+class ServerProcess {
+ public:
+  // Starts the server with these extra arguments and waits until it listens.
+  ServerProcess(const std::string& database_url, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {MAG_SERVER_PATH, "--database", database_url, "--port", "0"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    int out[2];
+    if (pipe(out) != 0) throw std::runtime_error("pipe failed");
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      close(out[0]);
+      close(out[1]);
+      std::vector<char*> argv;
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    close(out[1]);
+    // The server says where it listens on its first line.
+    std::string line;
+    char c;
+    while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+    close(out[0]);
+    const auto colon = line.rfind(':');
+    if (line.find("listening") == std::string::npos || colon == std::string::npos) {
+      Stop();
+      throw std::runtime_error("mag-server did not start: '" + line + "'");
+    }
+    port_ = std::stoi(line.substr(colon + 1));
+  }
+  ~ServerProcess() { Stop(); }
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  int port() const { return port_; }
+  // Ends the process at once, as a crash would.
+  void Kill() { Signal(SIGKILL); }
+  // Asks it to stop and waits; returns its exit status.
+  int Stop() { return Signal(SIGTERM); }
+
+ private:
+  int Signal(int signal) {
+    if (pid_ <= 0) return status_;
+    kill(pid_, signal);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return status_;
+  }
+  pid_t pid_ = -1;
+  int port_ = 0;
+  int status_ = -1;
+};
+
+// Runs mag-server once to set a database up (migrations, demo data, volume).
+inline void PrepareDatabase(const std::string& url, const std::vector<std::string>& extra) {
+  std::string command = std::string(MAG_SERVER_PATH) + " --migrate-only --database '" + url + "'";
+  for (const auto& e : extra) command += " " + e;
+  command += " 2>/dev/null";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot prepare " + url);
+}
+
+inline std::string TempDatabase(const std::string& name) {
+  const auto path =
+      std::filesystem::temp_directory_path() / ("mag_" + name + "_" + std::to_string(getpid()) + ".db");
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path.string() + suffix);
+  return path.string();
+}
