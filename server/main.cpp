@@ -1,6 +1,8 @@
 // mag-server: the application server of the magnetic-file screen.
 #include <pthread.h>
 #include <CLI/CLI.hpp>
+#include <malloc.h>
+
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -47,6 +49,10 @@ int main(int argc, char** argv) {
                "bring the schema up to date (and load data as asked) and exit");
   app.add_flag("-v,--verbose", verbose, "log every call on standard error");
   CLI11_PARSE(app, argc, argv);
+  // Every worker thread would otherwise keep its own heap sized for the
+  // largest page it ever served; one shared heap keeps the server's memory
+  // the size of a page, whatever the size of the file.
+  mallopt(M_ARENA_MAX, 1);
   config.encoding = keep_latin1 ? server::TextEncoding::Latin1 : server::TextEncoding::Ascii;
   if (config.output_dir.empty()) config.output_dir = std::filesystem::current_path().string();
   if (config.output_dir.back() != '/') config.output_dir += '/';

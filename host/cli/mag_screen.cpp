@@ -7,6 +7,7 @@
 
 #include "host/components/host_settings.h"
 #include "host/loader/headless_host.h"
+#include "host/net/http_transport.h"
 #include "host/toolkit/application.h"
 #include "host/toolkit/form_dump.h"
 #include "host/toolkit/headless_dialogs.h"
@@ -14,7 +15,8 @@
 namespace {
 void Usage(std::ostream& out) {
   out << "usage: mag-screen [--package PATH] [--settings FILE] [--set KEY=VALUE]...\n"
-         "Opens the screen MAG04200 headless and prints its state.\n"
+         "Opens the screen MAG04200 headless, connected to the application server of the settings,\n"
+         "and prints its state.\n"
          "  --package PATH     the package to load (default: ../lib/Pkg_mag04200.so beside this program)\n"
          "  --settings FILE    the host's settings file (default: $MAG_SETTINGS or "
          "~/.config/mag04200/host.conf)\n"
@@ -61,7 +63,7 @@ int main(int argc, char** argv) {
     dialogs.OnEvent = [](const tk::DialogEvent& e) {
       std::cout << tk::DialogEventKindName(e.kind) << ": " << e.text << "\n";
     };
-    host::HeadlessHost host(dialogs);
+    host::HeadlessHost host(dialogs, net::HttpTransportFactory());
     host.Load(package);
     host.IniProc();
     for (tk::TForm* form : tk::Application().Forms()) std::cout << tk::DescribeForm(*form);

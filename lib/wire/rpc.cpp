@@ -1,5 +1,6 @@
 #include "lib/wire/rpc.h"
 
+#include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -31,12 +32,106 @@ double Number(const json& value, const char* what) {
   return d;
 }
 
-json EncodeCell(const Cell& cell, FieldType type) {
-  if (const auto* text = std::get_if<std::string>(&cell)) {
-    return type == FieldType::Bytes ? json(Latin1ToUtf8(*text)) : json(*text);
+// Replies can carry 50,000 register lines: they are written straight into
+// the body text, without building a JSON document in memory first.
+void WriteString(std::string& out, const std::string& text) {
+  out += '"';
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20) {
+      static const char kHex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    } else if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      // Pass a whole UTF-8 sequence, refusing broken ones: the body must be valid UTF-8.
+      const std::size_t n = (c >> 5) == 6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+      bool valid = n > 0 && i + n <= text.size();
+      for (std::size_t k = 1; valid && k < n; ++k) valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+      if (!valid) throw std::runtime_error("cannot encode the message: a text is not valid UTF-8");
+      out.append(text, i, n);
+      i += n - 1;
+    }
   }
-  if (const auto* number = std::get_if<double>(&cell)) return json(*number);
-  return json(nullptr);
+  out += '"';
+}
+
+void WriteNumber(std::string& out, double value) {
+  if (!std::isfinite(value)) throw std::runtime_error("cannot encode the message: a number is not finite");
+  char buffer[64];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, end);
+}
+
+void WriteCell(std::string& out, const Cell& cell, FieldType type) {
+  if (const auto* text = std::get_if<std::string>(&cell)) {
+    WriteString(out, type == FieldType::Bytes ? Latin1ToUtf8(*text) : *text);
+  } else if (const auto* number = std::get_if<double>(&cell)) {
+    WriteNumber(out, *number);
+  } else {
+    out += "null";
+  }
+}
+
+void WriteValue(std::string& out, const Variant& v) {
+  switch (v.kind()) {
+    case Variant::Kind::Null: out += R"({"kind":"null"})"; return;
+    case Variant::Kind::String:
+      out += R"({"kind":"string","value":)";
+      WriteString(out, v.AsString());
+      out += '}';
+      return;
+    case Variant::Kind::Double:
+    case Variant::Kind::Date:
+      out += v.kind() == Variant::Kind::Date ? R"({"kind":"date","value":)" : R"({"kind":"double","value":)";
+      WriteNumber(out, v.AsDouble());
+      out += '}';
+      return;
+    case Variant::Kind::Array: {
+      out += R"({"kind":"array","items":[)";
+      bool first = true;
+      for (const Variant& item : v.AsArray()) {
+        if (!first) out += ',';
+        first = false;
+        WriteValue(out, item);
+      }
+      out += "]}";
+      return;
+    }
+    case Variant::Kind::Packet: {
+      const DataPacket& packet = v.AsPacket();
+      out += R"({"kind":"packet","fields":[)";
+      for (std::size_t i = 0; i < packet.fields.size(); ++i) {
+        if (i) out += ',';
+        out += R"({"name":)";
+        WriteString(out, packet.fields[i].name);
+        out += R"(,"type":")";
+        out += FieldTypeName(packet.fields[i].type);
+        out += R"(","size":)";
+        out += std::to_string(packet.fields[i].size);
+        out += '}';
+      }
+      out += R"(],"rows":[)";
+      for (std::size_t r = 0; r < packet.rows.size(); ++r) {
+        const auto& row = packet.rows[r];
+        if (row.size() != packet.fields.size()) throw std::logic_error("packet row does not match its fields");
+        if (r) out += ',';
+        out += '[';
+        for (std::size_t i = 0; i < row.size(); ++i) {
+          if (i) out += ',';
+          WriteCell(out, row[i], packet.fields[i].type);
+        }
+        out += ']';
+      }
+      out += "]}";
+      return;
+    }
+  }
 }
 
 Cell DecodeCell(const json& value, FieldType type) {
@@ -51,38 +146,6 @@ Cell DecodeCell(const json& value, FieldType type) {
     }
   }
   Bad("a cell must be null, a number or a string");
-}
-
-json EncodeValue(const Variant& v) {
-  switch (v.kind()) {
-    case Variant::Kind::Null: return {{"kind", "null"}};
-    case Variant::Kind::String: return {{"kind", "string"}, {"value", v.AsString()}};
-    case Variant::Kind::Double: return {{"kind", "double"}, {"value", v.AsDouble()}};
-    case Variant::Kind::Date: return {{"kind", "date"}, {"value", v.AsDate().value}};
-    case Variant::Kind::Array: {
-      json items = json::array();
-      for (const Variant& item : v.AsArray()) items.push_back(EncodeValue(item));
-      return {{"kind", "array"}, {"items", std::move(items)}};
-    }
-    case Variant::Kind::Packet: {
-      const DataPacket& packet = v.AsPacket();
-      json fields = json::array();
-      for (const FieldDef& f : packet.fields) {
-        fields.push_back({{"name", f.name}, {"type", FieldTypeName(f.type)}, {"size", f.size}});
-      }
-      json rows = json::array();
-      for (const auto& row : packet.rows) {
-        if (row.size() != packet.fields.size())
-          throw std::logic_error("packet row does not match its fields");
-        json cells = json::array();
-        for (std::size_t i = 0; i < row.size(); ++i)
-          cells.push_back(EncodeCell(row[i], packet.fields[i].type));
-        rows.push_back(std::move(cells));
-      }
-      return {{"kind", "packet"}, {"fields", std::move(fields)}, {"rows", std::move(rows)}};
-    }
-  }
-  return {{"kind", "null"}};
 }
 
 Variant DecodeValue(const json& j, int depth = 0) {
@@ -173,13 +236,21 @@ int ErrorStatus(ErrorKind kind) {
 }
 
 std::string EncodeRequest(const CallRequest& request) {
-  json args = json::array();
-  for (const Argument& a : request.arguments) {
-    json value = EncodeValue(a.value);
-    if (a.by_reference) value["byref"] = true;
-    args.push_back(std::move(value));
+  std::string out = R"({"server":)";
+  WriteString(out, request.server);
+  out += R"(,"method":)";
+  WriteString(out, request.method);
+  out += R"(,"args":[)";
+  for (std::size_t i = 0; i < request.arguments.size(); ++i) {
+    if (i) out += ',';
+    WriteValue(out, request.arguments[i].value);
+    if (request.arguments[i].by_reference) {
+      out.pop_back();
+      out += R"(,"byref":true})";
+    }
   }
-  return Dump({{"server", request.server}, {"method", request.method}, {"args", std::move(args)}});
+  out += "]}";
+  return out;
 }
 
 CallRequest DecodeRequest(const std::string& body) {
@@ -201,11 +272,17 @@ CallRequest DecodeRequest(const std::string& body) {
 }
 
 std::string EncodeReply(const CallReply& reply) {
-  json by_reference = json::array();
-  for (const auto& [index, value] : reply.by_reference) {
-    by_reference.push_back({{"index", index}, {"value", EncodeValue(value)}});
+  std::string out = R"({"result":)";
+  WriteValue(out, reply.result);
+  out += R"(,"byref":[)";
+  for (std::size_t i = 0; i < reply.by_reference.size(); ++i) {
+    if (i) out += ',';
+    out += R"({"index":)" + std::to_string(reply.by_reference[i].first) + R"(,"value":)";
+    WriteValue(out, reply.by_reference[i].second);
+    out += '}';
   }
-  return Dump({{"result", EncodeValue(reply.result)}, {"byref", std::move(by_reference)}});
+  out += "]}";
+  return out;
 }
 
 std::string EncodeError(const CallError& error) {

@@ -5,6 +5,7 @@
 #include "lib/layout/layout_check.h"
 #include "lib/sql/session.h"
 #include "server/demo_data.h"
+#include "server/request_store.h"
 #include "tests/support/server_client.h"
 #include "tests/support/server_process.h"
 
@@ -277,6 +278,36 @@ TEST(Encoding, TheServerCanKeepIsoLettersInsteadOfPlainAscii) {
     EXPECT_EQ(file.lines[0].size(), 126u);
     EXPECT_TRUE(Check(file.lines).ok());
   }
+  std::filesystem::remove(path);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RequestStore, AbandonedRequestsAreDroppedAndFailedBuildsLeaveNothing) {
+  const std::string path = TempDatabase("store");
+  PrepareDatabase("sqlite:" + path, {});
+  auto session = sql::OpenSession("sqlite:" + path);
+  server::RequestStore store(*session);
+  const auto lines = [&] { return session->Query("SELECT COUNT(*) FROM ARQMAGLINHA", {}).rows[0][0].value_or(""); };
+
+  const auto old = store.Create([](const auto& emit) { emit("a"), emit("b"); }, 1000);
+  const auto recent = store.Create([](const auto& emit) { emit("c"); }, 4000);
+  EXPECT_EQ(lines(), "3");
+  EXPECT_EQ(store.Expire(4600, 3600), 1);  // only the one untouched since 1000
+  EXPECT_FALSE(store.Find(old.key, 4600));
+  ASSERT_TRUE(store.Find(recent.key, 4600));
+  EXPECT_EQ(lines(), "1");
+
+  EXPECT_THROW(store.Create(
+                   [](const auto& emit) {
+                     emit("d");
+                     throw std::runtime_error("the build failed half-way");
+                   },
+                   5000),
+               std::runtime_error);
+  EXPECT_EQ(lines(), "1");
   std::filesystem::remove(path);
 }
 

@@ -1,0 +1,126 @@
+// Builds and serves a large magnetic file through mag-server on loopback and
+// prints the lines per second and the server's peak memory. Run it with
+// scripts/bench-server (a release build); it is not a test.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "host/net/http_transport.h"
+#include "lib/wire/host_date.h"
+
+namespace {
+
+long PeakKiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+struct Server {
+  pid_t pid = -1;
+  int port = 0;
+  Server(const std::string& binary, const std::string& db) {
+    int out[2];
+    if (pipe(out) != 0) throw std::runtime_error("pipe");
+    pid = fork();
+    if (pid == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      close(out[0]);
+      execl(binary.c_str(), binary.c_str(), "--database", db.c_str(), "--port", "0", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    std::string line;
+    char c;
+    while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+    close(out[0]);
+    port = std::stoi(line.substr(line.rfind(':') + 1));
+  }
+  ~Server() {
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+  }
+};
+
+struct Result {
+  long lines = 0;
+  double seconds = 0;
+  double first_page_seconds = 0;
+  long peak_kib = 0;
+};
+
+Result Run(const std::string& binary, const std::string& db) {
+  Server server(binary, db);
+  net::HttpTransport transport;
+  transport.Connect("127.0.0.1", server.port, "Mag04200.rdmArqMag");
+  using wire::Variant;
+  std::string key, flag = "S";
+  double start = 0, end = 50000;
+  Result r;
+  const auto began = std::chrono::steady_clock::now();
+  for (;;) {
+    std::vector<comp::CallArgument> args = {
+        {Variant("NNNNNNNNNNNN"), true}, {Variant(""), false}, {Variant("90"), false},
+        {Variant("900000000001"), false}, {Variant(""), false}, {Variant(wire::DateTime{wire::EncodeDate(2026, 1, 1)}), false},
+        {Variant(wire::DateTime{wire::EncodeDate(2026, 1, 31)}), false}, {Variant(""), false}, {Variant(""), true},
+        {Variant("3"), false}, {Variant("1"), false}, {Variant("volume.txt"), false}, {Variant("SINTEGRA"), false},
+        {Variant(""), false}, {Variant(wire::DateTime{1}), false}, {Variant(key), true}, {Variant(flag), false},
+        {Variant(start), true}, {Variant(end), true}};
+    const auto reply = transport.Call("GetRegistro", args).AsArray();
+    if (flag == "S") {
+      r.first_page_seconds =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+      if (reply.at(0).AsString() != "OK") throw std::runtime_error("status " + reply.at(0).AsString());
+      key = reply.at(4).AsString();
+    }
+    r.lines += static_cast<long>(reply.at(1).AsPacket().rows.size());
+    if (reply.at(3).AsString() != "S") break;
+    flag = "N";
+    start = end + 1;
+    end += 50000;
+  }
+  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  r.peak_kib = PeakKiB(server.pid);
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::cerr << "usage: server_bench MAG_SERVER_BINARY WORK_DIR [NOTES...]\n"
+                 "Each NOTES value makes a volume company of that many notes (five lines each).\n";
+    return 2;
+  }
+  const std::string binary = argv[1];
+  const std::string dir = argv[2];
+  std::vector<long> sizes;
+  for (int i = 3; i < argc; ++i) sizes.push_back(std::stol(argv[i]));
+  if (sizes.empty()) sizes = {20000, 200000};
+  std::printf("%12s %10s %12s %14s %14s\n", "lines", "seconds", "lines/s", "first page s", "server peak MiB");
+  for (long notes : sizes) {
+    const std::string db = dir + "/bench_" + std::to_string(notes) + ".db";
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
+    const std::string prepare =
+        binary + " --migrate-only --database sqlite:" + db + " --demo-volume " + std::to_string(notes) + " 2>/dev/null";
+    if (std::system(prepare.c_str()) != 0) {
+      std::cerr << "cannot prepare " << db << "\n";
+      return 1;
+    }
+    const Result r = Run(binary, "sqlite:" + db);
+    std::printf("%12ld %10.2f %12.0f %14.2f %14.1f\n", r.lines, r.seconds, r.lines / r.seconds, r.first_page_seconds,
+                r.peak_kib / 1024.0);
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
+  }
+  return 0;
+}
