@@ -36,7 +36,8 @@ struct Server {
     if (pid == 0) {
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
-      execl(binary.c_str(), binary.c_str(), "--database", db.c_str(), "--port", "0", static_cast<char*>(nullptr));
+      execl(binary.c_str(), binary.c_str(), "--database", db.c_str(), "--port", "0",
+            static_cast<char*>(nullptr));
       _exit(127);
     }
     close(out[1]);
@@ -69,17 +70,28 @@ Result Run(const std::string& binary, const std::string& db) {
   Result r;
   const auto began = std::chrono::steady_clock::now();
   for (;;) {
-    std::vector<comp::CallArgument> args = {
-        {Variant("NNNNNNNNNNNN"), true}, {Variant(""), false}, {Variant("90"), false},
-        {Variant("900000000001"), false}, {Variant(""), false}, {Variant(wire::DateTime{wire::EncodeDate(2026, 1, 1)}), false},
-        {Variant(wire::DateTime{wire::EncodeDate(2026, 1, 31)}), false}, {Variant(""), false}, {Variant(""), true},
-        {Variant("3"), false}, {Variant("1"), false}, {Variant("volume.txt"), false}, {Variant("SINTEGRA"), false},
-        {Variant(""), false}, {Variant(wire::DateTime{1}), false}, {Variant(key), true}, {Variant(flag), false},
-        {Variant(start), true}, {Variant(end), true}};
+    std::vector<comp::CallArgument> args = {{Variant("NNNNNNNNNNNN"), true},
+                                            {Variant(""), false},
+                                            {Variant("90"), false},
+                                            {Variant("900000000001"), false},
+                                            {Variant(""), false},
+                                            {Variant(wire::DateTime{wire::EncodeDate(2026, 1, 1)}), false},
+                                            {Variant(wire::DateTime{wire::EncodeDate(2026, 1, 31)}), false},
+                                            {Variant(""), false},
+                                            {Variant(""), true},
+                                            {Variant("3"), false},
+                                            {Variant("1"), false},
+                                            {Variant("volume.txt"), false},
+                                            {Variant("SINTEGRA"), false},
+                                            {Variant(""), false},
+                                            {Variant(wire::DateTime{1}), false},
+                                            {Variant(key), true},
+                                            {Variant(flag), false},
+                                            {Variant(start), true},
+                                            {Variant(end), true}};
     const auto reply = transport.Call("GetRegistro", args).AsArray();
     if (flag == "S") {
-      r.first_page_seconds =
-          std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+      r.first_page_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
       if (reply.at(0).AsString() != "OK") throw std::runtime_error("status " + reply.at(0).AsString());
       key = reply.at(4).AsString();
     }
@@ -111,15 +123,15 @@ int main(int argc, char** argv) {
   for (long notes : sizes) {
     const std::string db = dir + "/bench_" + std::to_string(notes) + ".db";
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
-    const std::string prepare =
-        binary + " --migrate-only --database sqlite:" + db + " --demo-volume " + std::to_string(notes) + " 2>/dev/null";
+    const std::string prepare = binary + " --migrate-only --database sqlite:" + db + " --demo-volume " +
+                                std::to_string(notes) + " 2>/dev/null";
     if (std::system(prepare.c_str()) != 0) {
       std::cerr << "cannot prepare " << db << "\n";
       return 1;
     }
     const Result r = Run(binary, "sqlite:" + db);
-    std::printf("%12ld %10.2f %12.0f %14.2f %14.1f\n", r.lines, r.seconds, r.lines / r.seconds, r.first_page_seconds,
-                r.peak_kib / 1024.0);
+    std::printf("%12ld %10.2f %12.0f %14.2f %14.1f\n", r.lines, r.seconds, r.lines / r.seconds,
+                r.first_page_seconds, r.peak_kib / 1024.0);
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
   }
   return 0;

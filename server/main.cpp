@@ -1,7 +1,7 @@
 // mag-server: the application server of the magnetic-file screen.
+#include <malloc.h>
 #include <pthread.h>
 #include <CLI/CLI.hpp>
-#include <malloc.h>
 
 #include <csignal>
 #include <filesystem>

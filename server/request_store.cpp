@@ -85,8 +85,9 @@ void RequestStore::Finish(const StoredRequest& request) {
 }
 
 long RequestStore::Expire(std::int64_t now, std::int64_t ttl) {
-  const auto old = session_.Query("SELECT NRSEQARQMAG FROM ARQMAGPEDIDO WHERE NRACESSO <= CAST(:T AS INTEGER)",
-                                  {{"T", std::to_string(now - ttl)}});
+  const auto old =
+      session_.Query("SELECT NRSEQARQMAG FROM ARQMAGPEDIDO WHERE NRACESSO <= CAST(:T AS INTEGER)",
+                     {{"T", std::to_string(now - ttl)}});
   for (const auto& row : old.rows) Finish(StoredRequest{std::stoll(row[0].value_or("0")), {}, 0});
   return static_cast<long>(old.rows.size());
 }

@@ -52,7 +52,8 @@ void WriteString(std::string& out, const std::string& text) {
       // Pass a whole UTF-8 sequence, refusing broken ones: the body must be valid UTF-8.
       const std::size_t n = (c >> 5) == 6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
       bool valid = n > 0 && i + n <= text.size();
-      for (std::size_t k = 1; valid && k < n; ++k) valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
+      for (std::size_t k = 1; valid && k < n; ++k)
+        valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
       if (!valid) throw std::runtime_error("cannot encode the message: a text is not valid UTF-8");
       out.append(text, i, n);
       i += n - 1;
@@ -119,7 +120,8 @@ void WriteValue(std::string& out, const Variant& v) {
       out += R"(],"rows":[)";
       for (std::size_t r = 0; r < packet.rows.size(); ++r) {
         const auto& row = packet.rows[r];
-        if (row.size() != packet.fields.size()) throw std::logic_error("packet row does not match its fields");
+        if (row.size() != packet.fields.size())
+          throw std::logic_error("packet row does not match its fields");
         if (r) out += ',';
         out += '[';
         for (std::size_t i = 0; i < row.size(); ++i) {

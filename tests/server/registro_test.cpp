@@ -290,7 +290,9 @@ TEST(RequestStore, AbandonedRequestsAreDroppedAndFailedBuildsLeaveNothing) {
   PrepareDatabase("sqlite:" + path, {});
   auto session = sql::OpenSession("sqlite:" + path);
   server::RequestStore store(*session);
-  const auto lines = [&] { return session->Query("SELECT COUNT(*) FROM ARQMAGLINHA", {}).rows[0][0].value_or(""); };
+  const auto lines = [&] {
+    return session->Query("SELECT COUNT(*) FROM ARQMAGLINHA", {}).rows[0][0].value_or("");
+  };
 
   const auto old = store.Create([](const auto& emit) { emit("a"), emit("b"); }, 1000);
   const auto recent = store.Create([](const auto& emit) { emit("c"); }, 4000);
