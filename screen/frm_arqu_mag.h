@@ -166,6 +166,22 @@ class MAG_PACKAGE_EXPORT TfrmArquMag : public comp::TfrmPadrImportExport {
   static const std::map<std::string, PublishedMethod>& PublishedMethods();
 
  private:
+  // The query and keys of the registration kind that the tax list's current
+  // row decides (municipal for the authority "M", state otherwise).
+  struct RegistrationKind {
+    comp::TADOIBQuery* query;
+    const char* code_param;
+    const char* all_param;
+    const char* field;
+    const char* empty_key;
+    const char* not_found_key;
+  };
+  RegistrationKind CurrentRegistrationKind();
+  // Enables the tax code for the regime "3", the registration otherwise.
+  void ApplyRegimeRule();
+  // A validation failure with the catalogue text of the key.
+  void Report(const std::string& key);
+
   void DefineControls();
   void DefineData();
   void DefineSearchButtons();
