@@ -2,6 +2,7 @@
 // A real mag-server process on a loopback port over its own database file,
 // stopped when the object goes.
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +25,8 @@ class ServerProcess {
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
+      // The server goes with the test, even when the test crashes.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
       close(out[1]);
