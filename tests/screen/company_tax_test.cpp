@@ -175,3 +175,28 @@ TEST_F(Company, SubstituteRegistrationsAreCheckedForTheCompanyAndRegistration) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Company, RequiredModeReportsEmptyFieldsWithTheFocusOnThem) {
+  F().edtNrInscricao->SetEnabled(true);
+  const std::pair<std::function<void()>, const char*> cases[] = {
+      {[&] { F().Vd_Empresa(true); }, "Empresa deve ser informada.  "},
+      {[&] { F().Vd_Imposto(true); }, "Imposto deve ser informado. "},
+      {[&] { F().Vd_Inscricao(true); }, "Inscrição estadual deve ser informada. "},
+  };
+  const char* fields[] = {"medCdEmpresa", "medCdImposto", "edtNrInscricao"};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    user->Focus(*F().cbbArquivo);
+    dialogs.ClearTranscript();
+    EXPECT_FALSE(tk::Application().Perform(cases[i].first));
+    EXPECT_EQ(Messages(), std::vector<std::string>{cases[i].second});
+    EXPECT_EQ(Focused(), fields[i]);
+  }
+  // The tax lookup shows no busy animation; only the company lookups do.
+  dialogs.ClearTranscript();
+  Enter(*F().medCdImposto, "01");
+  EXPECT_EQ(BusyCount(), std::make_pair(0, 0));
+}
+
+}  // namespace
