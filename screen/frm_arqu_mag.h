@@ -181,6 +181,8 @@ class MAG_PACKAGE_EXPORT TfrmArquMag : public comp::TfrmPadrImportExport {
   void ApplyRegimeRule();
   // A validation failure with the catalogue text of the key.
   void Report(const std::string& key);
+  // Moves the focus to the control at fault, then reports the key.
+  void FailAt(tk::TControl& control, const std::string& key);
 
   void DefineControls();
   void DefineData();

@@ -80,8 +80,10 @@ void TApplication::HandleException(std::exception_ptr error) {
     std::rethrow_exception(error);
   } catch (const EAbort&) {
   } catch (const std::exception& e) {
+    ExceptionShown.Emit(e.what());
     Dialogs().ShowMessage(MessageKind::Error, e.what());
   } catch (...) {
+    ExceptionShown.Emit("Erro desconhecido.");
     Dialogs().ShowMessage(MessageKind::Error, "Erro desconhecido.");
   }
 }

@@ -85,6 +85,8 @@ class TApplication {
   bool Perform(const std::function<void()>& action);
   void HandleException(std::exception_ptr error);
 
+  // An error that left a user action and was shown (aborts are not).
+  Signal<const std::string&> ExceptionShown;
   Signal<TForm&> FormCreated;
   Signal<TForm&> FormDestroying;
 

@@ -1,0 +1,31 @@
+#pragma once
+// The magnetic file on disk: lines go to a temporary file beside the target,
+// which replaces the target only when every line is written. Whatever fails
+// before that leaves an earlier file of the same name as it was, and no
+// partial file behind.
+#include <cstdio>
+#include <string>
+
+class OutputFile {
+ public:
+  // Creates the temporary file in the target's directory. Throws
+  // std::runtime_error naming the file and the system's reason.
+  explicit OutputFile(std::string target);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // Writes the bytes of one line and CR LF. Throws std::runtime_error.
+  void WriteLine(const std::string& bytes);
+  // Flushes, syncs and renames the file over the target. Throws std::runtime_error.
+  void Commit();
+  long Lines() const { return lines_; }
+
+ private:
+  [[noreturn]] void Fail(const std::string& what);
+  std::string target_;
+  std::string temporary_;
+  std::FILE* file_ = nullptr;
+  long lines_ = 0;
+  bool committed_ = false;
+};

@@ -1,0 +1,208 @@
+// mag-export: the batch front-end of the magnetic-file screen. It opens the
+// screen headless, fills it field by field in tab order as a person would
+// (type, leave the field, tick, pick), presses Export and prints every dialog
+// the screen shows. Exit status: 0 after the success message, 1 when the
+// screen stopped at a message of its own, 2 on any other error.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+#include "host/components/host_settings.h"
+#include "host/loader/headless_host.h"
+#include "host/net/http_transport.h"
+#include "host/toolkit/application.h"
+#include "host/toolkit/headless_dialogs.h"
+#include "host/toolkit/user_input.h"
+#include "module/globals.h"
+#include "screen/frm_arqu_mag.h"
+
+namespace {
+
+struct Options {
+  std::string server, database, settings = comp::HostSettings::DefaultPath(), package;
+  std::string tipo, empresa, imposto, inscricao, inscricao_st, livro, pais, estados, de, ate, versao,
+      finalidade, nome, registros, inventario;
+  bool registro_88st = false;
+};
+
+// A problem with the options, not with the screen.
+struct UsageError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+std::vector<std::string> Split(const std::string& list) {
+  std::vector<std::string> items;
+  std::stringstream in(list);
+  for (std::string item; std::getline(in, item, ',');) {
+    item.erase(0, item.find_first_not_of(' '));
+    item.erase(item.find_last_not_of(' ') + 1);
+    if (!item.empty()) items.push_back(item);
+  }
+  return items;
+}
+
+int ItemStartingWith(const tk::TComboBox& combo, const std::string& code, const char* option) {
+  for (std::size_t i = 0; i < combo.Items().size(); ++i) {
+    if (combo.Items()[i].rfind(code, 0) == 0 && !code.empty()) return static_cast<int>(i);
+  }
+  throw UsageError(std::string(option) + " '" + code + "' is not in the list");
+}
+
+const char* KindWord(tk::DialogEvent::Kind kind) {
+  switch (kind) {
+    case tk::DialogEvent::Kind::Error: return "erro";
+    case tk::DialogEvent::Kind::Information: return "informação";
+    case tk::DialogEvent::Kind::Plain: return "mensagem";
+    case tk::DialogEvent::Kind::PickOne:
+    case tk::DialogEvent::Kind::PickMany: return "lista";
+    default: return nullptr;
+  }
+}
+
+class Filler {
+ public:
+  Filler(TfrmArquMag& form, tk::HeadlessDialogs& dialogs) : f_(form), user_(form), dialogs_(dialogs) {}
+
+  // A person goes on after a message (leaving the first month while the
+  // last is still empty always shows one); the Export decides the outcome.
+  // Returns whether the Export click completed.
+  bool Run(const Options& o) {
+    if (!o.tipo.empty()) {
+      const auto& items = f_.cbbArquivo->Items();
+      const auto it = std::find(items.begin(), items.end(), o.tipo);
+      if (it == items.end()) throw UsageError("--tipo '" + o.tipo + "' is not a file type");
+      user_.Choose(*f_.cbbArquivo, static_cast<int>(it - items.begin()));
+    }
+    Field(*f_.medCdEmpresa, o.empresa, "--empresa");
+    Field(*f_.medCdImposto, o.imposto, "--imposto");
+    Field(*f_.edtNrInscricao, o.inscricao, "--inscricao");
+    Field(*f_.edtNrInscricaoST, o.inscricao_st, "--inscricao-st");
+    Field(*f_.medLivro, o.livro, "--livro");
+    Field(*f_.medCodPais, o.pais, "--pais");
+    if (!o.estados.empty()) {
+      if (o.estados == "todos") {
+        user_.Click(*f_.rbtEstTodos);
+      } else {
+        user_.Click(*f_.rbtEstLista);
+        dialogs_.ScriptPick(tk::PickAnswer::Values(Split(o.estados)));
+        user_.Click(*f_.sbtPescEst);
+      }
+    }
+    Field(*f_.depMesInicial, o.de, "--de");
+    Field(*f_.depMesFinal, o.ate, "--ate");
+    if (!o.versao.empty()) user_.Choose(*f_.cbbVersao, ItemStartingWith(*f_.cbbVersao, o.versao, "--versao"));
+    if (!o.finalidade.empty()) {
+      user_.Choose(*f_.cbbFinalidade, ItemStartingWith(*f_.cbbFinalidade, o.finalidade, "--finalidade"));
+    }
+    Field(*f_.edtNmArquivo, o.nome, "--nome");
+    if (!o.registros.empty()) {
+      static const std::map<std::string, std::size_t> kItems = {
+          {"50", 0}, {"51", 1}, {"53", 2}, {"54", 3}, {"55", 4},    {"60", 5},
+          {"61", 6}, {"70", 7}, {"74", 8}, {"75", 9}, {"88ST", 10}, {"88SM", 11}};
+      std::vector<std::size_t> wanted;
+      if (o.registros == "todos") {
+        for (std::size_t i = 0; i < 12; ++i) wanted.push_back(i);
+      } else {
+        for (const auto& r : Split(o.registros)) {
+          const auto it = kItems.find(r);
+          if (it == kItems.end()) throw UsageError("--registros: no register item '" + r + "'");
+          wanted.push_back(it->second);
+        }
+      }
+      for (std::size_t i : wanted) {
+        if (f_.clbArquivos->Checked(i)) continue;
+        if (!f_.clbArquivos->EffectivelyEnabled()) {
+          throw UsageError("--registros: the register list is disabled for the file type '" +
+                           f_.cbbArquivo->Text() + "'");
+        }
+        user_.Toggle(*f_.clbArquivos, i);
+      }
+    }
+    if (!o.inventario.empty()) {
+      if (!f_.ckcInventario->Checked()) user_.Click(*f_.ckcInventario);
+      Field(*f_.depInventario, o.inventario, "--inventario");
+    }
+    if (o.registro_88st && !f_.ckcRegistro88st->Checked()) user_.Click(*f_.ckcRegistro88st);
+    return user_.Click(*f_.sbtImportExport);
+  }
+
+ private:
+  void Field(tk::TCustomEdit& field, const std::string& text, const char* option) {
+    if (text.empty()) return;
+    if (!field.CanFocus()) throw UsageError(std::string(option) + ": the field is disabled on this screen");
+    if (user_.Fill(field, text)) user_.Tab();
+  }
+
+  TfrmArquMag& f_;
+  tk::UserInput user_;
+  tk::HeadlessDialogs& dialogs_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  CLI::App app{"mag-export: fills the magnetic-file screen headless and presses Export"};
+  app.add_option("--server", o.server, "application server HOST:PORT (default: the host's settings)");
+  app.add_option("--database", o.database, "database URL of the lookups (default: the host's settings)");
+  app.add_option("--settings", o.settings, "the host's settings file")->capture_default_str();
+  app.add_option("--package", o.package, "the package to load (default: beside this program)");
+  app.add_option("--tipo", o.tipo, "file type, e.g. \"SINTEGRA\" or \"DIEF - MA\"");
+  app.add_option("--empresa", o.empresa, "company code");
+  app.add_option("--imposto", o.imposto, "tax code");
+  app.add_option("--inscricao", o.inscricao, "state (or municipal) registration");
+  app.add_option("--inscricao-st", o.inscricao_st, "registration of the tax substitute");
+  app.add_option("--livro", o.livro, "magnetic book code");
+  app.add_option("--pais", o.pais, "country code");
+  app.add_option("--estados", o.estados, "todos, or state abbreviations separated by commas");
+  app.add_option("--de", o.de, "first month, MM/AAAA");
+  app.add_option("--ate", o.ate, "last month, MM/AAAA");
+  app.add_option("--versao", o.versao, "convention version: 1, 2 or 3");
+  app.add_option("--finalidade", o.finalidade, "file purpose: 1, 2, 3 or 5");
+  app.add_option("--nome", o.nome, "file name");
+  app.add_option("--registros", o.registros,
+                 "register items: 50,51,53,54,55,60,61,70,74,75,88ST,88SM or todos");
+  app.add_option("--inventario", o.inventario, "inventory month, MM/AAAA (ticks the inventory option)");
+  app.add_flag("--registro-88st", o.registro_88st, "ticks the option of register 88 (tax substitution)");
+  CLI11_PARSE(app, argc, argv);
+
+  try {
+    comp::Settings().LoadFile(o.settings);
+    if (!o.server.empty()) {
+      const auto colon = o.server.rfind(':');
+      if (colon == std::string::npos) throw UsageError("--server takes HOST:PORT");
+      comp::Settings().Override("server.host", o.server.substr(0, colon));
+      comp::Settings().Override("server.port", o.server.substr(colon + 1));
+      comp::WebPort();  // a bad port is an error of the options
+    }
+    if (!o.database.empty()) comp::Settings().Override("database.url", o.database);
+
+    tk::HeadlessDialogs dialogs;
+    std::string last_information;
+    bool error_shown = false;
+    dialogs.OnEvent = [&](const tk::DialogEvent& e) {
+      if (const char* word = KindWord(e.kind)) std::cout << word << ": " << e.text << std::endl;
+      if (e.kind == tk::DialogEvent::Kind::Information) last_information = e.text;
+    };
+    tk::Application().ExceptionShown.Connect([&](const std::string&) { error_shown = true; });
+    host::HeadlessHost host(dialogs, net::HttpTransportFactory());
+    host.Load(o.package.empty() ? host::HeadlessHost::DefaultPackagePath() : o.package);
+    host.IniProc();
+    if (!Cli_mag04200::boIdCriado) return 2;
+    TfrmArquMag& form = *Cli_mag04200::frmArquMag;
+    const std::string success = form.msgPadrao->Msg("Sucess");
+    Filler filler(form, dialogs);
+    const bool completed = filler.Run(o);
+    host.Unload();
+    if (completed && last_information == success) return 0;
+    return error_shown ? 2 : 1;
+  } catch (const UsageError& e) {
+    std::cerr << "mag-export: " << e.what() << "\n";
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << "mag-export: " << e.what() << "\n";
+    return 2;
+  }
+}
