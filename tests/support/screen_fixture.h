@@ -39,7 +39,7 @@ class ScreenFixture : public ::testing::Test {
     comp::Settings().Clear();
     comp::Settings().Override("server.host", "127.0.0.1");
     comp::Settings().Override("server.port", std::to_string(port));
-    comp::SetTransportFactory(net::HttpTransportFactory());
+    comp::SetTransportFactory(Transport());
     comp::dtmDBGeral = new comp::TdtmDBGeral(nullptr);
     comp::dtmDBGeral->adcGeral->SetConnectionString("sqlite:" + path_);
     Initialize();
@@ -59,6 +59,8 @@ class ScreenFixture : public ::testing::Test {
     tk::Application().SetDialogs(nullptr);
     comp::Settings().Clear();
   }
+
+  virtual comp::TransportFactory Transport() { return net::HttpTransportFactory(); }
 
   TfrmArquMag& F() { return *Cli_mag04200::frmArquMag; }
 

@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "lib/layout/layout_check.h"
+#include "tests/support/server_client.h"
+#include "tests/support/server_process.h"
+
+namespace {
+
+struct ExportRun {
+  int status = -1;
+  std::string output;
+};
+
+// mag-export against a real server and database, through the screen.
+struct MagExport : ::testing::Test {
+  static inline std::string path, out;
+  static inline std::unique_ptr<ServerProcess> server;
+  static void SetUpTestSuite() {
+    path = TempDatabase("export");
+    out = std::filesystem::temp_directory_path() / ("mag_export_out_" + std::to_string(getpid()));
+    std::filesystem::remove_all(out);
+    std::filesystem::create_directories(out);
+    PrepareDatabase("sqlite:" + path, {"--init-demo"});
+    server = std::make_unique<ServerProcess>("sqlite:" + path, std::vector<std::string>{"--output-dir", out});
+  }
+  static void TearDownTestSuite() {
+    server.reset();
+    std::filesystem::remove(path);
+    std::filesystem::remove_all(out);
+  }
+
+  static ExportRun Export(const std::string& options) {
+    const std::string command = std::string(MAG_EXPORT_PATH) +
+                                " --settings /dev/null --server 127.0.0.1:" + std::to_string(server->port()) +
+                                " --database sqlite:" + path + " " + options;
+    ExportRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+  }
+  static std::string Valid(const std::string& name) {
+    return "--empresa 01 --imposto 01 --inscricao 110042490114 --de 01/2026 --ate 01/2026 --versao 3 "
+           "--finalidade 1 --nome " +
+           name;
+  }
+  static std::string Read(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+};
+
+TEST_F(MagExport, AValidScreenWritesTheServersLinesByteForByte) {
+  const std::string file = out + "/janeiro.txt";
+  std::ofstream(file) << "an earlier file of the same name";
+  const ExportRun run = Export(Valid("janeiro.txt"));
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("informação: Exportação foi concluída com sucesso.  \n"), std::string::npos)
+      << run.output;
+
+  ServerClient client(server->port());
+  std::string expected;
+  for (const auto& line : client.Fetch({}).lines) expected += line + "\r\n";
+  EXPECT_EQ(Read(file), expected);
+  const auto report = layout::CheckFile(file);
+  EXPECT_TRUE(report.ok()) << layout::Describe(report);
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(out)) ++entries;
+  EXPECT_EQ(entries, 1u);  // no temporary file left beside it
+}
+
+TEST_F(MagExport, TheChainOfChecksStopsAtItsFirstMessage) {
+  const std::string rest = " --de 01/2026 --ate 01/2026 --versao 3 --finalidade 1 --nome x.txt";
+  struct Case {
+    const char* name;
+    std::string options;
+    const char* last;
+  } cases[] = {
+      {"no company", rest, "erro: Empresa deve ser informada.  "},
+      {"no tax for regime 3", "--empresa 01" + rest, "erro: Imposto deve ser informado. "},
+      {"no registration", "--empresa 02" + rest, "erro: Inscrição deve ser informada."},
+      {"no version",
+       "--empresa 02 --inscricao 0623079040081 --de 01/2026 --ate 01/2026 --finalidade 1 --nome x",
+       "erro: A identificação do convênio deve ser informada."},
+      {"no purpose", "--empresa 02 --inscricao 0623079040081 --de 01/2026 --ate 01/2026 --versao 1 --nome x",
+       "erro: Finalidade do arquivo deve ser informada."},
+      {"no file name",
+       "--empresa 02 --inscricao 0623079040081 --de 01/2026 --ate 01/2026 --versao 1 --finalidade 2",
+       "erro: Nome do arquivo deve ser informado."},
+      {"no register for a state variant", "--tipo 'DIEF - MA' --empresa 02 --inscricao 0623079040081" + rest,
+       "informação: Registro(s) deve ser informado(s)."},
+      {"months reversed",
+       "--empresa 02 --inscricao 0623079040081 --de 02/2026 --ate 01/2026 --versao 1 "
+       "--finalidade 1 --nome x",
+       "erro: Data inicial deve ser menor ou igual a data final."},
+      {"inventory after the period", "--empresa 02 --inscricao 0623079040081 --inventario 02/2026" + rest,
+       "erro: Data do inventário deve ser menor ou igual ao período de referência."},
+      {"open fiscal map",
+       "--empresa 01 --imposto 01 --inscricao 110042490114 --de 03/2026 --ate 03/2026 "
+       "--versao 3 --finalidade 1 --nome x",
+       "erro: Para geração da declaração acessória o mapa deve estar bloqueado."},
+  };
+  for (const Case& c : cases) {
+    const ExportRun run = Export(c.options);
+    EXPECT_EQ(run.status, 1) << c.name << "\n" << run.output;
+    std::string last = run.output.substr(0, run.output.size() - 1);
+    last = last.substr(last.rfind('\n') + 1);
+    EXPECT_EQ(last, c.last) << c.name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(out + "/x.txt"));
+  EXPECT_FALSE(std::filesystem::exists(out + "/x"));
+}
+
+TEST_F(MagExport, AServerThatCannotBeReachedEndsWithStatusTwo) {
+  const std::string command = std::string(MAG_EXPORT_PATH) + " --settings /dev/null --server 127.0.0.1:1 " +
+                              "--database sqlite:" + path + " " + Valid("y.txt") + " >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  EXPECT_FALSE(std::filesystem::exists(out + "/y.txt"));
+}
+
+}  // namespace
