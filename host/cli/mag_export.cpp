@@ -3,6 +3,7 @@
 // (type, leave the field, tick, pick), presses Export and prints every dialog
 // the screen shows. Exit status: 0 after the success message, 1 when the
 // screen stopped at a message of its own, 2 on any other error.
+#include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iostream>
@@ -60,6 +61,36 @@ const char* KindWord(tk::DialogEvent::Kind kind) {
     default: return nullptr;
   }
 }
+
+// The server transport with a progress line on standard error while the
+// pages of the file arrive (pages and lines so far); silent when standard
+// error is not a terminal.
+class ProgressTransport : public comp::IServerTransport {
+ public:
+  ProgressTransport() : show_(isatty(STDERR_FILENO) != 0) {}
+  void Connect(const std::string& host, int port, const std::string& name) override {
+    inner_.Connect(host, port, name);
+  }
+  void Disconnect() override { inner_.Disconnect(); }
+  wire::Variant Call(const std::string& method, std::vector<comp::CallArgument>& args) override {
+    wire::Variant reply = inner_.Call(method, args);
+    if (!show_ || method != "GetRegistro" || reply.kind() != wire::Variant::Kind::Array) return reply;
+    const auto& items = reply.AsArray();
+    if (items.size() != 5 || items[1].kind() != wire::Variant::Kind::Packet) return reply;
+    ++pages_;
+    lines_ += static_cast<long>(items[1].AsPacket().rows.size());
+    std::cerr << "\rmag-export: " << pages_ << (pages_ == 1 ? " página, " : " páginas, ") << lines_
+              << " linhas" << std::flush;
+    if (items[3].kind() == wire::Variant::Kind::String && items[3].AsString() != "S") std::cerr << "\n";
+    return reply;
+  }
+
+ private:
+  net::HttpTransport inner_;
+  bool show_;
+  long pages_ = 0;
+  long lines_ = 0;
+};
 
 class Filler {
  public:
@@ -187,7 +218,7 @@ int main(int argc, char** argv) {
       if (e.kind == tk::DialogEvent::Kind::Information) last_information = e.text;
     };
     tk::Application().ExceptionShown.Connect([&](const std::string&) { error_shown = true; });
-    host::HeadlessHost host(dialogs, net::HttpTransportFactory());
+    host::HeadlessHost host(dialogs, [] { return std::make_unique<ProgressTransport>(); });
     host.Load(o.package.empty() ? host::HeadlessHost::DefaultPackagePath() : o.package);
     host.IniProc();
     if (!Cli_mag04200::boIdCriado) return 2;

@@ -10,6 +10,7 @@ struct Tampering {
   std::function<void()> after_first_page;
   std::string status;        // replaces the first reply's status word
   bool empty_first = false;  // the first page without rows and without more pages
+  std::string directory;     // replaces the output directory
   std::vector<std::tuple<std::string, double, double>> calls;  // first-page flag and range
 };
 
@@ -27,6 +28,7 @@ class TamperingTransport : public comp::IServerTransport {
     if (t_.calls.size() > 1) return reply;
     wire::VariantArray items = reply.AsArray();
     if (!t_.status.empty()) items[0] = t_.status;
+    if (!t_.directory.empty()) items[2] = t_.directory;
     if (t_.empty_first) {
       wire::DataPacket packet = items[1].AsPacket();
       packet.rows.clear();
@@ -151,6 +153,29 @@ TEST_F(ExportScreen, AnUnknownStatusWordIsShownAndEndsTheExport) {
     EXPECT_NE(Messages().back().find(word), std::string::npos) << word;
     EXPECT_FALSE(std::filesystem::exists(out + "/status.txt")) << word;
   }
+}
+
+TEST_F(ExportScreen, ParamAndAMissingDirectoryEndWithTheDirectoryMessage) {
+  tampering.status = "PARAM";
+  FillValid("02", "0623079040081", "param.txt");
+  EXPECT_FALSE(Export());
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Diretório inválido para baixar arquivo."});
+  EXPECT_FALSE(std::filesystem::exists(out + "/param.txt"));
+
+  tampering = Tampering{};
+  tampering.status = "MP_BLOQ";
+  std::filesystem::remove_all(out + "/gone");
+  tampering.directory = out + "/gone/";  // the directory check comes first
+  FillValid("02", "0623079040081", "dir.txt");
+  EXPECT_FALSE(Export());
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Diretório inválido para baixar arquivo."});
+
+  // A directory without its trailing separator gets one.
+  tampering = Tampering{};
+  tampering.directory = out;
+  FillValid("02", "0623079040081", "sem_barra.txt");
+  EXPECT_TRUE(Export());
+  EXPECT_TRUE(std::filesystem::exists(out + "/sem_barra.txt"));
 }
 
 TEST_F(ExportScreen, AFirstPageWithoutRowsGivesAnEmptyFile) {

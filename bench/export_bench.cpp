@@ -1,0 +1,160 @@
+// The whole export of a large file: mag-export against mag-server on loopback,
+// timed side by side with sqlite3 writing the same stored lines to a file, and
+// the client's peak memory, for files of growing size. Run it with
+// scripts/bench-export (a release build); it is not a test.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "host/net/http_transport.h"
+#include "lib/wire/host_date.h"
+
+namespace {
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// Runs a program, waits, and gives its wall time and peak memory (KiB).
+std::pair<double, long> Measure(std::vector<std::string> args, const std::string& stdout_path) {
+  const auto started = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    std::FILE* out = std::freopen(stdout_path.c_str(), "w", stdout);
+    (void)out;
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error(args[0] + " failed");
+  return {Seconds(started), usage.ru_maxrss};
+}
+
+struct Server {
+  pid_t pid = -1;
+  int port = 0;
+  Server(const std::string& binary, const std::string& db, const std::string& out) {
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe");
+    pid = fork();
+    if (pid == 0) {
+      dup2(fds[1], STDOUT_FILENO);
+      close(fds[0]);
+      execl(binary.c_str(), binary.c_str(), "--database", db.c_str(), "--port", "0", "--output-dir",
+            out.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(fds[1]);
+    std::string line;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') line += c;
+    close(fds[0]);
+    port = std::stoi(line.substr(line.rfind(':') + 1));
+  }
+  ~Server() {
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+  }
+};
+
+// Leaves the lines of one request stored (a first call with a one-line page)
+// and returns its sequence number.
+std::string StoreRequest(int port) {
+  net::HttpTransport transport;
+  transport.Connect("127.0.0.1", port, "Mag04200.rdmArqMag");
+  using wire::Variant;
+  std::vector<comp::CallArgument> args = {{Variant("NNNNNNNNNNNN"), true},
+                                          {Variant(""), false},
+                                          {Variant("90"), false},
+                                          {Variant("900000000001"), false},
+                                          {Variant(""), false},
+                                          {Variant(wire::DateTime{wire::EncodeDate(2026, 1, 1)}), false},
+                                          {Variant(wire::DateTime{wire::EncodeDate(2026, 1, 31)}), false},
+                                          {Variant(""), false},
+                                          {Variant(""), true},
+                                          {Variant("3"), false},
+                                          {Variant("1"), false},
+                                          {Variant("x.txt"), false},
+                                          {Variant("SINTEGRA"), false},
+                                          {Variant(""), false},
+                                          {Variant(wire::DateTime{1}), false},
+                                          {Variant(""), true},
+                                          {Variant("S"), false},
+                                          {Variant(0.0), true},
+                                          {Variant(1.0), true}};
+  const auto key = transport.Call("GetRegistro", args).AsArray().at(4).AsString();
+  return key.substr(0, key.find('-'));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5) {
+    std::cerr << "usage: export_bench MAG_SERVER MAG_EXPORT WORK_DIR NOTES...\n";
+    return 2;
+  }
+  const std::string server_binary = argv[1], export_binary = argv[2], dir = argv[3];
+  std::printf("%10s %12s %12s %10s %10s %16s\n", "lines", "mag-export s", "lines/s", "sqlite3 s", "ratio",
+              "client peak MiB");
+  for (int i = 4; i < argc; ++i) {
+    const std::string notes = argv[i];
+    const std::string db = dir + "/export_" + notes + ".db";
+    const std::string out = dir + "/out";
+    std::filesystem::create_directories(out);
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
+    if (std::system((server_binary + " --migrate-only --database sqlite:" + db + " --demo-volume " + notes +
+                     " 2>/dev/null")
+                        .c_str()) != 0) {
+      std::cerr << "cannot prepare " << db << "\n";
+      return 1;
+    }
+    Server server(server_binary, "sqlite:" + db, out);
+    const auto [export_seconds, peak_kib] = Measure({export_binary,
+                                                     "--settings",
+                                                     "/dev/null",
+                                                     "--server",
+                                                     "127.0.0.1:" + std::to_string(server.port),
+                                                     "--database",
+                                                     "sqlite:" + db,
+                                                     "--empresa",
+                                                     "90",
+                                                     "--inscricao",
+                                                     "900000000001",
+                                                     "--de",
+                                                     "01/2026",
+                                                     "--ate",
+                                                     "01/2026",
+                                                     "--versao",
+                                                     "3",
+                                                     "--finalidade",
+                                                     "1",
+                                                     "--nome",
+                                                     "volume.txt"},
+                                                    "/dev/null");
+    const auto lines = std::filesystem::file_size(out + "/volume.txt") / 128;
+    const std::string sequence = StoreRequest(server.port);
+    const auto [sqlite_seconds, sqlite_kib] = Measure(
+        {"/usr/bin/sqlite3", db,
+         "SELECT DSREGARQMAG FROM ARQMAGLINHA WHERE NRSEQARQMAG = " + sequence + " ORDER BY NRORDREGARQ"},
+        out + "/sqlite3.txt");
+    (void)sqlite_kib;
+    std::printf("%10ju %12.2f %12.0f %10.2f %10.1f %16.1f\n", static_cast<std::uintmax_t>(lines),
+                export_seconds, static_cast<double>(lines) / export_seconds, sqlite_seconds,
+                export_seconds / sqlite_seconds, static_cast<double>(peak_kib) / 1024.0);
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
+  }
+  return 0;
+}
