@@ -16,6 +16,7 @@
 
 #include "host/net/http_transport.h"
 #include "lib/wire/host_date.h"
+#include "tests/support/server_process.h"
 
 namespace {
 
@@ -42,33 +43,6 @@ std::pair<double, long> Measure(std::vector<std::string> args, const std::string
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error(args[0] + " failed");
   return {Seconds(started), usage.ru_maxrss};
 }
-
-struct Server {
-  pid_t pid = -1;
-  int port = 0;
-  Server(const std::string& binary, const std::string& db, const std::string& out) {
-    int fds[2];
-    if (pipe(fds) != 0) throw std::runtime_error("pipe");
-    pid = fork();
-    if (pid == 0) {
-      dup2(fds[1], STDOUT_FILENO);
-      close(fds[0]);
-      execl(binary.c_str(), binary.c_str(), "--database", db.c_str(), "--port", "0", "--output-dir",
-            out.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    std::string line;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') line += c;
-    close(fds[0]);
-    port = std::stoi(line.substr(line.rfind(':') + 1));
-  }
-  ~Server() {
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-  }
-};
 
 // Leaves the lines of one request stored (a first call with a one-line page)
 // and returns its sequence number.
@@ -115,18 +89,13 @@ int main(int argc, char** argv) {
     const std::string out = dir + "/out";
     std::filesystem::create_directories(out);
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
-    if (std::system((server_binary + " --migrate-only --database sqlite:" + db + " --demo-volume " + notes +
-                     " 2>/dev/null")
-                        .c_str()) != 0) {
-      std::cerr << "cannot prepare " << db << "\n";
-      return 1;
-    }
-    Server server(server_binary, "sqlite:" + db, out);
+    PrepareDatabase("sqlite:" + db, {"--demo-volume", notes}, server_binary);
+    ServerProcess server("sqlite:" + db, {"--output-dir", out}, server_binary);
     const auto [export_seconds, peak_kib] = Measure({export_binary,
                                                      "--settings",
                                                      "/dev/null",
                                                      "--server",
-                                                     "127.0.0.1:" + std::to_string(server.port),
+                                                     "127.0.0.1:" + std::to_string(server.port()),
                                                      "--database",
                                                      "sqlite:" + db,
                                                      "--empresa",
@@ -145,7 +114,7 @@ int main(int argc, char** argv) {
                                                      "volume.txt"},
                                                     "/dev/null");
     const auto lines = std::filesystem::file_size(out + "/volume.txt") / 128;
-    const std::string sequence = StoreRequest(server.port);
+    const std::string sequence = StoreRequest(server.port());
     const auto [sqlite_seconds, sqlite_kib] = Measure(
         {"/usr/bin/sqlite3", db,
          "SELECT DSREGARQMAG FROM ARQMAGLINHA WHERE NRSEQARQMAG = " + sequence + " ORDER BY NRORDREGARQ"},

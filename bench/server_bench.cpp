@@ -14,6 +14,7 @@
 
 #include "host/net/http_transport.h"
 #include "lib/wire/host_date.h"
+#include "tests/support/server_process.h"
 
 namespace {
 
@@ -26,33 +27,6 @@ long PeakKiB(pid_t pid) {
   return -1;
 }
 
-struct Server {
-  pid_t pid = -1;
-  int port = 0;
-  Server(const std::string& binary, const std::string& db) {
-    int out[2];
-    if (pipe(out) != 0) throw std::runtime_error("pipe");
-    pid = fork();
-    if (pid == 0) {
-      dup2(out[1], STDOUT_FILENO);
-      close(out[0]);
-      execl(binary.c_str(), binary.c_str(), "--database", db.c_str(), "--port", "0",
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    std::string line;
-    char c;
-    while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-    close(out[0]);
-    port = std::stoi(line.substr(line.rfind(':') + 1));
-  }
-  ~Server() {
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-  }
-};
-
 struct Result {
   long lines = 0;
   double seconds = 0;
@@ -61,9 +35,9 @@ struct Result {
 };
 
 Result Run(const std::string& binary, const std::string& db) {
-  Server server(binary, db);
+  ServerProcess server(db, {}, binary);
   net::HttpTransport transport;
-  transport.Connect("127.0.0.1", server.port, "Mag04200.rdmArqMag");
+  transport.Connect("127.0.0.1", server.port(), "Mag04200.rdmArqMag");
   using wire::Variant;
   std::string key, flag = "S";
   double start = 0, end = 50000;
@@ -102,7 +76,7 @@ Result Run(const std::string& binary, const std::string& db) {
     end += 50000;
   }
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-  r.peak_kib = PeakKiB(server.pid);
+  r.peak_kib = PeakKiB(server.pid());
   return r;
 }
 

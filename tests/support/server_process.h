@@ -14,11 +14,20 @@
 #include <thread>
 #include <vector>
 
+inline std::string DefaultServerBinary() {
+#ifdef MAG_SERVER_PATH
+  return MAG_SERVER_PATH;
+#else
+  return "mag-server";
+#endif
+}
+
 class ServerProcess {
  public:
   // Starts the server with these extra arguments and waits until it listens.
-  ServerProcess(const std::string& database_url, std::vector<std::string> extra = {}) {
-    std::vector<std::string> args = {MAG_SERVER_PATH, "--database", database_url, "--port", "0"};
+  ServerProcess(const std::string& database_url, std::vector<std::string> extra = {},
+                const std::string& binary = DefaultServerBinary()) {
+    std::vector<std::string> args = {binary, "--database", database_url, "--port", "0"};
     args.insert(args.end(), extra.begin(), extra.end());
     int out[2];
     if (pipe(out) != 0) throw std::runtime_error("pipe failed");
@@ -54,6 +63,7 @@ class ServerProcess {
   ServerProcess& operator=(const ServerProcess&) = delete;
 
   int port() const { return port_; }
+  pid_t pid() const { return pid_; }
   // Ends the process at once, as a crash would.
   void Kill() { Signal(SIGKILL); }
   // Asks it to stop and waits; returns its exit status.
@@ -75,8 +85,9 @@ class ServerProcess {
 };
 
 // Runs mag-server once to set a database up (migrations, demo data, volume).
-inline void PrepareDatabase(const std::string& url, const std::vector<std::string>& extra) {
-  std::string command = std::string(MAG_SERVER_PATH) + " --migrate-only --database '" + url + "'";
+inline void PrepareDatabase(const std::string& url, const std::vector<std::string>& extra,
+                            const std::string& binary = DefaultServerBinary()) {
+  std::string command = binary + " --migrate-only --database '" + url + "'";
   for (const auto& e : extra) command += " " + e;
   command += " 2>/dev/null";
   if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot prepare " + url);
