@@ -1,5 +1,7 @@
 #include <fstream>
 
+#include "lib/layout/layout_check.h"
+
 #include "tests/support/screen_fixture.h"
 
 namespace {
@@ -119,6 +121,8 @@ TEST_F(ExportScreen, ALargeFileComesInThreePagesWithTheirFlagsAndRanges) {
             (std::vector<Call>{{"S", 0, 50000}, {"N", 50001, 100000}, {"N", 100001, 150000}}));
   const auto size = std::filesystem::file_size(out + "/volume.txt");
   EXPECT_EQ(size, (2u + 5u * 20001u + 50u + 1u) * 128u);
+  const auto report = layout::CheckFile(out + "/volume.txt");
+  EXPECT_TRUE(report.ok()) << layout::Describe(report);
   EXPECT_EQ(F().cdsRegistros->RecordCount(), 58u);  // the last page stays loaded
 }
 
@@ -175,7 +179,7 @@ TEST_F(ExportScreen, ParamAndAMissingDirectoryEndWithTheDirectoryMessage) {
   tampering.directory = out;
   FillValid("02", "0623079040081", "sem_barra.txt");
   EXPECT_TRUE(Export());
-  EXPECT_TRUE(std::filesystem::exists(out + "/sem_barra.txt"));
+  EXPECT_TRUE(layout::CheckFile(out + "/sem_barra.txt").ok());
 }
 
 TEST_F(ExportScreen, AFirstPageWithoutRowsGivesAnEmptyFile) {
@@ -193,6 +197,7 @@ TEST_F(ExportScreen, TheInventoryAndRegister88OptionsMarkTheMaskEvenWithTheListD
   F().ckcRegistro88st->SetChecked(true);
   EXPECT_TRUE(Export());
   EXPECT_FALSE(F().clbArquivos->Enabled());
+  EXPECT_TRUE(layout::CheckFile(out + "/opcoes.txt").ok());
 }
 
 }  // namespace
