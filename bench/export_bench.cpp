@@ -16,6 +16,7 @@
 
 #include "host/net/http_transport.h"
 #include "lib/wire/host_date.h"
+#include "tests/support/server_client.h"
 #include "tests/support/server_process.h"
 
 namespace {
@@ -49,26 +50,12 @@ std::pair<double, long> Measure(std::vector<std::string> args, const std::string
 std::string StoreRequest(int port) {
   net::HttpTransport transport;
   transport.Connect("127.0.0.1", port, "Mag04200.rdmArqMag");
-  using wire::Variant;
-  std::vector<comp::CallArgument> args = {{Variant("NNNNNNNNNNNN"), true},
-                                          {Variant(""), false},
-                                          {Variant("90"), false},
-                                          {Variant("900000000001"), false},
-                                          {Variant(""), false},
-                                          {Variant(wire::DateTime{wire::EncodeDate(2026, 1, 1)}), false},
-                                          {Variant(wire::DateTime{wire::EncodeDate(2026, 1, 31)}), false},
-                                          {Variant(""), false},
-                                          {Variant(""), true},
-                                          {Variant("3"), false},
-                                          {Variant("1"), false},
-                                          {Variant("x.txt"), false},
-                                          {Variant("SINTEGRA"), false},
-                                          {Variant(""), false},
-                                          {Variant(wire::DateTime{1}), false},
-                                          {Variant(""), true},
-                                          {Variant("S"), false},
-                                          {Variant(0.0), true},
-                                          {Variant(1.0), true}};
+  RegistroArgs request;
+  request.tax.clear();
+  request.company = "90";
+  request.registration = "900000000001";
+  request.end = 1;
+  auto args = request.Arguments();
   const auto key = transport.Call("GetRegistro", args).AsArray().at(4).AsString();
   return key.substr(0, key.find('-'));
 }

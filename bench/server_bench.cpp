@@ -14,6 +14,7 @@
 
 #include "host/net/http_transport.h"
 #include "lib/wire/host_date.h"
+#include "tests/support/server_client.h"
 #include "tests/support/server_process.h"
 
 namespace {
@@ -27,6 +28,17 @@ long PeakKiB(pid_t pid) {
   return -1;
 }
 
+// The file of the volume company for January 2026.
+RegistroArgs VolumeRequest() {
+  RegistroArgs a;
+  a.tax.clear();
+  a.company = "90";
+  a.registration = "900000000001";
+  a.file_name = "volume.txt";
+  a.book.clear();
+  return a;
+}
+
 struct Result {
   long lines = 0;
   double seconds = 0;
@@ -38,42 +50,22 @@ Result Run(const std::string& binary, const std::string& db) {
   ServerProcess server(db, {}, binary);
   net::HttpTransport transport;
   transport.Connect("127.0.0.1", server.port(), "Mag04200.rdmArqMag");
-  using wire::Variant;
-  std::string key, flag = "S";
-  double start = 0, end = 50000;
+  RegistroArgs a = VolumeRequest();
   Result r;
   const auto began = std::chrono::steady_clock::now();
   for (;;) {
-    std::vector<comp::CallArgument> args = {{Variant("NNNNNNNNNNNN"), true},
-                                            {Variant(""), false},
-                                            {Variant("90"), false},
-                                            {Variant("900000000001"), false},
-                                            {Variant(""), false},
-                                            {Variant(wire::DateTime{wire::EncodeDate(2026, 1, 1)}), false},
-                                            {Variant(wire::DateTime{wire::EncodeDate(2026, 1, 31)}), false},
-                                            {Variant(""), false},
-                                            {Variant(""), true},
-                                            {Variant("3"), false},
-                                            {Variant("1"), false},
-                                            {Variant("volume.txt"), false},
-                                            {Variant("SINTEGRA"), false},
-                                            {Variant(""), false},
-                                            {Variant(wire::DateTime{1}), false},
-                                            {Variant(key), true},
-                                            {Variant(flag), false},
-                                            {Variant(start), true},
-                                            {Variant(end), true}};
+    auto args = a.Arguments();
     const auto reply = transport.Call("GetRegistro", args).AsArray();
-    if (flag == "S") {
+    if (a.first_page == "S") {
       r.first_page_seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
       if (reply.at(0).AsString() != "OK") throw std::runtime_error("status " + reply.at(0).AsString());
-      key = reply.at(4).AsString();
+      a.key = reply.at(4).AsString();
     }
     r.lines += static_cast<long>(reply.at(1).AsPacket().rows.size());
     if (reply.at(3).AsString() != "S") break;
-    flag = "N";
-    start = end + 1;
-    end += 50000;
+    a.first_page = "N";
+    a.start = a.end + 1;
+    a.end += 50000;
   }
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
   r.peak_kib = PeakKiB(server.pid());
