@@ -14,6 +14,8 @@ find_package(PkgConfig REQUIRED)
 # its users must see the same definitions.
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 find_package(CLI11 REQUIRED)
+# The desktop host's windows; Test drives real widgets with key and mouse events.
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 
 if(MAG_BUILD_TESTS)
   find_package(GTest REQUIRED)

@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "host/components/host_settings.h"
-#include "host/loader/headless_host.h"
+#include "host/loader/package_host.h"
 #include "host/net/http_transport.h"
 #include "host/toolkit/application.h"
 #include "host/toolkit/headless_dialogs.h"
@@ -218,8 +218,8 @@ int main(int argc, char** argv) {
       if (e.kind == tk::DialogEvent::Kind::Information) last_information = e.text;
     };
     tk::Application().ExceptionShown.Connect([&](const std::string&) { error_shown = true; });
-    host::HeadlessHost host(dialogs, [] { return std::make_unique<ProgressTransport>(); });
-    host.Load(o.package.empty() ? host::HeadlessHost::DefaultPackagePath() : o.package);
+    host::PackageHost host(dialogs, [] { return std::make_unique<ProgressTransport>(); });
+    host.Load(o.package.empty() ? host::PackageHost::DefaultPackagePath() : o.package);
     host.IniProc();
     if (!Cli_mag04200::boIdCriado) return 2;
     TfrmArquMag& form = *Cli_mag04200::frmArquMag;

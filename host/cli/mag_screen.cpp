@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/components/host_settings.h"
-#include "host/loader/headless_host.h"
+#include "host/loader/package_host.h"
 #include "host/net/http_transport.h"
 #include "host/toolkit/application.h"
 #include "host/toolkit/form_dump.h"
@@ -26,7 +26,7 @@ void Usage(std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string package = host::HeadlessHost::DefaultPackagePath();
+  std::string package = host::PackageHost::DefaultPackagePath();
   std::string settings_file = comp::HostSettings::DefaultPath();
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     dialogs.OnEvent = [](const tk::DialogEvent& e) {
       std::cout << tk::DialogEventKindName(e.kind) << ": " << e.text << "\n";
     };
-    host::HeadlessHost host(dialogs, net::HttpTransportFactory());
+    host::PackageHost host(dialogs, net::HttpTransportFactory());
     host.Load(package);
     host.IniProc();
     for (tk::TForm* form : tk::Application().Forms()) std::cout << tk::DescribeForm(*form);

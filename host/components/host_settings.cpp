@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <vector>
 
 namespace comp {
 namespace {
@@ -42,6 +43,65 @@ void HostSettings::LoadFile(const std::string& path) {
   file_ = std::move(values);
 }
 
+namespace {
+void CheckPort(const std::string& text) {
+  std::size_t used = 0;
+  int port = 0;
+  try {
+    port = std::stoi(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != text.size() || port < 1 || port > 65535) {
+    throw std::runtime_error("Porta do servidor inválida nas configurações: '" + text + "'");
+  }
+}
+}  // namespace
+
+void HostSettings::Store(const std::string& path, const std::map<std::string, std::string>& values) {
+  if (auto it = values.find("server.port"); it != values.end()) CheckPort(it->second);
+  std::vector<std::string> lines;
+  if (std::ifstream in(path); in) {
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+  }
+  std::map<std::string, std::string> pending = values;
+  for (std::string& line : lines) {
+    const std::string content = Trim(line.substr(0, line.find('#')));
+    const auto equals = content.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = Trim(content.substr(0, equals));
+    if (auto it = pending.find(key); it != pending.end()) {
+      line = key + " = " + it->second;
+      pending.erase(it);
+    }
+  }
+  for (const auto& [key, value] : pending) lines.push_back(key + " = " + value);
+
+  const std::filesystem::path target(path);
+  std::error_code ignored;
+  if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path(), ignored);
+  const std::string temporary = path + ".new";
+  {
+    std::ofstream out(temporary, std::ios::trunc);
+    for (const auto& line : lines) out << line << '\n';
+    out.flush();
+    if (!out) {
+      std::filesystem::remove(temporary, ignored);
+      throw std::runtime_error("Não foi possível gravar o arquivo de configurações " + path);
+    }
+  }
+  std::error_code failed;
+  std::filesystem::rename(temporary, target, failed);
+  if (failed) {
+    std::filesystem::remove(temporary, ignored);
+    throw std::runtime_error("Não foi possível gravar o arquivo de configurações " + path);
+  }
+  for (const auto& [key, value] : values) {
+    file_[key] = value;
+    overrides_.erase(key);
+  }
+}
+
 void HostSettings::Clear() {
   file_.clear();
   overrides_.clear();
@@ -57,17 +117,8 @@ std::string HostSettings::ServerHost() const { return Get("server.host", "127.0.
 
 int HostSettings::ServerPort() const {
   const std::string text = Get("server.port", "8420");
-  std::size_t used = 0;
-  int port = 0;
-  try {
-    port = std::stoi(text, &used);
-  } catch (const std::exception&) {
-    used = 0;
-  }
-  if (used != text.size() || port < 1 || port > 65535) {
-    throw std::runtime_error("Porta do servidor inválida nas configurações: '" + text + "'");
-  }
-  return port;
+  CheckPort(text);
+  return std::stoi(text);
 }
 
 std::string HostSettings::DatabaseUrl() const { return Get("database.url", "sqlite:mag04200.db"); }

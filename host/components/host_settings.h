@@ -23,6 +23,12 @@ class HostSettings {
   // for a file that exists but cannot be read.
   void LoadFile(const std::string& path);
   void Override(const std::string& key, const std::string& value) { overrides_[key] = value; }
+  // Writes the values into the settings file (other keys and comments of the
+  // file are kept; the file is replaced whole, never left half written) and
+  // makes them current: they replace the file's values and any override.
+  // Throws std::runtime_error for a port that is no number in 1..65535 and
+  // when the file cannot be written; nothing changes then.
+  void Store(const std::string& path, const std::map<std::string, std::string>& values);
   void Clear();
 
   std::string Get(const std::string& key, const std::string& fallback) const;

@@ -1,5 +1,7 @@
 #include "host/components/net_connection.h"
 
+#include "host/toolkit/application.h"
+
 namespace comp {
 namespace {
 TransportFactory& Factory() {
@@ -45,7 +47,9 @@ void TNetConnection::SetConnected(bool value) {
   try {
     if (!Factory()) throw EServerError("nenhum transporte de rede foi instalado pelo aplicativo");
     auto transport = Factory()();
-    transport->Connect(host_, port_, server_name_);
+    // Network waits go through the dialogs, so that a desktop host keeps its
+    // window painted while the handler still sees a synchronous call.
+    tk::Application().Dialogs().RunBlocking([&] { transport->Connect(host_, port_, server_name_); });
     transport_ = std::move(transport);
   } catch (const std::exception& e) {
     last_failure_ = e.what();
@@ -62,7 +66,9 @@ wire::Variant TNetConnection::Invoke(const std::string& method, std::vector<Call
     if (!last_failure_.empty()) message += " (" + last_failure_ + ")";
     throw EServerError(message + ".");
   }
-  return transport_->Call(method, arguments);
+  wire::Variant reply;
+  tk::Application().Dialogs().RunBlocking([&] { reply = transport_->Call(method, arguments); });
+  return reply;
 }
 
 }  // namespace comp

@@ -114,6 +114,7 @@ void TForm::DoCreate() {
 
 void TForm::Show() {
   SetVisible(true);
+  ShowRequested.Emit();
   Application().Activate(this);
 }
 

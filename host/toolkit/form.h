@@ -58,6 +58,9 @@ class TForm : public TWinControl {
   TNotifyEvent OnDestroy;
 
   Signal<TControl*> FocusChanged;
+  // Show was called: a front-end brings the window to the front, even when it
+  // was visible and active already.
+  Signal<> ShowRequested;
 
  private:
   friend class TApplication;

@@ -1,4 +1,4 @@
-#include "host/loader/headless_host.h"
+#include "host/loader/package_host.h"
 
 #include <unistd.h>
 
@@ -10,15 +10,19 @@
 
 namespace host {
 
-HeadlessHost::HeadlessHost(tk::IDialogs& dialogs, comp::TransportFactory transport) {
+PackageHost::PackageHost(tk::IDialogs& dialogs, comp::TransportFactory transport) {
   tk::Application().SetDialogs(&dialogs);
   comp::SetTransportFactory(std::move(transport));
   if (!comp::dtmDBGeral) comp::dtmDBGeral = new comp::TdtmDBGeral(nullptr);
+  ApplyDatabaseSettings();
+}
+
+void PackageHost::ApplyDatabaseSettings() {
   comp::dtmDBGeral->adcGeral->SetConnectionString(comp::Settings().DatabaseUrl());
   comp::dtmDBGeral->adcGeral->SetDialect(comp::DialectFromName(comp::Settings().Dialect()));
 }
 
-HeadlessHost::~HeadlessHost() {
+PackageHost::~PackageHost() {
   Unload();
   delete comp::dtmDBGeral;
   comp::dtmDBGeral = nullptr;
@@ -26,14 +30,14 @@ HeadlessHost::~HeadlessHost() {
   tk::Application().SetDialogs(nullptr);
 }
 
-std::string HeadlessHost::DefaultPackagePath() {
+std::string PackageHost::DefaultPackagePath() {
   std::error_code error;
   const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
   const auto dir = error ? std::filesystem::current_path() : self.parent_path();
   return (dir.parent_path() / "lib" / "Pkg_mag04200.so").string();
 }
 
-void HeadlessHost::Load(const std::string& path) {
+void PackageHost::Load(const std::string& path) {
   Unload();
   auto package = std::make_unique<Package>(path);
   auto* initialize = package->Entry<void()>("Initialize");
@@ -45,13 +49,13 @@ void HeadlessHost::Load(const std::string& path) {
   ini_proc_ = ini_proc;
 }
 
-void HeadlessHost::IniProc() {
+void PackageHost::IniProc() {
   if (!ini_proc_) throw PackageLoadError("no package is loaded");
   ini_proc_();
   tk::Application().ProcessMessages();
 }
 
-void HeadlessHost::Unload() {
+void PackageHost::Unload() {
   if (!package_) return;
   // The package's forms run code of the package: they go before it does.
   tk::Application().DestroyAllForms();

@@ -1,18 +1,18 @@
 #include <gtest/gtest.h>
 
 #include "host/components/host_settings.h"
-#include "host/loader/headless_host.h"
+#include "host/loader/package_host.h"
 #include "host/toolkit/application.h"
 #include "host/toolkit/headless_dialogs.h"
 #include "module/pkg_mag04200.h"
 
 namespace {
 
-TEST(HeadlessHost, LoadsThePackageOpensItsScreenAndUnloadsIt) {
+TEST(PackageHost, LoadsThePackageOpensItsScreenAndUnloadsIt) {
   tk::HeadlessDialogs dialogs;
   comp::Settings().Clear();
   {
-    host::HeadlessHost host(dialogs);
+    host::PackageHost host(dialogs);
     host.Load(MAG_PACKAGE_PATH);
     host.IniProc();
     host.IniProc();
@@ -29,9 +29,9 @@ TEST(HeadlessHost, LoadsThePackageOpensItsScreenAndUnloadsIt) {
   EXPECT_TRUE(dialogs.Transcript().empty());
 }
 
-TEST(HeadlessHost, ReportsWhichFileOrSymbolFailed) {
+TEST(PackageHost, ReportsWhichFileOrSymbolFailed) {
   tk::HeadlessDialogs dialogs;
-  host::HeadlessHost host(dialogs);
+  host::PackageHost host(dialogs);
   try {
     host.Load("/nonexistent/Pkg_mag04200.so");
     FAIL();

@@ -1,7 +1,8 @@
 #pragma once
-// A host without a screen: it sets up the application object with a dialogs
+// The host side of the package: it sets up the application object with a dialogs
 // backend, the shared data module and the server transport, loads the package,
-// starts its units and calls IniProc. The batch front-end and the tests use it.
+// starts its units and calls IniProc. The desktop host, the batch front-end and
+// the tests use it.
 #include <memory>
 #include <string>
 
@@ -11,14 +12,18 @@
 
 namespace host {
 
-class HeadlessHost {
+class PackageHost {
  public:
   // The dialogs backend is not owned and must outlive the host. Settings are
   // read from comp::Settings() as they stand.
-  explicit HeadlessHost(tk::IDialogs& dialogs, comp::TransportFactory transport = {});
-  ~HeadlessHost();
-  HeadlessHost(const HeadlessHost&) = delete;
-  HeadlessHost& operator=(const HeadlessHost&) = delete;
+  explicit PackageHost(tk::IDialogs& dialogs, comp::TransportFactory transport = {});
+  ~PackageHost();
+  PackageHost(const PackageHost&) = delete;
+  PackageHost& operator=(const PackageHost&) = delete;
+
+  // Points the shared data module at the database of the settings as they
+  // stand now; the next lookup opens it.
+  static void ApplyDatabaseSettings();
 
   // The package next to the running program: <dir>/../lib/Pkg_mag04200.so.
   static std::string DefaultPackagePath();

@@ -1,0 +1,59 @@
+#pragma once
+// mag-host's main window: an MDI area for the screens and the menu that opens
+// them. The magnetic-file screen comes from its package, loaded on the first
+// choice of its menu entry; its IniProc creates the screen or brings the open
+// one to the front.
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <memory>
+#include <string>
+
+#include "host/components/net_connection.h"
+#include "host/loader/package_host.h"
+#include "host/qt/form_view.h"
+#include "host/qt/qt_dialogs.h"
+
+namespace qtfront {
+
+inline constexpr const char* kScreenEntry = "MAG04200 - Arquivo Magnético - Sintegra";
+
+class MainWindow : public QMainWindow {
+ public:
+  // The transport defaults to HTTP.
+  MainWindow(std::string package_path, std::string settings_path, comp::TransportFactory transport = {});
+  ~MainWindow() override;
+
+  QAction* ScreenAction() const { return screen_action_; }
+  QAction* SettingsAction() const { return settings_action_; }
+  QMdiArea* Area() const { return area_; }
+  QtDialogs& Dialogs() { return dialogs_; }
+  // The view of the open form of that name, or nullptr.
+  FormView* View(const std::string& form_name) const;
+
+  // What the menu entry does.
+  void OpenScreen();
+  void EditSettings();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void ShowSettingsInStatus();
+  void Activated(QMdiSubWindow* window);
+
+  std::string package_path_;
+  std::string settings_path_;
+  QtDialogs dialogs_;
+  std::unique_ptr<host::PackageHost> host_;
+  QMdiArea* area_;
+  QAction* screen_action_;
+  QAction* settings_action_;
+  QLabel* status_;
+  std::size_t created_connection_ = 0;
+  std::size_t cursor_connection_ = 0;
+  bool cursor_overridden_ = false;
+};
+
+}  // namespace qtfront
