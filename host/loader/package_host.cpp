@@ -57,7 +57,17 @@ void PackageHost::IniProc() {
 
 void PackageHost::Unload() {
   if (!package_) return;
-  // The package's forms run code of the package: they go before it does.
+  // The package's forms run code of the package: they go before it does,
+  // closed as the user closes them, so that the package's own state follows
+  // (a package that stays mapped keeps its globals for the next load).
+  for (tk::TForm* form : tk::Application().Forms()) {
+    try {
+      form->Close();
+    } catch (...) {
+      // A form that fails to close is destroyed below all the same.
+    }
+  }
+  tk::Application().ProcessMessages();
   tk::Application().DestroyAllForms();
   finalize_();
   package_.reset();

@@ -20,7 +20,8 @@ BusyOverlay::BusyOverlay(QWidget* form) : QWidget(form) {
 }
 
 void BusyOverlay::Start(const QString& text) {
-  text_ = text;
+  // An animation without a text of its own still says that the screen waits.
+  text_ = text.isEmpty() ? QString("Aguarde...") : text;
   if (depth_++ == 0) {
     frames_ = 0;
     setGeometry(parentWidget()->rect());

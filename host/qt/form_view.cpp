@@ -27,7 +27,8 @@ std::vector<FormView*>& Registry() {
 // Labels, check boxes and radio buttons size themselves to their caption in
 // the host toolkit; here they keep at least the width of the definition.
 bool SizesToCaption(const QWidget* widget) {
-  return qobject_cast<const QLabel*>(widget) || qobject_cast<const QAbstractButton*>(widget);
+  return qobject_cast<const QLabel*>(widget) || qobject_cast<const QCheckBox*>(widget) ||
+         qobject_cast<const QRadioButton*>(widget);
 }
 
 }  // namespace

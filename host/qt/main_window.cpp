@@ -63,6 +63,9 @@ MainWindow::MainWindow(std::string package_path, std::string settings_path, comp
 }
 
 MainWindow::~MainWindow() {
+  // Sub-windows going away with the area report activations that must not
+  // reach the forms.
+  area_->disconnect(this);
   host_.reset();
   tk::Application().FormCreated.Disconnect(created_connection_);
   tk::Application().Screen().CursorChanged.Disconnect(cursor_connection_);

@@ -288,7 +288,7 @@ void MirrorCheckList::Sync(tk::Property what) {
     for (const auto& text : list_.Items()) {
       auto* item = new QListWidgetItem(QString::fromStdString(text), this);
       item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-      item->setSizeHint(QSize(0, std::max(list_.ItemHeight(), 15)));
+      item->setSizeHint(QSize(0, list_.ItemHeight()));
     }
     what = tk::Property::ItemChecked;
   }

@@ -16,7 +16,9 @@ QColor ColorOf(tk::TColor color) {
 }
 
 QFont ScreenFont(bool bold) {
-  QFont font("DejaVu Sans");
+  // Metric-compatible with the sans-serif face the screens were drawn with,
+  // so the captions fit where the form definition puts them.
+  QFont font("Liberation Sans");
   font.setPixelSize(11);
   font.setBold(bold);
   return font;
@@ -27,6 +29,8 @@ void SetFieldColor(QWidget& widget, tk::TColor color) {
   for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
     palette.setColor(group, QPalette::Base, ColorOf(color));
   }
+  // The name a lookup shows in a disabled field must stay readable.
+  palette.setColor(QPalette::Disabled, QPalette::Text, QColor(90, 90, 90));
   widget.setPalette(palette);
 }
 

@@ -23,20 +23,24 @@ T* Find(const QWidget* root, const std::string& name) {
 }
 
 // The widget that holds the keyboard. Without a window manager nothing gives
-// a window back the keyboard when a dialog over it closes: the user's click
-// on it is done here.
+// a window the keyboard when it opens, or back when a dialog over it closes:
+// the keys go where they would with one, to the focus of the modal dialog
+// when one is open, else to the focus of the main window.
 inline QWidget* Focused() {
-  if (!QApplication::focusWidget()) {
-    QWidget* window = QApplication::activeModalWidget();
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-      if (!window && top->isVisible() && top->inherits("QMainWindow")) window = top;
-    }
-    if (window) {
-      window->activateWindow();
-      (void)QTest::qWaitForWindowActive(window, 2000);
-    }
-  }
+  QWidget* modal = QApplication::activeModalWidget();
   QWidget* widget = QApplication::focusWidget();
+  if (modal && (!widget || !modal->isAncestorOf(widget))) {
+    widget = modal->focusWidget() ? modal->focusWidget() : modal;
+  }
+  if (!widget) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      if (top->isVisible() && top->inherits("QMainWindow")) {
+        top->activateWindow();
+        (void)QTest::qWaitForWindowActive(top, 2000);
+      }
+    }
+    widget = QApplication::focusWidget();
+  }
   if (!widget) throw std::runtime_error("no widget holds the focus");
   return widget;
 }

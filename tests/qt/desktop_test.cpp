@@ -1,0 +1,432 @@
+// The desktop host on Qt's offscreen platform: real widgets driven with key
+// and mouse events, the package loaded from its file, a real server and
+// database behind the screen.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSpinBox>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "host/components/host_settings.h"
+#include "host/net/http_transport.h"
+#include "host/qt/busy_overlay.h"
+#include "host/qt/main_window.h"
+#include "host/qt/month_editor.h"
+#include "host/qt/month_field.h"
+#include "host/qt/pick_list_dialog.h"
+#include "host/qt/settings_dialog.h"
+#include "host/qt/ui_driver.h"
+#include "host/toolkit/application.h"
+#include "lib/layout/layout_check.h"
+#include "module/globals.h"
+#include "screen/frm_arqu_mag.h"
+#include "tests/support/server_process.h"
+
+namespace {
+
+namespace drive = qtfront::drive;
+
+// What a modal dialog showed, taken while it was open.
+struct Seen {
+  QString kind;  // the dialog's object name
+  QString title;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// A server call that takes its time, made on whichever thread calls it.
+class SlowTransport : public comp::IServerTransport {
+ public:
+  explicit SlowTransport(std::atomic<bool>& off_ui_thread) : off_ui_thread_(off_ui_thread) {}
+  void Connect(const std::string& host, int port, const std::string& name) override {
+    inner_.Connect(host, port, name);
+  }
+  void Disconnect() override { inner_.Disconnect(); }
+  wire::Variant Call(const std::string& method, std::vector<comp::CallArgument>& args) override {
+    if (method == "GetEmpresa") {
+      off_ui_thread_ = std::this_thread::get_id() != ui_thread_;
+      std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    }
+    return inner_.Call(method, args);
+  }
+
+ private:
+  net::HttpTransport inner_;
+  std::atomic<bool>& off_ui_thread_;
+  std::thread::id ui_thread_ = std::this_thread::get_id();
+};
+
+class Desktop : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    path_ = TempDatabase("desktop");
+    out_ = std::filesystem::temp_directory_path() / ("mag_desktop_out_" + std::to_string(getpid()));
+    std::filesystem::create_directories(out_);
+    PrepareDatabase("sqlite:" + path_, {"--init-demo"});
+    server_ = std::make_unique<ServerProcess>("sqlite:" + path_,
+                                              std::vector<std::string>{"--output-dir", out_.string()});
+  }
+  static void TearDownTestSuite() {
+    server_.reset();
+    std::filesystem::remove(path_);
+    std::filesystem::remove_all(out_);
+  }
+
+  void SetUp() override { Start(); }
+  void TearDown() override { Stop(); }
+
+  void Start(comp::TransportFactory transport = {}) {
+    comp::Settings().Clear();
+    comp::Settings().Override("server.host", "127.0.0.1");
+    comp::Settings().Override("server.port", std::to_string(server_->port()));
+    comp::Settings().Override("database.url", "sqlite:" + path_);
+    window = std::make_unique<qtfront::MainWindow>(MAG_PACKAGE_PATH, "/dev/null", std::move(transport));
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  }
+  void Stop() {
+    window.reset();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    comp::Settings().Clear();
+  }
+
+  // Chooses the menu entry and gives the screen's view.
+  qtfront::FormView* Open() {
+    window->ScreenAction()->trigger();
+    view = window->View("frmArquMag");
+    return view;
+  }
+
+  template <typename T = QWidget>
+  T* W(const std::string& name) {
+    return drive::Find<T>(view, name);
+  }
+  QString Text(const std::string& name) { return W<QLineEdit>(name)->text(); }
+  QString FocusName() {
+    if (!QApplication::focusWidget()) {
+      // No window manager hands the window back the keyboard after a dialog.
+      window->activateWindow();
+      (void)QTest::qWaitForWindowActive(window.get());
+    }
+    QWidget* w = QApplication::focusWidget();
+    // An editable combo box or a month field holds its edit; name the control.
+    while (w && w->objectName().isEmpty()) w = w->parentWidget();
+    if (w && dynamic_cast<qtfront::MirrorLineEdit*>(w) && w->parentWidget() &&
+        dynamic_cast<qtfront::MonthField*>(w->parentWidget())) {
+      w = w->parentWidget();
+    }
+    return w ? w->objectName() : QString();
+  }
+  // Clicks into a field (its edit for a month field) and types.
+  void Fill(const std::string& name, const QString& text) {
+    QWidget* widget = W(name);
+    if (auto* month = dynamic_cast<qtfront::MonthField*>(widget)) widget = month->edit();
+    drive::Click(widget);
+    drive::Type(text);
+  }
+  // Answers the next message box with OK and records what it said.
+  void ExpectMessage(std::vector<Seen>& seen) {
+    drive::WhenModal([&seen](QWidget* box) {
+      Seen s{box->objectName(), box->windowTitle(), {}, QMessageBox::NoIcon};
+      if (auto* m = qobject_cast<QMessageBox*>(box)) {
+        s.text = m->text();
+        s.icon = m->icon();
+      }
+      seen.push_back(s);
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+  }
+
+  static std::string path_;
+  static std::filesystem::path out_;
+  static std::unique_ptr<ServerProcess> server_;
+  std::unique_ptr<qtfront::MainWindow> window;
+  qtfront::FormView* view = nullptr;
+};
+
+std::string Desktop::path_;
+std::filesystem::path Desktop::out_;
+std::unique_ptr<ServerProcess> Desktop::server_;
+
+TEST_F(Desktop, TheMenuEntryOpensOneScreenAndBringsItBack) {
+  ASSERT_NE(Open(), nullptr);
+  QMdiSubWindow* frame = view->Frame();
+  EXPECT_TRUE(frame->isVisible());
+  EXPECT_EQ(frame->windowTitle(), "Arquivo Magnético - Sintegra");
+  EXPECT_EQ(window->Area()->activeSubWindow(), frame);
+  EXPECT_EQ(view->size(), QSize(576, 550));
+  EXPECT_EQ(W<QComboBox>("cbbArquivo")->currentText(), "SINTEGRA");
+  EXPECT_EQ(FocusName(), "cbbArquivo");
+  EXPECT_EQ(W("medCdEmpresa")->geometry(), QRect(162, 35, 25, 21));
+  EXPECT_EQ(W("btpEmpresa")->geometry(), QRect(193, 35, 21, 21));
+  EXPECT_EQ(W("edtNmEmpresa")->geometry(), QRect(220, 35, 259, 21));
+  EXPECT_EQ(W("sbtImportExport")->toolTip(), "Exportar");
+  EXPECT_EQ(W("btpEmpresa")->toolTip(), "Pesquisar");
+  EXPECT_TRUE(W<QLabel>("lblEmpresa")->font().bold());
+  EXPECT_EQ(W("medCdEmpresa")->palette().color(QPalette::Base), QColor(255, 255, 225));
+  EXPECT_EQ(W("edtNmEmpresa")->palette().color(QPalette::Disabled, QPalette::Base), QColor(240, 240, 240));
+  EXPECT_EQ(W("medLivro")->palette().color(QPalette::Base), QColor(255, 255, 255));
+  // The file-type rule ran when the screen became active.
+  EXPECT_FALSE(W("medCodPais")->isEnabled());
+  EXPECT_FALSE(W("clbArquivos")->isEnabled());
+  EXPECT_FALSE(W("edtNrInscricao")->isEnabled());
+  EXPECT_FALSE(W("lblInscricao")->isEnabled());
+
+  // The second choice restores the same window and brings it to the front.
+  frame->showMinimized();
+  EXPECT_EQ(Cli_mag04200::frmArquMag->WindowState(), tk::TWindowState::wsMinimized);
+  auto* other = window->Area()->addSubWindow(new QLabel("outra janela"));
+  other->show();
+  window->Area()->setActiveSubWindow(other);
+  const int refreshes = Cli_mag04200::frmArquMag->RefreshCount();
+  window->ScreenAction()->trigger();
+  EXPECT_EQ(window->View("frmArquMag"), view);
+  EXPECT_FALSE(frame->isMinimized());
+  EXPECT_EQ(window->Area()->activeSubWindow(), frame);
+  EXPECT_EQ(Cli_mag04200::frmArquMag->RefreshCount(), refreshes + 1);  // activated again
+  EXPECT_EQ(tk::Application().Forms().size(), 1u);
+
+  // Closing the window ends the instance; the next choice creates a new one.
+  frame->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(window->View("frmArquMag"), nullptr);
+  EXPECT_FALSE(Cli_mag04200::boIdCriado);
+  EXPECT_EQ(window->Area()->subWindowList().size(), 1);
+  ASSERT_NE(Open(), nullptr);
+  EXPECT_TRUE(Cli_mag04200::boIdCriado);
+  EXPECT_EQ(Text("medLivro"), QString(10, ' '));
+}
+
+TEST_F(Desktop, TypingACompanyAndTabShowsItsNameAndMovesOn) {
+  ASSERT_NE(Open(), nullptr);
+  Fill("medCdEmpresa", "a1");  // the mask refuses the letter
+  EXPECT_EQ(Text("medCdEmpresa"), "1 ");
+  drive::Key(Qt::Key_Backspace);
+  drive::Type("01");
+  drive::Tab();
+  EXPECT_EQ(Text("medCdEmpresa"), "01");
+  EXPECT_EQ(Text("edtNmEmpresa"), "Comércio Paulista de Alimentos Ltda");
+  EXPECT_EQ(FocusName(), "medCdImposto");
+  EXPECT_TRUE(W("edtNrInscricao")->isEnabled());
+
+  // Shift+Tab goes back, Tab again leaves the company without a second lookup.
+  drive::Key(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(FocusName(), "medCdEmpresa");
+
+  std::vector<Seen> seen;
+  drive::Key(Qt::Key_Backspace);
+  drive::Key(Qt::Key_Backspace);
+  EXPECT_EQ(Text("edtNmEmpresa"), "");  // the change rule cleared the name
+  drive::Type("77");
+  ExpectMessage(seen);
+  drive::Tab();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].text, "Empresa não cadastrada.  ");
+  EXPECT_EQ(seen[0].icon, QMessageBox::Critical);
+  EXPECT_EQ(seen[0].title, "Erro");
+  EXPECT_EQ(FocusName(), "medCdEmpresa");  // the failure kept the focus
+}
+
+TEST_F(Desktop, ASearchListFiltersAndPicksWithTheKeyboardOrADoubleClick) {
+  ASSERT_NE(Open(), nullptr);
+  QStringList headers;
+  int rows_before = 0, rows_after = 0;
+  drive::WhenModal([&](QWidget* dialog) {
+    auto* list = dynamic_cast<qtfront::PickListDialog*>(dialog);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->windowTitle(), "Empresa");
+    for (int c = 0; c < list->Table()->columnCount(); ++c) headers << list->Table()->headerItem()->text(c);
+    rows_before = list->VisibleRows();
+    drive::Type("ind");  // part of a name, in any case
+    rows_after = list->VisibleRows();
+
+    drive::Key(Qt::Key_Return);
+  });
+  drive::Click(W("btpEmpresa"));
+  EXPECT_EQ(headers, QStringList({"Código", "Nome"}));
+  EXPECT_GT(rows_before, rows_after);
+  EXPECT_EQ(rows_after, 1);
+  EXPECT_FALSE(Text("medCdEmpresa").trimmed().isEmpty());
+  EXPECT_TRUE(Text("edtNmEmpresa").contains("ind", Qt::CaseInsensitive));
+
+  drive::WhenModal([&](QWidget* dialog) {
+    auto* list = dynamic_cast<qtfront::PickListDialog*>(dialog);
+    QTreeWidgetItem* row = list->Table()->topLevelItem(0);
+    QWidget* viewport = list->Table()->viewport();
+    // A double click comes after the press and release of its first click.
+    const QPoint at = list->Table()->visualItemRect(row).center();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+  });
+  drive::Click(W("btpEmpresa"));
+  EXPECT_EQ(Text("medCdEmpresa"), "01");
+  EXPECT_EQ(Text("edtNmEmpresa"), "Comércio Paulista de Alimentos Ltda");
+
+  // Cancelling leaves the fields as they were.
+  drive::WhenModal([](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+  drive::Click(W("btpEmpresa"));
+  EXPECT_EQ(Text("medCdEmpresa"), "01");
+}
+
+TEST_F(Desktop, TheStatePickerTakesSeveralStatesAndTheMonthEditorAMonth) {
+  ASSERT_NE(Open(), nullptr);
+  drive::Click(W<QComboBox>("cbbArquivo")->lineEdit());
+  drive::Key(Qt::Key_Down);  // "DIEF - MA": the state controls open up
+  EXPECT_EQ(W<QComboBox>("cbbArquivo")->currentText(), "DIEF - MA");
+  EXPECT_TRUE(W("medCodPais")->isEnabled());
+  EXPECT_TRUE(W("clbArquivos")->isEnabled());
+  Fill("medCodPais", "1058");
+  drive::Tab();
+  EXPECT_EQ(Text("edtNmPais"), "Brasil");
+  EXPECT_EQ(FocusName(), "rbtEstTodos");
+  EXPECT_FALSE(W("sbtPescEst")->isEnabled());
+  drive::Click(W("rbtEstLista"));
+  EXPECT_TRUE(W<QRadioButton>("rbtEstLista")->isChecked());
+  EXPECT_FALSE(W<QRadioButton>("rbtEstTodos")->isChecked());
+  ASSERT_TRUE(W("sbtPescEst")->isEnabled());
+
+  drive::WhenModal([](QWidget* dialog) {
+    auto* list = dynamic_cast<qtfront::PickListDialog*>(dialog);
+    ASSERT_NE(list, nullptr);
+    for (const char* state : {"MG", "SP"}) {
+      auto found = list->Table()->findItems(state, Qt::MatchExactly, 0);
+      ASSERT_EQ(found.size(), 1);
+      list->Table()->setCurrentItem(found[0]);
+      QTest::keyClick(list->Table(), Qt::Key_Space);
+    }
+    QTest::keyClick(dialog, Qt::Key_Return);
+  });
+  drive::Click(W("sbtPescEst"));
+  EXPECT_EQ(Cli_mag04200::stEstado, "MG,SP");
+
+  // The month editor writes the chosen month into the field.
+  auto* month = W<qtfront::MonthField>("depMesInicial");
+  drive::WhenModal([](QWidget* dialog) {
+    auto* editor = dynamic_cast<qtfront::MonthYearEditor*>(dialog);
+    ASSERT_NE(editor, nullptr);
+    editor->YearBox()->setValue(2026);
+    drive::Click(editor->MonthButton(3));
+  });
+  drive::Click(month->button());
+  EXPECT_EQ(month->edit()->text(), "03/2026");
+  EXPECT_EQ(FocusName(), "depMesInicial");
+  drive::Key(Qt::Key_Up);
+  EXPECT_EQ(month->edit()->text(), "04/2026");
+}
+
+TEST_F(Desktop, TickingRegistersAndExportWritesTheFileAndSaysSo) {
+  ASSERT_NE(Open(), nullptr);
+  drive::Click(W<QComboBox>("cbbArquivo")->lineEdit());
+  drive::Key(Qt::Key_Down);
+  Fill("medCdEmpresa", "02");
+  drive::Tab();
+  drive::Tab();  // past the tax, which this company's regime leaves alone
+  EXPECT_EQ(FocusName(), "edtNrInscricao");
+  drive::Type("0623079040081");
+  std::vector<Seen> seen;
+  Fill("depMesInicial", "012026");
+  ExpectMessage(seen);  // the last month is still empty
+  drive::Tab();
+  drive::Type("012026");
+  drive::Tab();
+  for (int i = 0; i < 3; ++i) drive::Key(Qt::Key_Down);
+  drive::Tab();
+  drive::Key(Qt::Key_Down);
+  drive::Tab();
+  drive::Type("dief_janeiro.txt");
+  EXPECT_EQ(W<QComboBox>("cbbVersao")->currentText(), "3 - Convênio ICMS xx/04");
+  EXPECT_EQ(W<QComboBox>("cbbFinalidade")->currentText(), "1 - Normal");
+
+  // Register 50 by a click on its box, 54 by Space on the current item.
+  auto* list = W<QListWidget>("clbArquivos");
+  const QRect first = list->visualItemRect(list->item(0));
+  drive::ClickAt(list->viewport(), QPoint(first.left() + 8, first.center().y()));
+  list->setCurrentRow(3);
+  drive::Key(Qt::Key_Space);
+  EXPECT_EQ(list->item(0)->checkState(), Qt::Checked);
+  EXPECT_EQ(list->item(3)->checkState(), Qt::Checked);
+  EXPECT_TRUE(Cli_mag04200::frmArquMag->clbArquivos->Checked(0));
+  EXPECT_TRUE(Cli_mag04200::frmArquMag->clbArquivos->Checked(3));
+  EXPECT_FALSE(Cli_mag04200::frmArquMag->clbArquivos->Checked(1));
+
+  ExpectMessage(seen);
+  drive::Click(W("sbtImportExport"));
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].text, "Data final deve ser informada.");
+  EXPECT_EQ(seen[1].text, "Exportação foi concluída com sucesso.  ");
+  EXPECT_EQ(seen[1].icon, QMessageBox::Information);
+  const std::string file = (out_ / "dief_janeiro.txt").string();
+  ASSERT_TRUE(std::filesystem::exists(file));
+  const auto report = layout::CheckFile(file);
+  EXPECT_TRUE(report.ok()) << layout::Describe(report);
+}
+
+TEST_F(Desktop, TheBusyAnimationCoversTheFormWhileTheCallRunsOffTheUserInterfaceThread) {
+  Stop();
+  std::atomic<bool> off_ui_thread{false};
+  Start([&off_ui_thread] { return std::make_unique<SlowTransport>(off_ui_thread); });
+  ASSERT_NE(Open(), nullptr);
+  bool covered = false;
+  int frames = 0;
+  QString busy_text;
+  QString typed_during_call;
+  QTimer::singleShot(300, [&] {
+    auto& busy = view->Busy();
+    covered = busy.Running() && busy.isVisible() && busy.geometry() == view->rect();
+    busy_text = busy.Text();
+    frames = busy.Frames();
+    // The user types while the call runs: nothing reaches the form.
+    QTest::keyClicks(QApplication::focusWidget(), "9");
+    typed_during_call = Text("medCdEmpresa");
+  });
+  Fill("medCdEmpresa", "01");
+  drive::Tab();
+  EXPECT_TRUE(off_ui_thread);
+  EXPECT_TRUE(covered);
+  EXPECT_EQ(busy_text, "Aguarde...");  // the company lookup's animation has no text of its own
+  EXPECT_GT(frames, 1);                // the animation turned: the window was painted during the call
+  EXPECT_EQ(typed_during_call, "01");
+  EXPECT_FALSE(view->Busy().isVisible());
+  EXPECT_EQ(Text("edtNmEmpresa"), "Comércio Paulista de Alimentos Ltda");
+  EXPECT_EQ(Text("medCdImposto").trimmed(), "");
+}
+
+TEST_F(Desktop, TheSettingsDialogStoresTheServerAndTheDatabase) {
+  const auto file =
+      std::filesystem::temp_directory_path() / ("mag_desktop_" + std::to_string(getpid()) + ".conf");
+  std::ofstream(file) << "# kept\nserver.host = old\n";
+  qtfront::SettingsDialog dialog(file.string());
+  dialog.HostBox()->setText("servidor.local");
+  dialog.PortBox()->setValue(9001);
+  dialog.DatabaseBox()->setText("sqlite:/tmp/outro.db");
+  dialog.accept();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(comp::Settings().ServerHost(), "servidor.local");
+  EXPECT_EQ(comp::Settings().ServerPort(), 9001);
+  std::stringstream text;
+  text << std::ifstream(file).rdbuf();
+  EXPECT_EQ(
+      text.str(),
+      "# kept\nserver.host = servidor.local\ndatabase.dialect = sql\ndatabase.url = sqlite:/tmp/outro.db\n"
+      "server.port = 9001\n");
+  std::filesystem::remove(file);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  QApplication::setStyle("Fusion");
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
