@@ -29,7 +29,7 @@ TfrmPadrImportExport::TfrmPadrImportExport(tk::TComponent* owner, std::string cl
 
   panMenu->SetBounds(521, 0, 55, 550);
   panBotoes->SetBounds(4, 30, 47, 40);
-  lblCodTela->SetBounds(4, 8, 47, 13);
+  lblCodTela->SetBounds(1, 8, 53, 13);
   sbtImportExport->SetBounds(4, 4, 39, 32);
   panProgresso->SetBounds(0, 530, 521, 20);
 
