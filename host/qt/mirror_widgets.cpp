@@ -21,6 +21,8 @@ bool UserAction(FormView& view, const std::function<void()>& action) {
   return completed && view.Attached();
 }
 
+bool Attached(const FormView& view) { return view.Attached(); }
+
 bool FocusByUser(FormView& view, tk::TControl& control) {
   if (!view.Attached()) return false;
   tk::TForm& form = *view.form();
@@ -229,47 +231,6 @@ void MirrorComboBox::mousePressEvent(QMouseEvent* event) {
 void MirrorComboBox::wheelEvent(QWheelEvent* event) { event->ignore(); }
 
 // ---------------------------------------------------------------------------
-
-MirrorCheckBox::MirrorCheckBox(tk::TCheckBox& check, FormView& view, QWidget* parent)
-    : QCheckBox(parent), check_(check), view_(view) {
-  setFocusPolicy(Qt::NoFocus);
-  Sync(tk::Property::Checked);
-}
-
-void MirrorCheckBox::Sync(tk::Property what) {
-  if (what == tk::Property::Checked) setChecked(check_.Checked());
-}
-
-void MirrorCheckBox::mousePressEvent(QMouseEvent* event) {
-  if (!FocusByUser(view_, check_)) return;
-  QCheckBox::mousePressEvent(event);
-}
-
-void MirrorCheckBox::nextCheckState() {
-  if (FocusByUser(view_, check_)) UserAction(view_, [&] { check_.Click(); });
-  if (view_.Attached()) Sync(tk::Property::Checked);
-}
-
-MirrorRadioButton::MirrorRadioButton(tk::TRadioButton& radio, FormView& view, QWidget* parent)
-    : QRadioButton(parent), radio_(radio), view_(view) {
-  setFocusPolicy(Qt::NoFocus);
-  setAutoExclusive(false);  // the model unchecks the siblings
-  Sync(tk::Property::Checked);
-}
-
-void MirrorRadioButton::Sync(tk::Property what) {
-  if (what == tk::Property::Checked) setChecked(radio_.Checked());
-}
-
-void MirrorRadioButton::mousePressEvent(QMouseEvent* event) {
-  if (!FocusByUser(view_, radio_)) return;
-  QRadioButton::mousePressEvent(event);
-}
-
-void MirrorRadioButton::nextCheckState() {
-  if (FocusByUser(view_, radio_)) UserAction(view_, [&] { radio_.Click(); });
-  if (view_.Attached()) Sync(tk::Property::Checked);
-}
 
 // ---------------------------------------------------------------------------
 

@@ -32,6 +32,8 @@ bool UserAction(FormView& view, const std::function<void()>& action);
 // Moves the model's focus to the control as a click into it does; true when
 // the control holds the focus afterwards.
 bool FocusByUser(FormView& view, tk::TControl& control);
+// Whether the view still mirrors a form.
+bool Attached(const FormView& view);
 
 class MirrorLineEdit : public QLineEdit, public Mirror {
  public:
@@ -77,33 +79,38 @@ class MirrorComboBox : public QComboBox, public Mirror {
   MirrorLineEdit* line_;
 };
 
-class MirrorCheckBox : public QCheckBox, public Mirror {
+// Check boxes and radio buttons: a click (or Space) runs the model's Click,
+// after the focus moved there as a click gives it; the model unchecks a radio
+// button's siblings.
+template <typename Widget, typename Control>
+class MirrorToggle : public Widget, public Mirror {
  public:
-  MirrorCheckBox(tk::TCheckBox& check, FormView& view, QWidget* parent);
-  void Sync(tk::Property what) override;
+  MirrorToggle(Control& control, FormView& view, QWidget* parent)
+      : Widget(parent), control_(control), view_(view) {
+    this->setFocusPolicy(Qt::NoFocus);
+    this->setAutoExclusive(false);
+    Sync(tk::Property::Checked);
+  }
+  void Sync(tk::Property what) override {
+    if (what == tk::Property::Checked) this->setChecked(control_.Checked());
+  }
 
  protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void nextCheckState() override;
+  void mousePressEvent(QMouseEvent* event) override {
+    if (FocusByUser(view_, control_)) Widget::mousePressEvent(event);
+  }
+  void nextCheckState() override {
+    if (FocusByUser(view_, control_)) UserAction(view_, [this] { control_.Click(); });
+    if (Attached(view_)) Sync(tk::Property::Checked);
+  }
 
  private:
-  tk::TCheckBox& check_;
+  Control& control_;
   FormView& view_;
 };
 
-class MirrorRadioButton : public QRadioButton, public Mirror {
- public:
-  MirrorRadioButton(tk::TRadioButton& radio, FormView& view, QWidget* parent);
-  void Sync(tk::Property what) override;
-
- protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void nextCheckState() override;
-
- private:
-  tk::TRadioButton& radio_;
-  FormView& view_;
-};
+using MirrorCheckBox = MirrorToggle<QCheckBox, tk::TCheckBox>;
+using MirrorRadioButton = MirrorToggle<QRadioButton, tk::TRadioButton>;
 
 // The check-list box: a click on an item's box or Space ticks it.
 class MirrorCheckList : public QListWidget, public Mirror {
