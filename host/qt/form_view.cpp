@@ -238,6 +238,10 @@ void FormView::BringToFront() {
   FocusModelControl(form_->ActiveControl());
 }
 
+void FormView::RestoreFocus() {
+  if (form_) FocusModelControl(form_->ActiveControl());
+}
+
 void FormView::FocusModelControl(tk::TControl* control) {
   if (QWidget* widget = WidgetOf(control)) widget->setFocus(Qt::OtherFocusReason);
 }

@@ -36,6 +36,9 @@ class FormView : public QWidget {
   QWidget* WidgetOf(const tk::TControl* control) const;
 
   BusyOverlay& Busy();
+  // Gives Qt's focus back to the control that holds the model's focus (the
+  // window that becomes active would otherwise keep it itself).
+  void RestoreFocus();
 
   // Every view whose form is still there, oldest first.
   static std::vector<FormView*> Views();

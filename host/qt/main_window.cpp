@@ -118,6 +118,7 @@ void MainWindow::Activated(QMdiSubWindow* window) {
   auto* view = dynamic_cast<FormView*>(window->widget());
   tk::TForm* form = view && view->Attached() ? view->form() : nullptr;
   tk::Application().Perform([form] { tk::Application().Activate(form); });
+  if (view && view->Attached()) view->RestoreFocus();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
