@@ -74,6 +74,7 @@ QMdiSubWindow* FormView::AttachTo(QMdiArea& area) {
   frame_ = area.addSubWindow(this, Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                        Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   frame_->setObjectName(objectName() + "Window");
+  frame_->setWindowIcon(ExportGlyph());
   frame_->setWindowTitle(windowTitle());
   frame_->setAttribute(Qt::WA_DeleteOnClose, false);
   frame_->installEventFilter(this);

@@ -11,7 +11,6 @@
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  QApplication::setApplicationDisplayName("Gestão Fiscal");
   QApplication::setStyle("Fusion");
 
   CLI::App cli{"mag-host: the desktop application with the magnetic-file screen"};

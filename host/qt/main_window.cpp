@@ -7,6 +7,7 @@
 
 #include "host/components/host_settings.h"
 #include "host/net/http_transport.h"
+#include "host/qt/glyphs.h"
 #include "host/qt/settings_dialog.h"
 #include "host/toolkit/application.h"
 
@@ -16,6 +17,7 @@ MainWindow::MainWindow(std::string package_path, std::string settings_path, comp
     : package_path_(std::move(package_path)), settings_path_(std::move(settings_path)), dialogs_(this) {
   setObjectName("principal");
   setWindowTitle(QtDialogs::ApplicationTitle());
+  setWindowIcon(ExportGlyph());
   resize(1100, 780);
   host_ = std::make_unique<host::PackageHost>(dialogs_,
                                               transport ? std::move(transport) : net::HttpTransportFactory());

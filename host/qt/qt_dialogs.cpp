@@ -14,10 +14,8 @@
 
 namespace qtfront {
 
-QString QtDialogs::ApplicationTitle() {
-  return QGuiApplication::applicationDisplayName().isEmpty() ? QString("Gestão Fiscal")
-                                                             : QGuiApplication::applicationDisplayName();
-}
+// Not set as Qt's display name, which Qt would append to every dialog title.
+QString QtDialogs::ApplicationTitle() { return "Gestão Fiscal"; }
 
 QWidget* QtDialogs::Parent() const {
   if (QWidget* modal = QApplication::activeModalWidget()) return modal;

@@ -105,7 +105,6 @@ class Tour {
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
-  QApplication::setApplicationDisplayName("Gestão Fiscal");
   QApplication::setStyle("Fusion");
 
   CLI::App cli{"mag-screenshots: pictures of the magnetic-file screen in use"};
