@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 
 #include "host/components/consiste.h"
 #include "host/components/date_edit_plus.h"
@@ -116,6 +117,25 @@ TEST(HostSettings, FileValuesGiveWayToOverridesAndBadValuesAreNamed) {
   std::ofstream(path) << "server.host\n";
   EXPECT_THROW(settings.LoadFile(path), std::runtime_error);
   settings.LoadFile(path + ".missing");  // a missing file leaves the defaults
+  std::remove(path.c_str());
+}
+
+TEST(HostSettings, StoringKeepsTheFileAndRefusesBadValuesWithoutChangingAnything) {
+  const std::string path = ::testing::TempDir() + "/host_settings_store.conf";
+  std::ofstream(path) << "# kept\nserver.host = old # here\nother = 1\n";
+  comp::HostSettings settings;
+  settings.Override("server.host", "from-the-command-line");
+  EXPECT_THROW(settings.Store(path, {{"server.host", "new"}, {"server.port", "0"}}), std::runtime_error);
+  EXPECT_EQ(settings.ServerHost(), "from-the-command-line");
+  // A directory in the way: the file cannot be written.
+  EXPECT_THROW(settings.Store(::testing::TempDir(), {{"server.host", "new"}}), std::runtime_error);
+
+  settings.Store(path, {{"server.host", "new"}, {"server.port", "9100"}});
+  EXPECT_EQ(settings.ServerHost(), "new");
+  EXPECT_EQ(settings.ServerPort(), 9100);
+  std::stringstream text;
+  text << std::ifstream(path).rdbuf();
+  EXPECT_EQ(text.str(), "# kept\nserver.host = new\nother = 1\nserver.port = 9100\n");
   std::remove(path.c_str());
 }
 
