@@ -7,7 +7,6 @@
 #include <QStyleOptionViewItem>
 
 #include "host/qt/form_view.h"
-#include "host/qt/glyphs.h"
 #include "host/qt/palette.h"
 #include "host/toolkit/application.h"
 #include "host/toolkit/form.h"
@@ -39,7 +38,6 @@ MirrorLineEdit::MirrorLineEdit(tk::TCustomEdit& edit, FormView& view, QWidget* p
   setContextMenuPolicy(Qt::NoContextMenu);
   setDragEnabled(false);
   setAcceptDrops(false);
-  setFont(ScreenFont());
   setTextMargins(0, 0, 0, 0);
   Sync(tk::Property::Text);
   Sync(tk::Property::Color);
@@ -182,7 +180,6 @@ MirrorComboBox::MirrorComboBox(tk::TComboBox& combo, FormView& view, QWidget* pa
   setFocusPolicy(Qt::NoFocus);
   setEditable(true);
   setInsertPolicy(QComboBox::NoInsert);
-  setFont(ScreenFont());
   line_ = new MirrorLineEdit(combo, view, this);
   setLineEdit(line_);
   setCompleter(nullptr);
@@ -237,7 +234,6 @@ void MirrorComboBox::wheelEvent(QWheelEvent* event) { event->ignore(); }
 MirrorCheckList::MirrorCheckList(tk::TCheckListBox& list, FormView& view, QWidget* parent)
     : QListWidget(parent), list_(list), view_(view) {
   setFocusPolicy(Qt::NoFocus);
-  setFont(ScreenFont());
   setUniformItemSizes(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   Sync(tk::Property::Items);
