@@ -28,6 +28,10 @@ void TfrmArquMag::AbreQuerys() {
   // The 19 arguments, read from the screen at every call; the by-reference
   // ones carry what the server left in them to the next call.
   const auto call = [&](const std::string& first_page) {
+    if (first_page == "N") {
+      start = end + 1;
+      end = end + kPageSize;
+    }
     using wire::Variant;
     std::vector<comp::CallArgument> args = {
         {Variant(mask), true},
@@ -66,6 +70,25 @@ void TfrmArquMag::AbreQuerys() {
   key = first[4].AsString();
   std::string more = first[3].AsString();
 
+  // An export that stops early tells the server, so that the lines it keeps
+  // for the next pages are dropped now rather than at their expiry.
+  try {
+    WriteFile(first, more, call);
+  } catch (...) {
+    if (more == "S" && !key.empty()) {
+      try {
+        std::vector<comp::CallArgument> args = {{wire::Variant(key), false}};
+        netArqMag->AppServer().Call("CancelRegistro", args);
+      } catch (...) {
+        // The server drops them at the expiry anyway; the first error is the one to show.
+      }
+    }
+    throw;
+  }
+}
+
+void TfrmArquMag::WriteFile(const wire::VariantArray& first, std::string& more,
+                            const std::function<wire::VariantArray(const std::string&)>& call) {
   const std::string& status = first[0].AsString();
   std::string directory =
       first[2].kind() == wire::Variant::Kind::String ? first[2].AsString() : std::string();
@@ -88,8 +111,6 @@ void TfrmArquMag::AbreQuerys() {
   };
   write_page(first[1]);
   while (more == "S") {
-    start = end + 1;
-    end = end + kPageSize;
     cdsRegistros->EmptyDataSet();
     const wire::VariantArray next = call("N");
     write_page(next[1]);

@@ -2,18 +2,9 @@
 // generation, then the success message.
 #include "host/components/consiste.h"
 #include "host/toolkit/application.h"
+#include "lib/wire/file_name.h"
 #include "screen/frm_arqu_mag.h"
 #include "screen/screen_lists.h"
-
-namespace {
-
-// A file name that stays inside the output directory and that the key filter
-// would have let through: text pasted into the field is not filtered.
-bool ValidFileName(const std::string& name) {
-  return name != "." && name != ".." && name.find_first_of("*\\/#!?@$%&+,:<>\"|") == std::string::npos;
-}
-
-}  // namespace
 
 void TfrmArquMag::FailAt(tk::TControl& control, const std::string& key) {
   control.SetFocus();
@@ -43,7 +34,7 @@ void TfrmArquMag::sbtImportExportClick(tk::TComponent&) {
   if (comp::EmptyString(cbbVersao->Text())) FailAt(*cbbVersao, "Versao_Inf");
   if (comp::EmptyString(cbbFinalidade->Text())) FailAt(*cbbFinalidade, "Final_Inf");
   if (comp::EmptyString(edtNmArquivo->Text())) FailAt(*edtNmArquivo, "Arq_Inf");
-  if (!ValidFileName(edtNmArquivo->Text())) FailAt(*edtNmArquivo, "Chr_Inv");
+  if (!wire::IsSafeFileName(edtNmArquivo->Text())) FailAt(*edtNmArquivo, "Chr_Inv");
 
   if (clbArquivos->Enabled()) {
     bool any = false;

@@ -3,6 +3,10 @@
 // which replaces the target only when every line is written. Whatever fails
 // before that leaves an earlier file of the same name as it was, and no
 // partial file behind.
+//
+// A temporary file is named "<target>.XXXXXX.mag-parcial" and locked while
+// its export runs; one left by an export that was killed outright (its lock
+// died with it) is removed by the next export into the same directory.
 #include <cstdio>
 #include <string>
 
@@ -20,6 +24,12 @@ class OutputFile {
   // Flushes, syncs and renames the file over the target. Throws std::runtime_error.
   void Commit();
   long Lines() const { return lines_; }
+
+  // The ending of every temporary file's name.
+  static constexpr const char* kTemporarySuffix = ".mag-parcial";
+  // Removes the temporary files in a directory that no running export holds;
+  // returns how many. Never throws.
+  static int RemoveAbandoned(const std::string& directory);
 
  private:
   [[noreturn]] void Fail(const std::string& what);

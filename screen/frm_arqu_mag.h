@@ -1,6 +1,7 @@
 #pragma once
 // The magnetic-file screen "MAG04200": every control, dataset, query and data
 // source of the form, its event handlers and its validators.
+#include <functional>
 #include <map>
 #include <string>
 #include <variant>
@@ -183,6 +184,9 @@ class MAG_PACKAGE_EXPORT TfrmArquMag : public comp::TfrmPadrImportExport {
   void Report(const std::string& key);
   // Moves the focus to the control at fault, then reports the key.
   void FailAt(tk::TControl& control, const std::string& key);
+  // Checks the first reply of GetRegistro and writes its pages to the file.
+  void WriteFile(const wire::VariantArray& first, std::string& more,
+                 const std::function<wire::VariantArray(const std::string&)>& call);
 
   void DefineControls();
   void DefineData();

@@ -14,10 +14,17 @@ struct ServerConfig {
   // The directory, on the users' machines, where the module writes the file.
   std::string output_dir;
   TextEncoding encoding = TextEncoding::Ascii;
-  std::int64_t request_ttl = 3600;  // seconds before an abandoned request is dropped
-  std::size_t max_body = 1 << 20;   // largest request body taken, in bytes
-  std::int64_t max_page = 100000;   // most lines one call may ask for
+  std::int64_t request_ttl = 600;  // seconds before an abandoned request is dropped
+  // Lines stored for unfinished requests, all servers of the database
+  // together, beyond which no new file is started.
+  std::int64_t max_stored_lines = 20000000;
+  std::size_t max_body = 1 << 20;  // largest request body taken, in bytes
+  std::int64_t max_page = 100000;  // most lines one call may ask for
   int threads = 8;
+  int request_timeout = 30;  // seconds from the first byte of a request to its last
+  int idle_timeout = 60;     // seconds a kept-alive connection may wait for a request
+  std::size_t max_connections = 512;
+  std::size_t max_connections_per_address = 128;
 };
 
 }  // namespace server

@@ -1,108 +1,165 @@
 #include "server/http_server.h"
 
-#include <httplib.h>
-
 #include <chrono>
-#include <stdexcept>
+
+#include "server/http_front.h"
+#include "server/long_call_lane.h"
 
 namespace server {
+namespace {
+
+http::Response ErrorResponse(wire::ErrorKind kind, const std::string& message, int status = 0) {
+  http::Response r;
+  r.status = status ? status : wire::ErrorStatus(kind);
+  r.body = wire::EncodeError({kind, message});
+  return r;
+}
+
+// The answers the front gives by itself, in the protocol's error body.
+http::Response FrontError(int status, const std::string& message) {
+  switch (status) {
+    case 408: return ErrorResponse(wire::ErrorKind::Timeout, message);
+    case 413:
+    case 431: return ErrorResponse(wire::ErrorKind::TooLarge, message, status);
+    case 503: return ErrorResponse(wire::ErrorKind::Unavailable, message);
+    case 500: return ErrorResponse(wire::ErrorKind::ServerFailure, message);
+    default: return ErrorResponse(wire::ErrorKind::BadRequest, message, 400);
+  }
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The path of a request target, percent-decoded; false for a broken escape.
+bool DecodePath(const std::string& target, std::string& path) {
+  const std::string raw = target.substr(0, target.find('?'));
+  path.clear();
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '%') {
+      path += raw[i];
+      continue;
+    }
+    if (i + 2 >= raw.size()) return false;
+    const int high = HexValue(raw[i + 1]);
+    const int low = HexValue(raw[i + 2]);
+    if (high < 0 || low < 0) return false;
+    path += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return true;
+}
+
+}  // namespace
 
 struct HttpServer::Impl {
   const ServerConfig& config;
   Mag04200& methods;
-  httplib::Server http;
+  std::unique_ptr<http::Front> front;
+  std::unique_ptr<LongCallLane> lane;
   Impl(const ServerConfig& c, Mag04200& m) : config(c), methods(m) {}
 };
 
-namespace {
-void SendError(httplib::Response& res, wire::ErrorKind kind, const std::string& message) {
-  res.status = wire::ErrorStatus(kind);
-  res.set_content(wire::EncodeError({kind, message}), "application/json");
-}
-}  // namespace
-
 HttpServer::HttpServer(const ServerConfig& config, Mag04200& methods)
     : impl_(std::make_unique<Impl>(config, methods)) {
-  auto& http = impl_->http;
-  http.set_payload_max_length(config.max_body);
-  http.new_task_queue = [threads = config.threads] {
-    return new httplib::ThreadPool(static_cast<std::size_t>(threads > 0 ? threads : 1));
-  };
-
-  http.Get(R"(/v1/servers/([^/]+))", [](const httplib::Request& req, httplib::Response& res) {
-    const std::string name = req.matches[1];
-    if (name != kServerName) {
-      SendError(res, wire::ErrorKind::UnknownServer, "no server object '" + name + "'");
-      return;
-    }
-    res.set_content(wire::EncodeServerInfo(kServerName, Mag04200::MethodNames()), "application/json");
-  });
-
-  http.Post("/v1/call", [this](const httplib::Request& req, httplib::Response& res) {
-    const auto started = std::chrono::steady_clock::now();
-    std::string method = "?";
-    try {
-      const wire::CallRequest call = wire::DecodeRequest(req.body);
-      method = call.method;
-      if (call.server != kServerName) {
-        SendError(res, wire::ErrorKind::UnknownServer, "no server object '" + call.server + "'");
-      } else {
-        res.set_content(wire::EncodeReply(impl_->methods.Call(call.method, call.arguments)),
-                        "application/json");
-      }
-    } catch (const wire::ProtocolError& e) {
-      SendError(res, wire::ErrorKind::BadRequest, e.what());
-    } catch (const MethodError& e) {
-      SendError(res, e.kind(), e.what());
-    } catch (const std::exception& e) {
-      SendError(res, wire::ErrorKind::ServerFailure, e.what());
-    }
-    if (log) {
-      const auto ms =
-          std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
-      // The library fills in 200 after the handler when it set no status.
-      log(method + " " + std::to_string(res.status < 0 ? 200 : res.status) + " " +
-          std::to_string(ms.count()) + " ms");
-    }
-  });
-
-  // Answers the library gives by itself (a body too large, an unknown path)
-  // carry the protocol's error body too.
-  http.set_error_handler([](const httplib::Request& req, httplib::Response& res) {
-    if (!res.body.empty()) return;
-    if (res.status == 413) {
-      SendError(res, wire::ErrorKind::TooLarge, "the request body is larger than the server takes");
-    } else if (res.status == 404) {
-      res.status = 404;
-      res.set_content(
-          wire::EncodeError({wire::ErrorKind::BadRequest, "no endpoint " + req.method + " " + req.path}),
-          "application/json");
-    } else {
-      res.set_content(wire::EncodeError({wire::ErrorKind::BadRequest, "HTTP " + std::to_string(res.status)}),
-                      "application/json");
-    }
-  });
+  http::FrontOptions options;
+  options.listen = config.listen;
+  options.port = config.port;
+  options.threads = config.threads;
+  options.limits.max_body = config.max_body;
+  options.request_timeout = std::chrono::seconds(config.request_timeout);
+  options.idle_timeout = std::chrono::seconds(config.idle_timeout);
+  options.max_connections = config.max_connections;
+  options.max_connections_per_address = config.max_connections_per_address;
+  impl_->front = std::make_unique<http::Front>(
+      options, [this](http::Request request, http::Respond respond) { Handle(std::move(request), respond); },
+      FrontError);
+  // Building a whole file can take long; keeping one worker out of it leaves
+  // the lookups and the pages of other exports answered meanwhile.
+  impl_->lane =
+      std::make_unique<LongCallLane>(config.threads > 1 ? config.threads - 1 : 1,
+                                     [this](std::function<void()> task) { impl_->front->Post(task); });
 }
 
 HttpServer::~HttpServer() { Stop(); }
 
-int HttpServer::Bind() {
-  const auto& c = impl_->config;
-  if (c.port == 0) {
-    const int port = impl_->http.bind_to_any_port(c.listen);
-    if (port < 0) throw std::runtime_error("cannot listen on " + c.listen);
-    return port;
-  }
-  if (!impl_->http.bind_to_port(c.listen, c.port)) {
-    throw std::runtime_error("cannot listen on " + c.listen + ":" + std::to_string(c.port));
-  }
-  return c.port;
-}
+int HttpServer::Bind() { return impl_->front->Bind(); }
 
-void HttpServer::Serve() { impl_->http.listen_after_bind(); }
+void HttpServer::Serve() { impl_->front->Serve(); }
 
-void HttpServer::Stop() {
-  if (impl_->http.is_running()) impl_->http.stop();
+void HttpServer::Stop() { impl_->front->Stop(); }
+
+void HttpServer::Handle(http::Request request, const std::function<void(http::Response)>& respond) {
+  std::string path;
+  if (!DecodePath(request.target, path)) {
+    return respond(ErrorResponse(wire::ErrorKind::BadRequest, "the request path holds a broken %-escape"));
+  }
+  static const std::string kServers = "/v1/servers/";
+  if (path.rfind(kServers, 0) == 0 && path.size() > kServers.size() &&
+      path.find('/', kServers.size()) == std::string::npos) {
+    if (request.method != "GET") {
+      return respond(
+          ErrorResponse(wire::ErrorKind::MethodNotAllowed, path + " takes GET, not " + request.method));
+    }
+    const std::string name = path.substr(kServers.size());
+    if (name != kServerName) {
+      return respond(ErrorResponse(wire::ErrorKind::UnknownServer, "no server object '" + name + "'"));
+    }
+    http::Response r;
+    r.body = wire::EncodeServerInfo(kServerName, Mag04200::MethodNames());
+    return respond(std::move(r));
+  }
+  if (path != "/v1/call") {
+    return respond(ErrorResponse(wire::ErrorKind::NotFound, "no endpoint " + request.method + " " + path));
+  }
+  if (request.method != "POST") {
+    return respond(
+        ErrorResponse(wire::ErrorKind::MethodNotAllowed, "/v1/call takes POST, not " + request.method));
+  }
+
+  wire::CallRequest call;
+  try {
+    call = wire::DecodeRequest(request.body);
+  } catch (const wire::ProtocolError& e) {
+    return respond(ErrorResponse(wire::ErrorKind::BadRequest, e.what()));
+  }
+  auto run = [this, call = std::move(call), respond] {
+    const auto started = std::chrono::steady_clock::now();
+    http::Response r;
+    try {
+      if (call.server != kServerName) {
+        r = ErrorResponse(wire::ErrorKind::UnknownServer, "no server object '" + call.server + "'");
+      } else {
+        const wire::CallReply reply = impl_->methods.Call(call.method, call.arguments);
+        r.body = wire::EncodeReply(reply);
+        // Lines stored for a client that is gone would wait for the expiry.
+        if (const std::string key = Mag04200::PendingKey(call, reply); !key.empty()) {
+          r.undelivered = [this, key] {
+            try {
+              impl_->methods.Abandon(key);
+            } catch (const std::exception& e) {
+              if (log) log("dropping the lines of an undelivered page failed: " + std::string(e.what()));
+            }
+          };
+        }
+      }
+    } catch (const MethodError& e) {
+      r = ErrorResponse(e.kind(), e.what());
+    } catch (const std::exception& e) {
+      r = ErrorResponse(wire::ErrorKind::ServerFailure, e.what());
+    }
+    if (log) {
+      const auto ms =
+          std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+      log(call.method + " " + std::to_string(r.status) + " " + std::to_string(ms.count()) + " ms");
+    }
+    respond(std::move(r));
+  };
+  if (Mag04200::IsLongCall(call)) return impl_->lane->Run(std::move(run));
+  run();
 }
 
 }  // namespace server

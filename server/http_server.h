@@ -1,5 +1,6 @@
 #pragma once
-// The HTTP endpoint of the server object (docs/protocol.md).
+// The HTTP endpoint of the server object (docs/protocol.md): the paths, the
+// error bodies, and which calls may take long.
 #include <functional>
 #include <memory>
 #include <string>
@@ -8,6 +9,11 @@
 #include "server/methods.h"
 
 namespace server {
+
+namespace http {
+struct Request;
+struct Response;
+}  // namespace http
 
 class HttpServer {
  public:
@@ -24,6 +30,7 @@ class HttpServer {
   std::function<void(const std::string&)> log;
 
  private:
+  void Handle(http::Request request, const std::function<void(http::Response)>& respond);
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

@@ -41,6 +41,25 @@ int main(int argc, char** argv) {
   app.add_option("--threads", config.threads, "worker threads")
       ->capture_default_str()
       ->check(CLI::Range(1, 256));
+  app.add_option("--request-timeout", config.request_timeout,
+                 "seconds a request may take to arrive, headers and body")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 3600));
+  app.add_option("--idle-timeout", config.idle_timeout,
+                 "seconds a kept-alive connection may wait for its next request")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 86400));
+  app.add_option("--max-connections", config.max_connections, "connections open at once")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
+  app.add_option("--max-connections-per-address", config.max_connections_per_address,
+                 "connections open at once from one client address")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
+  app.add_option("--max-stored-lines", config.max_stored_lines,
+                 "lines of unfinished exports kept in the database, beyond which no new file is started")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
   app.add_flag("--init-demo", init_demo, "load the demo data into an empty database, then serve");
   app.add_option("--demo-volume", volume,
                  "also load a volume company (\"90\") with this many notes of 5 lines")
@@ -75,6 +94,9 @@ int main(int argc, char** argv) {
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // A client that goes away mid-answer is an error of that write, not a
+    // reason to end the process.
+    std::signal(SIGPIPE, SIG_IGN);
 
     server::SessionPool sessions(config.database);
     server::Mag04200 methods(config, sessions);

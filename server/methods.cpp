@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <set>
 
+#include "lib/wire/file_name.h"
 #include "lib/wire/host_date.h"
 #include "server/file_builder.h"
 #include "server/request_store.h"
@@ -134,9 +135,40 @@ wire::DataPacket LinePacket() {
 }  // namespace
 
 const std::vector<std::string>& Mag04200::MethodNames() {
-  static const std::vector<std::string> names = {"GetEmpresa", "GetImpostonfe", "GetInscST", "GetLivroMag",
-                                                 "GetRegistro"};
+  static const std::vector<std::string> names = {"GetEmpresa",  "GetImpostonfe", "GetInscST",
+                                                 "GetLivroMag", "GetRegistro",   "CancelRegistro"};
   return names;
+}
+
+bool Mag04200::IsLongCall(const wire::CallRequest& call) {
+  if (call.method != "GetRegistro" || call.arguments.size() != 19) return false;
+  const wire::Variant& first_page = call.arguments[16].value;
+  return first_page.kind() == Kind::String && first_page.AsString() == "S";
+}
+
+std::string Mag04200::PendingKey(const wire::CallRequest& call, const wire::CallReply& reply) {
+  if (call.method != "GetRegistro" || reply.result.kind() != Kind::Array) return {};
+  const auto& items = reply.result.AsArray();
+  if (items.size() != 5 || items[3].kind() != Kind::String || items[3].AsString() != "S" ||
+      items[4].kind() != Kind::String) {
+    return {};
+  }
+  return items[4].AsString();
+}
+
+bool Mag04200::Abandon(const std::string& key) {
+  auto session = sessions_.Acquire();
+  RequestStore store(*session);
+  const auto request = store.Find(key, Now());
+  if (!request) return false;
+  store.Finish(*request);
+  return true;
+}
+
+std::string Mag04200::StoreFullStatus(std::int64_t stored, std::int64_t limit) {
+  return "Servidor de aplicação sem espaço para novos arquivos: " + std::to_string(stored) +
+         " linhas de exportações não concluídas estão guardadas (limite " + std::to_string(limit) +
+         "). Tente novamente quando elas terminarem.";
 }
 
 wire::CallReply Mag04200::Call(const std::string& method, const std::vector<wire::Argument>& args) {
@@ -145,6 +177,7 @@ wire::CallReply Mag04200::Call(const std::string& method, const std::vector<wire
   if (method == "GetInscST") return GetInscST(args);
   if (method == "GetLivroMag") return GetLivroMag(args);
   if (method == "GetRegistro") return GetRegistro(args);
+  if (method == "CancelRegistro") return CancelRegistro(args);
   throw MethodError(wire::ErrorKind::UnknownMethod,
                     std::string(kServerName) + " has no method '" + method + "'");
 }
@@ -270,10 +303,7 @@ bool ValidRequest(sql::Session& s, const std::vector<wire::Argument>& a, FileReq
   r.purpose = purpose[0];
 
   const std::string file_name = a[11].value.AsString();
-  if (Trim(file_name).empty() || Chars(file_name) > 50 || file_name == "." || file_name == ".." ||
-      file_name.find_first_of("*\\/#!?@$%&+,:<>\"|") != std::string::npos) {
-    return false;
-  }
+  if (Trim(file_name).empty() || Chars(file_name) > 50 || !wire::IsSafeFileName(file_name)) return false;
   r.file_type = a[12].value.AsString();
   bool known_type = false;
   for (const auto& t : kFileTypes) known_type = known_type || t == r.file_type;
@@ -354,6 +384,9 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
       if (!ValidRequest(*session, args, file, tax)) return answer("PARAM", LinePacket(), "N");
       if (!MapsLocked(*session, file)) return answer("MP_BLOQ", LinePacket(), "N");
       store.Expire(Now(), config_.request_ttl);
+      if (const std::int64_t stored = store.StoredLines(); stored >= config_.max_stored_lines) {
+        return answer(StoreFullStatus(stored, config_.max_stored_lines), LinePacket(), "N");
+      }
       FileBuilder builder(*session, config_.encoding);
       request = store.Create([&](const auto& emit) { builder.Build(file, emit); }, Now());
       key = request->key;
@@ -375,6 +408,15 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
   } catch (const FieldOverflow& e) {
     throw MethodError(wire::ErrorKind::ServerFailure,
                       std::string("a value does not fit the layout: ") + e.what());
+  }
+}
+
+wire::CallReply Mag04200::CancelRegistro(const std::vector<wire::Argument>& args) {
+  Check("CancelRegistro", args, {{"continuation key", Kind::String, false}});
+  try {
+    return wire::CallReply{wire::Variant(Abandon(args[0].value.AsString()) ? "S" : "N"), {}};
+  } catch (const sql::DatabaseError& e) {
+    throw MethodError(wire::ErrorKind::ServerFailure, std::string("database error: ") + e.what());
   }
 }
 

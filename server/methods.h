@@ -1,6 +1,7 @@
 #pragma once
 // The remote object "Mag04200.rdmArqMag": its methods, with every argument
 // checked before anything is read.
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -32,12 +33,26 @@ class Mag04200 {
   // Runs a method. Throws MethodError.
   wire::CallReply Call(const std::string& method, const std::vector<wire::Argument>& arguments);
 
+  // Whether a call may take long: the first page of a file builds it whole.
+  static bool IsLongCall(const wire::CallRequest& call);
+  // The continuation key of a reply that leaves lines stored for the next
+  // page, or "" for any other reply.
+  static std::string PendingKey(const wire::CallRequest& call, const wire::CallReply& reply);
+  // Drops the stored lines of a request whose client is gone; false when the
+  // key names none.
+  bool Abandon(const std::string& key);
+
+  // The status word of a first page refused because the stored lines of
+  // unfinished exports reached the server's limit.
+  static std::string StoreFullStatus(std::int64_t stored, std::int64_t limit);
+
  private:
   wire::CallReply GetEmpresa(const std::vector<wire::Argument>& args);
   wire::CallReply GetImpostonfe(const std::vector<wire::Argument>& args);
   wire::CallReply GetInscST(const std::vector<wire::Argument>& args);
   wire::CallReply GetLivroMag(const std::vector<wire::Argument>& args);
   wire::CallReply GetRegistro(const std::vector<wire::Argument>& args);
+  wire::CallReply CancelRegistro(const std::vector<wire::Argument>& args);
 
   const ServerConfig& config_;
   SessionPool& sessions_;

@@ -92,4 +92,9 @@ long RequestStore::Expire(std::int64_t now, std::int64_t ttl) {
   return static_cast<long>(old.rows.size());
 }
 
+std::int64_t RequestStore::StoredLines() {
+  const auto rows = session_.Query("SELECT COALESCE(SUM(NRLINHAS), 0) FROM ARQMAGPEDIDO", {});
+  return std::stoll(rows.rows.at(0).at(0).value_or("0"));
+}
+
 }  // namespace server

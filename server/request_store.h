@@ -36,6 +36,8 @@ class RequestStore {
   void Finish(const StoredRequest& request);
   // Forgets requests not touched for `ttl` seconds (abandoned exports).
   long Expire(std::int64_t now, std::int64_t ttl);
+  // The lines stored for every unfinished request.
+  std::int64_t StoredLines();
 
  private:
   sql::Session& session_;

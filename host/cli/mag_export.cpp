@@ -2,13 +2,19 @@
 // screen headless, fills it field by field in tab order as a person would
 // (type, leave the field, tick, pick), presses Export and prints every dialog
 // the screen shows. Exit status: 0 after the success message, 1 when the
-// screen stopped at a message of its own, 2 on any other error.
+// screen stopped at a message of its own, 2 on any other error, 128 + the
+// signal's number when SIGINT, SIGTERM or SIGHUP ended it.
+#include <pthread.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <iostream>
 #include <map>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "host/components/host_settings.h"
 #include "host/loader/package_host.h"
@@ -62,18 +68,56 @@ const char* KindWord(tk::DialogEvent::Kind kind) {
   }
 }
 
+// SIGINT, SIGTERM and SIGHUP end an export cleanly: the call in progress
+// fails at once, the screen's error path removes the temporary file and
+// tells the server to drop the lines it keeps, and the exit status is
+// 128 + the signal's number.
+std::atomic<int> interrupted_by{0};
+
+const char* SignalName(int signal) {
+  switch (signal) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "um sinal";
+  }
+}
+
+class ProgressTransport;
+std::mutex transport_mutex;
+ProgressTransport* active_transport = nullptr;
+
 // The server transport with a progress line on standard error while the
 // pages of the file arrive (pages and lines so far); silent when standard
-// error is not a terminal.
+// error is not a terminal. Once a signal came, no call but the cancel goes out.
 class ProgressTransport : public comp::IServerTransport {
  public:
-  ProgressTransport() : show_(isatty(STDERR_FILENO) != 0) {}
+  ProgressTransport() : show_(isatty(STDERR_FILENO) != 0) {
+    std::lock_guard lock(transport_mutex);
+    active_transport = this;
+  }
+  ~ProgressTransport() override {
+    std::lock_guard lock(transport_mutex);
+    if (active_transport == this) active_transport = nullptr;
+  }
   void Connect(const std::string& host, int port, const std::string& name) override {
     inner_.Connect(host, port, name);
   }
   void Disconnect() override { inner_.Disconnect(); }
+  void Interrupt() { inner_.Interrupt(); }
   wire::Variant Call(const std::string& method, std::vector<comp::CallArgument>& args) override {
-    wire::Variant reply = inner_.Call(method, args);
+    const auto stop = [] {
+      throw comp::EServerError(std::string("Exportação interrompida por ") + SignalName(interrupted_by) +
+                               ".");
+    };
+    if (interrupted_by && method != "CancelRegistro") stop();
+    wire::Variant reply;
+    try {
+      reply = inner_.Call(method, args);
+    } catch (const std::exception&) {
+      if (interrupted_by && method != "CancelRegistro") stop();
+      throw;
+    }
     if (!show_ || method != "GetRegistro" || reply.kind() != wire::Variant::Kind::Array) return reply;
     const auto& items = reply.AsArray();
     if (items.size() != 5 || items[1].kind() != wire::Variant::Kind::Packet) return reply;
@@ -199,6 +243,28 @@ int main(int argc, char** argv) {
   app.add_flag("--registro-88st", o.registro_88st, "ticks the option of register 88 (tax substitution)");
   CLI11_PARSE(app, argc, argv);
 
+  // Taken by one thread of their own, so that no other thread is ever cut
+  // short by them; blocked before any other thread starts.
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::thread([signals] {
+    int signal = 0;
+    if (sigwait(&signals, &signal) != 0) return;
+    interrupted_by = signal;
+    {
+      std::lock_guard lock(transport_mutex);
+      if (active_transport) active_transport->Interrupt();
+    }
+    // A second signal, or an export that does not wind down, ends the
+    // process at once; the next export into the directory removes what
+    // it left.
+    const timespec patience{10, 0};
+    sigtimedwait(&signals, nullptr, &patience);
+    _exit(128 + signal);
+  }).detach();
+
   try {
     comp::Settings().LoadFile(o.settings);
     if (!o.server.empty()) {
@@ -228,6 +294,11 @@ int main(int argc, char** argv) {
     const bool completed = filler.Run(o);
     host.Unload();
     if (completed && last_information == success) return 0;
+    if (const int signal = interrupted_by) {
+      std::cerr << "mag-export: interrompido por " << SignalName(signal)
+                << "; nenhum arquivo parcial ficou no diretório\n";
+      return 128 + signal;
+    }
     return error_shown ? 2 : 1;
   } catch (const UsageError& e) {
     std::cerr << "mag-export: " << e.what() << "\n";

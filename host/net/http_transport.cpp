@@ -2,10 +2,13 @@
 
 #include <httplib.h>
 
+#include <mutex>
+
 namespace net {
 
 struct HttpTransport::Impl {
   HttpTransportOptions options;
+  std::mutex client_mutex;  // guards the pointer against Interrupt
   std::unique_ptr<httplib::Client> client;
   std::string host;
   int port = 0;
@@ -25,6 +28,9 @@ void HttpTransport::Connect(const std::string& host, int port, const std::string
   if (port < 1 || port > 65535) throw comp::EServerError("porta inválida: " + std::to_string(port));
   auto client = std::make_unique<httplib::Client>(host, port);
   client->set_keep_alive(true);
+  // A request goes out in two writes (headers, body); without this the
+  // second waits for the server's delayed acknowledgement.
+  client->set_tcp_nodelay(true);
   client->set_connection_timeout(impl_->options.connect_timeout);
   client->set_read_timeout(impl_->options.read_timeout);
   client->set_write_timeout(impl_->options.write_timeout);
@@ -48,13 +54,20 @@ void HttpTransport::Connect(const std::string& host, int port, const std::string
     throw comp::EServerError("resposta inválida do servidor de aplicação " + impl_->Where() + ": " +
                              e.what());
   }
+  std::lock_guard lock(impl_->client_mutex);
   impl_->client = std::move(client);
   impl_->server = server_name;
 }
 
 void HttpTransport::Disconnect() {
+  std::lock_guard lock(impl_->client_mutex);
   if (impl_->client) impl_->client->stop();
   impl_->client.reset();
+}
+
+void HttpTransport::Interrupt() {
+  std::lock_guard lock(impl_->client_mutex);
+  if (impl_->client) impl_->client->stop();
 }
 
 wire::Variant HttpTransport::Call(const std::string& method, std::vector<comp::CallArgument>& arguments) {

@@ -24,6 +24,9 @@ class HttpTransport : public comp::IServerTransport {
   void Connect(const std::string& host, int port, const std::string& server_name) override;
   void Disconnect() override;
   wire::Variant Call(const std::string& method, std::vector<comp::CallArgument>& arguments) override;
+  // From another thread: makes the call in progress, if any, fail at once.
+  // Later calls connect anew.
+  void Interrupt();
 
  private:
   struct Impl;

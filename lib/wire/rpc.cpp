@@ -32,9 +32,40 @@ double Number(const json& value, const char* what) {
   return d;
 }
 
+// The length of the UTF-8 sequence that starts at text[i], or 0 when the
+// bytes there are no valid sequence (overlong forms and surrogates included).
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
+  const unsigned char c = byte(0);
+  std::size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;
+    if (c == 0xED) high = 0x9F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;
+    if (c == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (i + n > text.size() || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t k = 2; k < n; ++k) {
+    if ((byte(k) & 0xC0) != 0x80) return 0;
+  }
+  return n;
+}
+
+// What to do with bytes that are no UTF-8: a reply must not carry them (the
+// client could not read it), a message shows them as \xHH.
+enum class BadBytes { Refuse, Escape };
+
 // Replies can carry 50,000 register lines: they are written straight into
 // the body text, without building a JSON document in memory first.
-void WriteString(std::string& out, const std::string& text) {
+void WriteString(std::string& out, const std::string& text, BadBytes bad = BadBytes::Refuse) {
   out += '"';
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
@@ -48,15 +79,16 @@ void WriteString(std::string& out, const std::string& text) {
       out += kHex[c & 0xF];
     } else if (c < 0x80) {
       out += static_cast<char>(c);
-    } else {
-      // Pass a whole UTF-8 sequence, refusing broken ones: the body must be valid UTF-8.
-      const std::size_t n = (c >> 5) == 6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-      bool valid = n > 0 && i + n <= text.size();
-      for (std::size_t k = 1; valid && k < n; ++k)
-        valid = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
-      if (!valid) throw std::runtime_error("cannot encode the message: a text is not valid UTF-8");
+    } else if (const std::size_t n = Utf8SequenceLength(text, i); n > 0) {
       out.append(text, i, n);
       i += n - 1;
+    } else if (bad == BadBytes::Escape) {
+      static const char kHex[] = "0123456789ABCDEF";
+      out += "\\\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    } else {
+      throw std::runtime_error("cannot encode the message: a text is not valid UTF-8");
     }
   }
   out += '"';
@@ -195,21 +227,16 @@ Variant DecodeValue(const json& j, int depth = 0) {
 json Parse(const std::string& body) {
   try {
     return json::parse(body);
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {
+    // Malformed text, bytes that are no UTF-8 and numbers out of range alike.
     Bad(std::string("the body is not JSON: ") + e.what());
   }
 }
 
-std::string Dump(const json& j) {
-  try {
-    return j.dump();
-  } catch (const json::type_error& e) {
-    throw std::runtime_error(std::string("cannot encode the message: ") + e.what());
-  }
-}
-
-const ErrorKind kKinds[] = {ErrorKind::BadRequest,   ErrorKind::UnknownServer, ErrorKind::UnknownMethod,
-                            ErrorKind::BadArguments, ErrorKind::TooLarge,      ErrorKind::ServerFailure};
+const ErrorKind kKinds[] = {ErrorKind::BadRequest,   ErrorKind::UnknownServer,    ErrorKind::UnknownMethod,
+                            ErrorKind::BadArguments, ErrorKind::TooLarge,         ErrorKind::ServerFailure,
+                            ErrorKind::NotFound,     ErrorKind::MethodNotAllowed, ErrorKind::Timeout,
+                            ErrorKind::Unavailable};
 
 }  // namespace
 
@@ -221,6 +248,10 @@ const char* ErrorKindName(ErrorKind kind) {
     case ErrorKind::BadArguments: return "bad-arguments";
     case ErrorKind::TooLarge: return "too-large";
     case ErrorKind::ServerFailure: return "server-failure";
+    case ErrorKind::NotFound: return "not-found";
+    case ErrorKind::MethodNotAllowed: return "method-not-allowed";
+    case ErrorKind::Timeout: return "timeout";
+    case ErrorKind::Unavailable: return "unavailable";
   }
   return "server-failure";
 }
@@ -230,9 +261,13 @@ int ErrorStatus(ErrorKind kind) {
     case ErrorKind::BadRequest:
     case ErrorKind::BadArguments: return 400;
     case ErrorKind::UnknownServer:
-    case ErrorKind::UnknownMethod: return 404;
+    case ErrorKind::UnknownMethod:
+    case ErrorKind::NotFound: return 404;
+    case ErrorKind::MethodNotAllowed: return 405;
+    case ErrorKind::Timeout: return 408;
     case ErrorKind::TooLarge: return 413;
     case ErrorKind::ServerFailure: return 500;
+    case ErrorKind::Unavailable: return 503;
   }
   return 500;
 }
@@ -288,7 +323,12 @@ std::string EncodeReply(const CallReply& reply) {
 }
 
 std::string EncodeError(const CallError& error) {
-  return Dump({{"error", {{"kind", ErrorKindName(error.kind)}, {"message", error.message}}}});
+  std::string out = R"({"error":{"kind":")";
+  out += ErrorKindName(error.kind);
+  out += R"(","message":)";
+  WriteString(out, error.message, BadBytes::Escape);
+  out += "}}";
+  return out;
 }
 
 std::variant<CallReply, CallError> DecodeReply(const std::string& body) {
@@ -318,7 +358,15 @@ std::variant<CallReply, CallError> DecodeReply(const std::string& body) {
 }
 
 std::string EncodeServerInfo(const std::string& server, const std::vector<std::string>& methods) {
-  return Dump({{"server", server}, {"methods", methods}});
+  std::string out = R"({"server":)";
+  WriteString(out, server, BadBytes::Escape);
+  out += R"(,"methods":[)";
+  for (std::size_t i = 0; i < methods.size(); ++i) {
+    if (i) out += ',';
+    WriteString(out, methods[i], BadBytes::Escape);
+  }
+  out += "]}";
+  return out;
 }
 
 std::string DecodeServerInfo(const std::string& body) {

@@ -32,12 +32,16 @@ struct CallReply {
 };
 
 enum class ErrorKind {
-  BadRequest,     // the body is no call (bad JSON, missing members)
-  UnknownServer,  // no server object of that name
-  UnknownMethod,  // the server object has no such method
-  BadArguments,   // wrong number or kinds of arguments, or invalid values
-  TooLarge,       // the request body is larger than the server takes
-  ServerFailure   // the method failed on the server (database, disk ...)
+  BadRequest,        // the body is no call (bad JSON, missing members)
+  UnknownServer,     // no server object of that name
+  UnknownMethod,     // the server object has no such method
+  BadArguments,      // wrong number or kinds of arguments, or invalid values
+  TooLarge,          // the request body (or its header block) is larger than the server takes
+  ServerFailure,     // the method failed on the server (database, disk ...)
+  NotFound,          // no endpoint at that path
+  MethodNotAllowed,  // the endpoint exists, but not for that HTTP method
+  Timeout,           // the request did not arrive whole within the server's deadline
+  Unavailable        // the server has too many connections open
 };
 const char* ErrorKindName(ErrorKind kind);
 // HTTP status that goes with an error kind.

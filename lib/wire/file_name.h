@@ -1,0 +1,12 @@
+#pragma once
+// The name of the magnetic file, as the screen sends it and the server
+// accepts it: a name inside the output directory, never a path.
+#include <string>
+
+namespace wire {
+
+// False for "." and "..", and for a name holding a path separator, a
+// character the screen's key filter refuses, or any control character.
+bool IsSafeFileName(const std::string& name);
+
+}  // namespace wire
