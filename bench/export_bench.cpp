@@ -16,6 +16,7 @@
 
 #include "host/net/http_transport.h"
 #include "lib/wire/host_date.h"
+#include "tests/support/export_command.h"
 #include "tests/support/server_client.h"
 #include "tests/support/server_process.h"
 
@@ -78,28 +79,8 @@ int main(int argc, char** argv) {
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
     PrepareDatabase("sqlite:" + db, {"--demo-volume", notes}, server_binary);
     ServerProcess server("sqlite:" + db, {"--output-dir", out}, server_binary);
-    const auto [export_seconds, peak_kib] = Measure({export_binary,
-                                                     "--settings",
-                                                     "/dev/null",
-                                                     "--server",
-                                                     "127.0.0.1:" + std::to_string(server.port()),
-                                                     "--database",
-                                                     "sqlite:" + db,
-                                                     "--empresa",
-                                                     "90",
-                                                     "--inscricao",
-                                                     "900000000001",
-                                                     "--de",
-                                                     "01/2026",
-                                                     "--ate",
-                                                     "01/2026",
-                                                     "--versao",
-                                                     "3",
-                                                     "--finalidade",
-                                                     "1",
-                                                     "--nome",
-                                                     "volume.txt"},
-                                                    "/dev/null");
+    const auto [export_seconds, peak_kib] =
+        Measure(ExportCommand(export_binary, server.port(), "sqlite:" + db, true, "volume.txt"), "/dev/null");
     const auto lines = std::filesystem::file_size(out + "/volume.txt") / 128;
     const std::string sequence = StoreRequest(server.port());
     const auto [sqlite_seconds, sqlite_kib] = Measure(

@@ -75,6 +75,7 @@ struct Connection {
   Clock::time_point linger_until{};
   bool continue_sent = false;
   bool keep_alive = true;
+  bool head_request = false;  // the answer goes without its body
   bool close_after = false;
   bool linger = false;
   std::string out_head;
@@ -223,13 +224,14 @@ struct Front::Impl {
     r.status = status;
     c.linger = true;
     c.keep_alive = false;
+    c.head_request = false;
     StartWrite(c, std::move(r));
   }
 
   void StartWrite(Connection& c, Response r) {
     c.close_after = !c.keep_alive || stopping;
     c.out_head = Serialize(r, !c.close_after, false);
-    c.out_body = std::move(r.body);
+    c.out_body = c.head_request ? std::string() : std::move(r.body);
     c.out_done = 0;
     c.undelivered = std::move(r.undelivered);
     c.phase = Connection::Phase::Writing;
@@ -316,6 +318,7 @@ struct Front::Impl {
   void Dispatch(Connection& c) {
     Request request = c.parser.Take();
     c.keep_alive = request.keep_alive;
+    c.head_request = request.method == "HEAD";
     c.phase = Connection::Phase::Processing;
     // Only a closing client is of interest while the request is worked on.
     Watch(c, EPOLLRDHUP);

@@ -64,28 +64,14 @@ std::size_t RequestParser::Feed(std::string_view data) {
     const std::string_view rest = data.substr(used);
     switch (phase_) {
       case Phase::Head: used += FeedHead(rest); break;
-      case Phase::Body: {
-        const std::size_t n = std::min(remaining_, rest.size());
-        request_.body.append(rest.data(), n);
-        remaining_ -= n;
-        used += n;
-        if (remaining_ == 0) phase_ = Phase::Done;
-        break;
-      }
+      case Phase::Body: used += TakeBody(rest, Phase::Done); break;
       case Phase::ChunkSize: {
         bool complete = false;
         used += FeedLine(rest, kMaxChunkLine, complete);
         if (complete) ParseChunkSize();
         break;
       }
-      case Phase::ChunkData: {
-        const std::size_t n = std::min(remaining_, rest.size());
-        request_.body.append(rest.data(), n);
-        remaining_ -= n;
-        used += n;
-        if (remaining_ == 0) phase_ = Phase::ChunkEnd;
-        break;
-      }
+      case Phase::ChunkData: used += TakeBody(rest, Phase::ChunkEnd); break;
       case Phase::ChunkEnd: {
         bool complete = false;
         used += FeedLine(rest, 2, complete);
@@ -116,6 +102,15 @@ std::size_t RequestParser::Feed(std::string_view data) {
     if (phase_ == Phase::Done && state_ == State::NeedMore) state_ = State::Complete;
   }
   return used;
+}
+
+// Body bytes still to come (of the body or of one chunk); `next` once they are in.
+std::size_t RequestParser::TakeBody(std::string_view data, Phase next) {
+  const std::size_t n = std::min(remaining_, data.size());
+  request_.body.append(data.data(), n);
+  remaining_ -= n;
+  if (remaining_ == 0) phase_ = next;
+  return n;
 }
 
 std::size_t RequestParser::FeedHead(std::string_view data) {
@@ -244,7 +239,8 @@ void RequestParser::ParseHead() {
     if (remaining_ > limits_.max_body) {
       return Fail(413, "the request body is larger than " + std::to_string(limits_.max_body) + " bytes");
     }
-    request_.body.reserve(remaining_);
+    // Room for what has arrived, not for what is announced.
+    request_.body.reserve(std::min<std::size_t>(remaining_, 64 * 1024));
     phase_ = remaining_ == 0 ? Phase::Done : Phase::Body;
   } else {
     phase_ = Phase::Done;

@@ -60,6 +60,7 @@ class RequestParser {
   enum class Phase { Head, Body, ChunkSize, ChunkData, ChunkEnd, Trailers, Done };
 
   std::size_t FeedHead(std::string_view data);
+  std::size_t TakeBody(std::string_view data, Phase next);
   std::size_t FeedLine(std::string_view data, std::size_t limit, bool& complete);
   void ParseHead();
   void StartChunks();

@@ -126,6 +126,7 @@ void HttpServer::Handle(http::Request request, const std::function<void(http::Re
   } catch (const wire::ProtocolError& e) {
     return respond(ErrorResponse(wire::ErrorKind::BadRequest, e.what()));
   }
+  const bool long_call = Mag04200::IsLongCall(call);
   auto run = [this, call = std::move(call), respond] {
     const auto started = std::chrono::steady_clock::now();
     http::Response r;
@@ -158,7 +159,7 @@ void HttpServer::Handle(http::Request request, const std::function<void(http::Re
     }
     respond(std::move(r));
   };
-  if (Mag04200::IsLongCall(call)) return impl_->lane->Run(std::move(run));
+  if (long_call) return impl_->lane->Run(std::move(run));
   run();
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "lib/sql/session.h"
+#include "tests/support/export_command.h"
 #include "tests/support/server_process.h"
 
 extern char** environ;
@@ -42,28 +43,8 @@ struct InterruptedExport : ::testing::Test {
 
   // Starts mag-export on a file of the volume company (or of company 01).
   static pid_t Start(bool volume, const std::string& name) {
-    std::vector<std::string> args = {MAG_EXPORT_PATH,
-                                     "--settings",
-                                     "/dev/null",
-                                     "--server",
-                                     "127.0.0.1:" + std::to_string(server->port()),
-                                     "--database",
-                                     "sqlite:" + path,
-                                     "--empresa",
-                                     volume ? "90" : "01",
-                                     "--inscricao",
-                                     volume ? "900000000001" : "110042490114",
-                                     "--de",
-                                     "01/2026",
-                                     "--ate",
-                                     "01/2026",
-                                     "--versao",
-                                     "3",
-                                     "--finalidade",
-                                     "1",
-                                     "--nome",
-                                     name};
-    if (!volume) args.insert(args.end(), {"--imposto", "01"});
+    std::vector<std::string> args =
+        ExportCommand(MAG_EXPORT_PATH, server->port(), "sqlite:" + path, volume, name);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

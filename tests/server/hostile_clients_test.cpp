@@ -171,6 +171,30 @@ TEST_F(HostileClients, AtTheConnectionCapIdleConnectionsGoFirstThenNewOnesAreRef
   EXPECT_TRUE(AnswersACall(server->port()));
 }
 
+TEST_F(HostileClients, FilesBeingBuiltLeaveAWorkerForOtherCalls) {
+  const std::string volume = TempDatabase("hostile_volume");
+  PrepareDatabase("sqlite:" + volume, {"--init-demo", "--demo-volume", "4001"});
+  ServerProcess server("sqlite:" + volume, {"--threads", "2"});
+  RegistroArgs a;
+  a.company = "90";
+  a.registration = "900000000001";
+  a.tax = "";
+  const std::string body = wire::EncodeRequest({"Mag04200.rdmArqMag", "GetRegistro", a.Arguments()});
+  // Two first pages, as many as there are workers.
+  std::vector<std::unique_ptr<RawConnection>> builds;
+  for (int i = 0; i < 2; ++i) {
+    builds.push_back(std::make_unique<RawConnection>(server.port()));
+    builds.back()->Send(Post(body));
+  }
+  EXPECT_TRUE(AnswersACall(server.port()));
+  // The call was answered while the second file was still waiting its turn.
+  EXPECT_EQ(builds.back()->Read(1ms).status, 0);
+  for (auto& b : builds) EXPECT_EQ(b->Read(120s).status, 200);
+  builds.clear();
+  server.Stop();
+  std::filesystem::remove(volume);
+}
+
 TEST_F(HostileClients, KeptAliveConnectionsServeCallAfterCall) {
   auto server = Start();
   RawConnection connection(server->port());
