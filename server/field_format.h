@@ -16,8 +16,10 @@ class FieldOverflow : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// UTF-8 text to one byte per character: ASCII with accents removed (letters
-// outside ISO-8859-1, and symbols with no ASCII form, become '?'), or ISO-8859-1.
+// UTF-8 text to one byte per character: ASCII with accents removed, or
+// ISO-8859-1. Typographic quotes, dashes and similar punctuation become their
+// ASCII look-alikes; any other character without a form in the encoding (and
+// any control character) becomes a blank.
 std::string EncodeText(const std::string& utf8, TextEncoding encoding);
 
 // Format X: left-aligned, cut at the width, blank-filled.
@@ -27,8 +29,9 @@ std::string X(const std::string& utf8, std::size_t width, TextEncoding encoding)
 // digits when `keep_last` (document numbers), and is an overflow otherwise.
 std::string N(const std::string& digits, std::size_t width, bool keep_last = false);
 // Format N for a non-negative whole number of the smallest unit (cents,
-// thousandths): zero-filled. Throws FieldOverflow when it does not fit or is negative.
-std::string N(std::int64_t value, std::size_t width);
+// thousandths): zero-filled. Throws FieldOverflow, naming the field, when it
+// does not fit or is negative.
+std::string N(std::int64_t value, std::size_t width, const char* field = "");
 // AAAAMMDD of an ISO date "AAAA-MM-DD".
 std::string DateField(const std::string& iso_date);
 

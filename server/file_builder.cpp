@@ -1,7 +1,10 @@
 #include "server/file_builder.h"
 
+#include <algorithm>
 #include <map>
 #include <stdexcept>
+
+#include "server/register_models.h"
 
 namespace server {
 namespace {
@@ -53,6 +56,31 @@ DocumentHead Head(const sql::Row& row) {
 }
 
 bool Cancelled(const DocumentHead& d) { return d.situation == 'S' || d.situation == 'X'; }
+
+// A number that was never used for a document of value: cancelled, denied or
+// voided numbers carry no items and no values.
+bool WithoutValues(const DocumentHead& d) { return Cancelled(d) || d.situation == '2' || d.situation == '4'; }
+
+std::string Describe(const DocumentHead& d) {
+  return "Documento modelo " + d.model + " série " + (d.series.empty() ? "(sem série)" : d.series) +
+         " número " + d.number + " de " + d.date + " (CNPJ/CPF " + d.cnpj + ")";
+}
+
+// Builds one line of a document; a value that does not fit its field refuses
+// the file, naming the document, the register and the field.
+template <typename F>
+std::string LineOf(const DocumentHead& d, const char* register_type, F&& build) {
+  try {
+    return build();
+  } catch (const FieldOverflow& e) {
+    throw FileRefused(Describe(d) + ": no registro " + register_type + ", " + e.what() + ".");
+  }
+}
+
+// The order of the document numbers as written: the last six digits.
+const char* const kNumberKey = "CAST(n.NRNOTA AS INTEGER) % 1000000";
+// The party's CNPJ or CPF as written: zero-filled to 14 digits.
+const char* const kPartyKey = "SUBSTR('00000000000000' || n.NRCNPJPART, LENGTH(n.NRCNPJPART) + 1)";
 
 }  // namespace
 
@@ -120,44 +148,55 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
   const std::string where = std::string(" WHERE") + kDocumentFilter;
   if (selected.r50) {
     std::int64_t last_document = -1;
-    session_.QueryEach(std::string("SELECT ") + kDocumentColumns +
-                           ", i.CDCFOP, i.VRALIQICMS, SUM(i.VRPRODUTO - i.VRDESCONTO + i.VRIPI + "
-                           "i.VRICMSST), SUM(i.VRBASEICMS),"
-                           " SUM(i.VRICMS), SUM(i.VRISENTAS), SUM(i.VROUTRAS)"
-                           " FROM NOTAFISCAL n JOIN NOTAFISCALITEM i ON i.NRSEQNOTA = n.NRSEQNOTA" +
-                           where + " AND n.CDMODELO IN ('01', '04', '06', '21', '22', '55') GROUP BY " +
-                           kDocumentGroup +
-                           ", i.CDCFOP, i.VRALIQICMS ORDER BY n.DTDOCUMENTO, CAST(n.NRNOTA AS INTEGER), "
-                           "n.NRSEQNOTA, i.CDCFOP,"
-                           " i.VRALIQICMS",
-                       params, [&](const sql::Row& row) {
-                         const DocumentHead doc = Head(row);
-                         const std::size_t c = kDocumentColumnCount;
-                         Reg50Values v{Str(row[c]),     Int(row[c + 2]), Int(row[c + 3]), Int(row[c + 4]),
-                                       Int(row[c + 5]), Int(row[c + 6]), Int(row[c + 1])};
-                         // The document's freight, insurance and other charges go into the
-                         // total of its first line.
-                         if (Int(row[0]) != last_document) v.total += Int(row[10]);
-                         last_document = Int(row[0]);
-                         if (Cancelled(doc)) v = Reg50Values{v.cfop, 0, 0, 0, 0, 0, v.rate};
-                         put(lines_.R50(doc, v));
-                       });
+    // Every document of the period, with items or without: a cancelled or
+    // voided number still has its line.
+    session_.QueryEach(
+        std::string("SELECT ") + kDocumentColumns +
+            ", i.CDCFOP, i.VRALIQICMS, SUM(i.VRPRODUTO - i.VRDESCONTO + i.VRIPI + i.VRICMSST),"
+            " SUM(i.VRBASEICMS), SUM(i.VRICMS), SUM(i.VRISENTAS), SUM(i.VROUTRAS), COUNT(i.NRITEM)"
+            " FROM NOTAFISCAL n LEFT JOIN NOTAFISCALITEM i ON i.NRSEQNOTA = n.NRSEQNOTA" +
+            where + " AND n.CDMODELO IN " + SqlList(kModels50) + " GROUP BY " + kDocumentGroup +
+            ", i.CDCFOP, i.VRALIQICMS ORDER BY n.DTDOCUMENTO, " + kNumberKey +
+            ", n.NRSEQNOTA, i.CDCFOP, i.VRALIQICMS",
+        params, [&](const sql::Row& row) {
+          const DocumentHead doc = Head(row);
+          const std::size_t c = kDocumentColumnCount;
+          if (Int(row[c + 7]) == 0 && !WithoutValues(doc)) {
+            throw FileRefused(Describe(doc) +
+                              " não tem itens: um documento normal precisa de "
+                              "ao menos um item para ter CFOP e valores.");
+          }
+          Reg50Values v{Str(row[c]),     Int(row[c + 2]), Int(row[c + 3]), Int(row[c + 4]),
+                        Int(row[c + 5]), Int(row[c + 6]), Int(row[c + 1])};
+          // The document's freight, insurance and other charges go into the
+          // total of its first line.
+          if (Int(row[0]) != last_document) v.total += Int(row[10]);
+          last_document = Int(row[0]);
+          if (WithoutValues(doc)) v = Reg50Values{v.cfop, 0, 0, 0, 0, 0, v.rate};
+          put(LineOf(doc, "50", [&] { return lines_.R50(doc, v); }));
+        });
   }
   if (selected.r51) {
+    std::int64_t last_document = -1;
     session_.QueryEach(
         std::string("SELECT ") + kDocumentColumns +
             ", i.CDCFOP, SUM(i.VRPRODUTO - i.VRDESCONTO + i.VRIPI + i.VRICMSST), SUM(i.VRIPI), "
             "SUM(i.VRISENTASIPI),"
             " SUM(i.VROUTRASIPI) FROM NOTAFISCAL n JOIN NOTAFISCALITEM i ON i.NRSEQNOTA = n.NRSEQNOTA" +
-            where + " AND n.CDMODELO NOT IN ('06', '22') GROUP BY " + kDocumentGroup +
+            where + " AND n.CDMODELO IN " + SqlList(kModels51) + " GROUP BY " + kDocumentGroup +
             ", i.CDCFOP HAVING SUM(i.VRIPI + i.VRISENTASIPI + i.VROUTRASIPI) > 0"
-            " ORDER BY n.DTDOCUMENTO, CAST(n.NRNOTA AS INTEGER), n.NRSEQNOTA, i.CDCFOP",
+            " ORDER BY n.DTDOCUMENTO, " +
+            kNumberKey + ", n.NRSEQNOTA, i.CDCFOP",
         params, [&](const sql::Row& row) {
           const DocumentHead doc = Head(row);
           const std::size_t c = kDocumentColumnCount;
           Reg51Values v{Str(row[c]), Int(row[c + 1]), Int(row[c + 2]), Int(row[c + 3]), Int(row[c + 4])};
-          if (Cancelled(doc)) v = Reg51Values{v.cfop, 0, 0, 0, 0};
-          put(lines_.R51(doc, v));
+          // The document's total is one figure in 50 and in 51: the charges
+          // go into its first line here too.
+          if (Int(row[0]) != last_document) v.total += Int(row[10]);
+          last_document = Int(row[0]);
+          if (WithoutValues(doc)) v = Reg51Values{v.cfop, 0, 0, 0, 0};
+          put(LineOf(doc, "51", [&] { return lines_.R51(doc, v); }));
         });
   }
   if (selected.r53) {
@@ -165,17 +204,19 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
     session_.QueryEach(std::string("SELECT ") + kDocumentColumns +
                            ", i.CDCFOP, SUM(i.VRBASEST), SUM(i.VRICMSST), n.CDANTECIPACAO"
                            " FROM NOTAFISCAL n JOIN NOTAFISCALITEM i ON i.NRSEQNOTA = n.NRSEQNOTA" +
-                           where + " AND n.CDMODELO NOT IN ('06', '22') GROUP BY " + kDocumentGroup +
+                           where + " AND n.CDMODELO IN " + SqlList(kModels53) + " GROUP BY " +
+                           kDocumentGroup +
                            ", n.CDANTECIPACAO, i.CDCFOP HAVING SUM(i.VRBASEST) > 0"
-                           " ORDER BY n.DTDOCUMENTO, CAST(n.NRNOTA AS INTEGER), n.NRSEQNOTA, i.CDCFOP",
+                           " ORDER BY n.DTDOCUMENTO, " +
+                           kNumberKey + ", n.NRSEQNOTA, i.CDCFOP",
                        params, [&](const sql::Row& row) {
                          const DocumentHead doc = Head(row);
                          const std::size_t c = kDocumentColumnCount;
                          Reg53Values v{Str(row[c]), Int(row[c + 1]), Int(row[c + 2]), 0, Str(row[c + 3])};
                          if (Int(row[0]) != last_document) v.expenses = Int(row[10]);
                          last_document = Int(row[0]);
-                         if (Cancelled(doc)) v = Reg53Values{v.cfop, 0, 0, 0, v.anticipation};
-                         put(lines_.R53(doc, v));
+                         if (WithoutValues(doc)) v = Reg53Values{v.cfop, 0, 0, 0, v.anticipation};
+                         put(LineOf(doc, "53", [&] { return lines_.R53(doc, v); }));
                        });
   }
   if (selected.r54) {
@@ -188,7 +229,7 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
     // Freight (991), insurance (992) and other charges (999) follow the items
     // of their document.
     const auto close_document = [&] {
-      if (pending.document < 0 || Cancelled(pending.head)) return;
+      if (pending.document < 0 || WithoutValues(pending.head)) return;
       const std::pair<const char*, std::int64_t> charges[] = {
           {"991", pending.freight}, {"992", pending.insurance}, {"999", pending.other}};
       for (const auto& [item, amount] : charges) {
@@ -197,7 +238,7 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
         v.cfop = pending.cfop;
         v.item = item;
         v.discount = amount;
-        put(lines_.R54(pending.head, v));
+        put(LineOf(pending.head, "54", [&] { return lines_.R54(pending.head, v); }));
       }
     };
     session_.QueryEach(
@@ -205,9 +246,8 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
             ", i.CDCFOP, i.CDCST, i.NRITEM, i.CDPRODUTO, i.QTITEM, i.VRPRODUTO, i.VRDESCONTO, i.VRBASEICMS,"
             " i.VRBASEST, i.VRIPI, i.VRALIQICMS, n.VRFRETE, n.VRSEGURO, n.VRDESPESAS"
             " FROM NOTAFISCAL n JOIN NOTAFISCALITEM i ON i.NRSEQNOTA = n.NRSEQNOTA" +
-            where +
-            " AND n.CDMODELO IN ('01', '55')"
-            " ORDER BY n.NRCNPJPART, n.CDSERIE, CAST(n.NRNOTA AS INTEGER), n.NRSEQNOTA, i.NRITEM",
+            where + " AND n.CDMODELO IN " + SqlList(kModels54) + " ORDER BY " + kPartyKey + ", n.CDSERIE, " +
+            kNumberKey + ", n.NRSEQNOTA, i.NRITEM",
         params, [&](const sql::Row& row) {
           const std::size_t c = kDocumentColumnCount;
           if (Int(row[0]) != pending.document) {
@@ -218,23 +258,49 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
           Reg54Values v{Str(row[c]),     Str(row[c + 1]), Str(row[c + 2]), Str(row[c + 3]),
                         Int(row[c + 4]), Int(row[c + 5]), Int(row[c + 6]), Int(row[c + 7]),
                         Int(row[c + 8]), Int(row[c + 9]), Int(row[c + 10])};
-          if (Cancelled(pending.head)) v = Reg54Values{v.cfop, v.cst, v.item, v.product, 0, 0, 0, 0, 0, 0, 0};
-          put(lines_.R54(pending.head, v));
+          // Items are 001 to 990: the numbers above belong to the charges.
+          const std::int64_t item = Int(row[c + 2]);
+          if (item < 1 || item > 990 ||
+              Str(row[c + 2]).find_first_not_of("0123456789") != std::string::npos) {
+            throw FileRefused(
+                Describe(pending.head) + " tem o item número " + Str(row[c + 2]) +
+                ": os itens vão de 001 a 990 (991, 992 e 999 são frete, seguro e outras despesas).");
+          }
+          if (WithoutValues(pending.head))
+            v = Reg54Values{v.cfop, v.cst, v.item, v.product, 0, 0, 0, 0, 0, 0, 0};
+          put(LineOf(pending.head, "54", [&] { return lines_.R54(pending.head, v); }));
         });
     close_document();
   }
   if (selected.r75) {
+    // In the order of the codes as written (the text of a code may change in
+    // the writing), and one line per written code.
+    std::vector<std::string> products;
     session_.QueryEach(
         "SELECT p.CDPRODUTO, p.CDNCM, p.NMPRODUTO, p.SGUNIDADE, p.VRALIQIPI, p.VRALIQICMS, p.VRPERREDBC, "
         "p.VRBASEST"
         " FROM PRODUTO p WHERE p.CDPRODUTO IN (SELECT i.CDPRODUTO FROM NOTAFISCAL n JOIN NOTAFISCALITEM i"
         " ON i.NRSEQNOTA = n.NRSEQNOTA" +
-            where + " AND n.CDMODELO IN ('01', '55')) ORDER BY p.CDPRODUTO",
+            where + " AND n.CDMODELO IN " + SqlList(kModels54) + ")",
         params, [&](const sql::Row& row) {
           Product p{Str(row[0]), Str(row[1]), Str(row[2]), Str(row[3]),
                     Int(row[4]), Int(row[5]), Int(row[6]), Int(row[7])};
-          put(lines_.R75(r.first_day, r.last_day, p));
+          try {
+            products.push_back(lines_.R75(r.first_day, r.last_day, p));
+          } catch (const FieldOverflow& overflow) {
+            throw FileRefused("Produto " + p.code + ": no registro 75, " + overflow.what() + ".");
+          }
         });
+    const auto code = [](const std::string& line) { return line.substr(18, 14); };
+    std::sort(products.begin(), products.end(),
+              [&](const std::string& a, const std::string& b) { return code(a) < code(b); });
+    for (std::size_t k = 1; k < products.size(); ++k) {
+      if (code(products[k]) == code(products[k - 1])) {
+        throw FileRefused("Dois produtos ficam com o mesmo código no arquivo: '" + code(products[k]) +
+                          "'. Os códigos de produto devem ser distintos nas 14 posições do registro 75.");
+      }
+    }
+    for (const std::string& line : products) put(line);
   }
   for (const std::string& line : lines_.R90(informant, counts, total)) {
     emit(line);

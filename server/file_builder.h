@@ -2,6 +2,7 @@
 // Builds every line of a magnetic file from the fiscal tables, in file order,
 // handing each line on as soon as it is made: the file is never held whole.
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -31,11 +32,19 @@ struct RegisterSelection {
 };
 RegisterSelection SelectRegisters(const std::string& file_type, const std::string& mask);
 
+// The data cannot give a correct file: the text says why, for the user, and
+// names the document at fault. Nothing is stored for such a request.
+class FileRefused : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 class FileBuilder {
  public:
   FileBuilder(sql::Session& session, TextEncoding encoding) : session_(session), lines_(encoding) {}
   // Streams the lines to `emit`; returns how many there were. Throws
-  // std::invalid_argument when the informant's registration is unknown.
+  // std::invalid_argument when the informant's registration is unknown, and
+  // FileRefused when a value of the data cannot be written correctly.
   long Build(const FileRequest& request, const std::function<void(const std::string&)>& emit);
 
  private:

@@ -100,6 +100,7 @@ int main(int argc, char** argv) {
 
     server::SessionPool sessions(config.database);
     server::Mag04200 methods(config, sessions);
+    methods.log = [](const std::string& line) { std::cerr << "mag-server: " << line << std::endl; };
     server::HttpServer http(config, methods);
     if (verbose) http.log = [](const std::string& line) { std::cerr << "mag-server: " << line << "\n"; };
     const int port = http.Bind();

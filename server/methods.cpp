@@ -383,12 +383,30 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
       std::string tax;
       if (!ValidRequest(*session, args, file, tax)) return answer("PARAM", LinePacket(), "N");
       if (!MapsLocked(*session, file)) return answer("MP_BLOQ", LinePacket(), "N");
+      if (file.version != '3') {
+        // Only the current structure is built, and the validators take no
+        // other for a period from 2004 on.
+        const std::string v(1, file.version);
+        return answer(
+            file.first_day >= "2004-01-01"
+                ? "A estrutura do convênio " + v + " não vale para períodos a partir de 2004; use 3."
+                : "A estrutura do convênio " + v + " não é gerada por este servidor; use 3.",
+            LinePacket(), "N");
+      }
       store.Expire(Now(), config_.request_ttl);
       if (const std::int64_t stored = store.StoredLines(); stored >= config_.max_stored_lines) {
         return answer(StoreFullStatus(stored, config_.max_stored_lines), LinePacket(), "N");
       }
       FileBuilder builder(*session, config_.encoding);
-      request = store.Create([&](const auto& emit) { builder.Build(file, emit); }, Now());
+      try {
+        request = store.Create([&](const auto& emit) { builder.Build(file, emit); }, Now());
+      } catch (const FileRefused& e) {
+        if (log)
+          log("GetRegistro: company " + file.company + ", registration " + file.registration + ": " +
+              e.what());
+        key.clear();
+        return answer(e.what(), LinePacket(), "N");
+      }
       key = request->key;
     } else {
       request = store.Find(key, Now());

@@ -2,6 +2,7 @@
 // The remote object "Mag04200.rdmArqMag": its methods, with every argument
 // checked before anything is read.
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -45,6 +46,9 @@ class Mag04200 {
   // The status word of a first page refused because the stored lines of
   // unfinished exports reached the server's limit.
   static std::string StoreFullStatus(std::int64_t stored, std::int64_t limit);
+
+  // The server's log of refused files and failures; nullptr for none.
+  std::function<void(const std::string&)> log;
 
  private:
   wire::CallReply GetEmpresa(const std::vector<wire::Argument>& args);

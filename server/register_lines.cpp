@@ -39,35 +39,43 @@ std::string RegisterLines::R11(const Informant& i) const {
 
 std::string RegisterLines::R50(const DocumentHead& d, const Reg50Values& v) const {
   return Checked("50" + Cnpj(d.cnpj) + Ie(d.ie) + DateField(d.date) + X(d.uf, 2) + N(d.model, 2) +
-                 X(d.series, 3) + N(d.number, 6, true) + N(v.cfop, 4) + d.issuer + N(v.total, 13) +
-                 N(v.icms_base, 13) + N(v.icms, 13) + N(v.exempt, 13) + N(v.other, 13) + N(v.rate, 4) +
-                 d.situation);
+                 X(d.series, 3) + N(d.number, 6, true) + N(v.cfop, 4) + d.issuer +
+                 N(v.total, 13, "Valor total") + N(v.icms_base, 13, "Base de cálculo do ICMS") +
+                 N(v.icms, 13, "Valor do ICMS") + N(v.exempt, 13, "Isenta ou não tributada") +
+                 N(v.other, 13, "Outras") + N(v.rate, 4, "Alíquota") + d.situation);
 }
 
 std::string RegisterLines::R51(const DocumentHead& d, const Reg51Values& v) const {
   return Checked("51" + Cnpj(d.cnpj) + Ie(d.ie) + DateField(d.date) + X(d.uf, 2) + X(d.series, 3) +
-                 N(d.number, 6, true) + N(v.cfop, 4) + N(v.total, 13) + N(v.ipi, 13) + N(v.ipi_exempt, 13) +
-                 N(v.ipi_other, 13) + std::string(20, ' ') + d.situation);
+                 N(d.number, 6, true) + N(v.cfop, 4) + N(v.total, 13, "Valor total") +
+                 N(v.ipi, 13, "Valor do IPI") + N(v.ipi_exempt, 13, "Isenta ou não tributada - IPI") +
+                 N(v.ipi_other, 13, "Outras - IPI") + std::string(20, ' ') + d.situation);
 }
 
 std::string RegisterLines::R53(const DocumentHead& d, const Reg53Values& v) const {
   return Checked("53" + Cnpj(d.cnpj) + Ie(d.ie) + DateField(d.date) + X(d.uf, 2) + N(d.model, 2) +
-                 X(d.series, 3) + N(d.number, 6, true) + N(v.cfop, 4) + d.issuer + N(v.st_base, 13) +
-                 N(v.st_icms, 13) + N(v.expenses, 13) + d.situation + X(v.anticipation, 1) +
+                 X(d.series, 3) + N(d.number, 6, true) + N(v.cfop, 4) + d.issuer +
+                 N(v.st_base, 13, "Base de cálculo do ICMS ST") + N(v.st_icms, 13, "ICMS retido") +
+                 N(v.expenses, 13, "Despesas acessórias") + d.situation + X(v.anticipation, 1) +
                  std::string(29, ' '));
 }
 
 std::string RegisterLines::R54(const DocumentHead& d, const Reg54Values& v) const {
-  return Checked("54" + Cnpj(d.cnpj) + N(d.model, 2) + X(d.series, 3) + N(d.number, 6, true) + N(v.cfop, 4) +
-                 X(v.cst, 3) + N(v.item, 3) + X(v.product, 14) + N(v.quantity, 11) + N(v.amount, 12) +
-                 N(v.discount, 12) + N(v.icms_base, 12) + N(v.st_base, 12) + N(v.ipi, 12) + N(v.rate, 4));
+  return Checked(
+      "54" + Cnpj(d.cnpj) + N(d.model, 2) + X(d.series, 3) + N(d.number, 6, true) + N(v.cfop, 4) +
+      X(v.cst, 3) + N(v.item, 3) + X(v.product, 14) + N(v.quantity, 11, "Quantidade") +
+      N(v.amount, 12, "Valor do produto") + N(v.discount, 12, "Valor do desconto / despesa acessória") +
+      N(v.icms_base, 12, "Base de cálculo do ICMS") + N(v.st_base, 12, "Base de cálculo do ICMS ST") +
+      N(v.ipi, 12, "Valor do IPI") + N(v.rate, 4, "Alíquota do ICMS"));
 }
 
 std::string RegisterLines::R75(const std::string& first_day, const std::string& last_day,
                                const Product& p) const {
   return Checked("75" + DateField(first_day) + DateField(last_day) + X(p.code, 14) + X(p.ncm, 8) +
-                 X(p.description, 53) + X(p.unit, 6) + N(p.ipi_rate, 5) + N(p.icms_rate, 4) +
-                 N(p.base_reduction, 5) + N(p.st_base, 13));
+                 X(p.description, 53) + X(p.unit, 6) + N(p.ipi_rate, 5, "Alíquota do IPI") +
+                 N(p.icms_rate, 4, "Alíquota do ICMS") +
+                 N(p.base_reduction, 5, "Redução da base de cálculo do ICMS") +
+                 N(p.st_base, 13, "Base de cálculo do ICMS ST"));
 }
 
 std::vector<std::string> RegisterLines::R90(const Informant& i,

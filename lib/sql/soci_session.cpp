@@ -18,32 +18,6 @@ void NvlFunction(sqlite3_context* context, int, sqlite3_value** args) {
   sqlite3_result_value(context, sqlite3_value_type(args[0]) == SQLITE_NULL ? args[1] : args[0]);
 }
 
-std::optional<std::string> ColumnText(const soci::row& row, std::size_t i) {
-  if (row.get_indicator(i) == soci::i_null) return std::nullopt;
-  switch (row.get_properties(i).get_data_type()) {
-    case soci::dt_string: return row.get<std::string>(i);
-    case soci::dt_double: {
-      std::string text = std::to_string(row.get<double>(i));
-      // to_string writes six decimals; the rows are read as text, so keep it short.
-      if (text.find('.') != std::string::npos) {
-        text.erase(text.find_last_not_of('0') + 1);
-        if (text.back() == '.') text.pop_back();
-      }
-      return text;
-    }
-    case soci::dt_integer: return std::to_string(row.get<int>(i));
-    case soci::dt_long_long: return std::to_string(row.get<long long>(i));
-    case soci::dt_unsigned_long_long: return std::to_string(row.get<unsigned long long>(i));
-    case soci::dt_date: {
-      std::tm tm = row.get<std::tm>(i);
-      char buffer[32];
-      std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &tm);
-      return std::string(buffer);
-    }
-    default: return row.get<std::string>(i);
-  }
-}
-
 class SociSession final : public Session {
  public:
   explicit SociSession(const std::string& path) {
@@ -65,23 +39,13 @@ class SociSession final : public Session {
 
   ResultSet Query(const std::string& text, const std::vector<Param>& params) override {
     ResultSet result;
-    Each(text, params, [&](const soci::row& row) {
-      if (result.columns.empty()) {
-        for (std::size_t i = 0; i < row.size(); ++i)
-          result.columns.push_back(row.get_properties(i).get_name());
-      }
-      result.rows.push_back(Values(row));
-    });
+    Each(text, params, &result.columns, [&](const Row& row) { result.rows.push_back(row); });
     return result;
   }
 
   void QueryEach(const std::string& text, const std::vector<Param>& params,
                  const std::function<void(const Row&)>& callback) override {
-    Row values;
-    Each(text, params, [&](const soci::row& row) {
-      values = Values(row);
-      callback(values);
-    });
+    Each(text, params, nullptr, callback);
   }
 
   std::unique_ptr<Batch> PrepareBatch(const std::string& text, std::size_t block_size) override;
@@ -131,22 +95,70 @@ class SociSession final : public Session {
     }
   }
 
-  static Row Values(const soci::row& row) {
-    Row values;
-    values.reserve(row.size());
-    for (std::size_t i = 0; i < row.size(); ++i) values.push_back(ColumnText(row, i));
-    return values;
+  sqlite3* Connection() { return static_cast<soci::sqlite3_session_backend*>(session_.get_backend())->conn_; }
+
+  // Rows are read with SQLite's own calls: SOCI reads a column declared
+  // INTEGER as a 32-bit number, and amounts in cents pass 2^31. SQLite's text
+  // of a stored value is exact.
+  template <typename F>
+  void Each(const std::string& text, const std::vector<Param>& params, std::vector<std::string>* columns,
+            F&& on_row) {
+    const std::vector<std::string> names = ParameterNames(text);
+    for (const Param& p : params) {
+      if (std::find(names.begin(), names.end(), p.name) == names.end())
+        throw DatabaseError("parameter '" + p.name + "' is not used by the statement");
+    }
+    sqlite3* db = Connection();
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, text.c_str(), static_cast<int>(text.size()), &raw, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(raw);
+      throw DatabaseError(sqlite3_errmsg(db));
+    }
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+    for (const std::string& name : names) {
+      const auto given =
+          std::find_if(params.begin(), params.end(), [&](const Param& p) { return p.name == name; });
+      if (given == params.end()) throw DatabaseError("parameter '" + name + "' has no value");
+      const int index = sqlite3_bind_parameter_index(raw, (":" + name).c_str());
+      if (index == 0) continue;
+      const int bound = given->value
+                            ? sqlite3_bind_text(raw, index, given->value->data(),
+                                                static_cast<int>(given->value->size()), SQLITE_TRANSIENT)
+                            : sqlite3_bind_null(raw, index);
+      if (bound != SQLITE_OK) throw DatabaseError(sqlite3_errmsg(db));
+    }
+    const int count = sqlite3_column_count(raw);
+    if (columns) {
+      for (int i = 0; i < count; ++i) columns->push_back(sqlite3_column_name(raw, i));
+    }
+    Row values(static_cast<std::size_t>(count));
+    for (;;) {
+      const int step = sqlite3_step(raw);
+      if (step == SQLITE_DONE) return;
+      if (step != SQLITE_ROW) throw DatabaseError(sqlite3_errmsg(db));
+      for (int i = 0; i < count; ++i) values[static_cast<std::size_t>(i)] = ColumnValue(raw, i);
+      on_row(values);
+    }
   }
 
-  template <typename F>
-  void Each(const std::string& text, const std::vector<Param>& params, F&& on_row) {
-    Guard([&] {
-      Bindings bindings(text, params);
-      soci::details::prepare_temp_type prepared = (session_.prepare << text);
-      bindings.Attach(prepared);
-      soci::rowset<soci::row> rows(prepared);
-      for (const soci::row& row : rows) on_row(row);
-    });
+  static std::optional<std::string> ColumnValue(sqlite3_stmt* statement, int i) {
+    switch (sqlite3_column_type(statement, i)) {
+      case SQLITE_NULL: return std::nullopt;
+      case SQLITE_FLOAT: {
+        // Short, as the values of the other databases read as text.
+        std::string text = std::to_string(sqlite3_column_double(statement, i));
+        if (text.find('.') != std::string::npos) {
+          text.erase(text.find_last_not_of('0') + 1);
+          if (text.back() == '.') text.pop_back();
+        }
+        return text;
+      }
+      default: {
+        const auto* bytes = sqlite3_column_text(statement, i);
+        return std::string(reinterpret_cast<const char*>(bytes),
+                           static_cast<std::size_t>(sqlite3_column_bytes(statement, i)));
+      }
+    }
   }
 
   // Keeps the bound values alive for as long as SOCI reads them.

@@ -11,7 +11,10 @@ TEST(FieldFormat, TextIsPlainAsciiOrLatin1CutAndPadded) {
   EXPECT_EQ(server::X("Ção", 3, TextEncoding::Latin1), "\xC7\xE3o");
   EXPECT_EQ(server::X("longer than the field", 6, TextEncoding::Ascii), "longer");
   EXPECT_EQ(server::X("line\r\nbreak", 11, TextEncoding::Ascii), "line  break");
-  EXPECT_EQ(server::X("Nº 5 — €", 8, TextEncoding::Ascii), "No 5 ? ?");
+  // Typographic punctuation has its look-alike; what has none is a blank.
+  EXPECT_EQ(server::X("Nº 5 — €", 8, TextEncoding::Ascii), "No 5 -  ");
+  EXPECT_EQ(server::X("“a” ‘b’ c…\x01", 14, TextEncoding::Ascii), "\"a\" 'b' c...  ");
+  EXPECT_EQ(server::X("— «x»", 5, TextEncoding::Latin1), "- \xABx\xBB");
   EXPECT_EQ(server::N("12.345-6", 8), "00123456");
   EXPECT_EQ(server::N("1234567", 6, true), "234567");  // document numbers keep their last digits
   EXPECT_THROW(server::N("1234567", 6), server::FieldOverflow);
