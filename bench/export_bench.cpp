@@ -54,7 +54,7 @@ std::string StoreRequest(int port) {
   RegistroArgs request;
   request.tax.clear();
   request.company = "90";
-  request.registration = "900000000001";
+  request.registration = "900000009008";
   request.end = 1;
   auto args = request.Arguments();
   const auto key = transport.Call("GetRegistro", args).AsArray().at(4).AsString();

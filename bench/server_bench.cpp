@@ -33,7 +33,7 @@ RegistroArgs VolumeRequest() {
   RegistroArgs a;
   a.tax.clear();
   a.company = "90";
-  a.registration = "900000000001";
+  a.registration = "900000009008";
   a.file_name = "volume.txt";
   a.book.clear();
   return a;

@@ -147,19 +147,19 @@ bool LoadDemoData(sql::Session& s) {
       " :L, :N, :C, :B, :CEP, :CT, :T)",
       {{"01", "110042490114", CnpjFrom("112223330001"), "SP", "São Paulo", "1132105000", "Avenida Paulista",
         "1000", "Conjunto 101", "Bela Vista", "01310100", "Maria da Conceição Araújo", "1132105001"},
-       {"01", "244005620117", CnpjFrom("112223330002"), "SP", "Campinas", std::nullopt,
+       {"01", "244005621111", CnpjFrom("112223330002"), "SP", "Campinas", std::nullopt,
         "Rua Barão de Jaguara", "0", "S/N", "Centro", "13015000", "João Gonçalves", "1932330000"},
        {"02", "0623079040081", CnpjFrom("223334440001"), "MG", "Belo Horizonte", "3132220000",
         "Avenida Afonso Pena", "1500", "", "Centro", "30130005", "Ângela Simões", "3132220001"},
-       {"03", "85400377", CnpjFrom("334445550001"), "RJ", "Rio de Janeiro", std::nullopt, "Rua da Assembléia",
+       {"03", "85400371", CnpjFrom("334445550001"), "RJ", "Rio de Janeiro", std::nullopt, "Rua da Assembléia",
         "10", "Sala 2001", "Centro", "20011000", "Sérgio Brandão", "2122330000"},
-       {"04", "0960012345", CnpjFrom("445556660001"), "RS", "Porto Alegre", std::nullopt, "Rua dos Andradas",
+       {"04", "0960012346", CnpjFrom("445556660001"), "RS", "Porto Alegre", std::nullopt, "Rua dos Andradas",
         "1234", "Loja 3", "Centro Histórico", "90020008", "Lúcia Prestes", "5132240000"}});
   InsertAll(s, "INSERT INTO INSCRMUNICIP (CDEMPRESA, CDINSCMUNI) VALUES (:E, :I)",
             {{"01", "31245678"}, {"01", "31245679"}, {"02", "5500123"}});
   InsertAll(s,
             "INSERT INTO INSCRSUBST (CDEMPRESA, CDINSCESTA, CDINSCESTAST, SGESTADO) VALUES (:E, :I, :S, :U)",
-            {{"01", "110042490114", "78123456", "RJ"}, {"01", "110042490114", "0012345670089", "MG"}});
+            {{"01", "110042490114", "78123451", "RJ"}, {"01", "110042490114", "0012345670053", "MG"}});
   InsertAll(s, "INSERT INTO LIVROMAG (CDLIVROMAG, NMLIVROMAG) VALUES (:C, :N)",
             {{"0000000001", "Livro Registro de Entradas e Saídas"},
              {"0000000002", "Livro Registro de Inventário"},
@@ -171,11 +171,11 @@ bool LoadDemoData(sql::Session& s) {
             {{"01", "110042490114", "202601", "S"},
              {"01", "110042490114", "202602", "S"},
              {"01", "110042490114", "202603", "N"},
-             {"01", "244005620117", "202601", "S"},
+             {"01", "244005621111", "202601", "S"},
              {"02", "0623079040081", "202601", "S"},
              {"02", "0623079040081", "202602", "S"},
-             {"03", "85400377", "202601", "S"},
-             {"04", "0960012345", "202601", "N"}});
+             {"03", "85400371", "202601", "S"},
+             {"04", "0960012346", "202601", "N"}});
   InsertAll(
       s,
       "INSERT INTO PRODUTO (CDPRODUTO, CDNCM, NMPRODUTO, SGUNIDADE, VRALIQIPI, VRALIQICMS, VRPERREDBC, "
@@ -194,10 +194,10 @@ bool LoadDemoData(sql::Session& s) {
        {"ARMARIO2P", "94035000", "Armário de cozinha - 2 portas", "pc", "500", "1800", "0", "0"},
        {"ENERGIA", "27160000", "Energia elétrica", "kWh", "0", "1800", "0", "0"}});
 
-  const Party parties[] = {{"556667770001", "115566778899", "SP"},
-                           {"667778880001", "78456123", "RJ"},
-                           {"778889990001", "0623456780012", "MG"},
-                           {"889990000001", "9012345678", "PR"},
+  const Party parties[] = {{"556667770001", "115566770891", "SP"},
+                           {"667778880001", "78456124", "RJ"},
+                           {"778889990001", "0623456780027", "MG"},
+                           {"889990000001", "9012345663", "PR"},
                            {"", "ISENTO", "EX"}};
   std::vector<Note> notes;
   Lcg random{20260101};
@@ -222,7 +222,9 @@ bool LoadDemoData(sql::Session& s) {
     n.number = std::to_string(exit ? 1000 + n.sequence : 50000 + n.sequence * 7);
     n.issuer = exit ? "P" : "T";
     n.situation = "N";
-    const bool internal = std::string(party.uf) == "SP";
+    // The informant's own state decides what is internal.
+    const std::string home = company == "02" ? "MG" : company == "03" ? "RJ" : company == "04" ? "RS" : "SP";
+    const bool internal = party.uf == home;
     const bool foreign = std::string(party.uf) == "EX";
     n.cfop = foreign ? (exit ? "7101" : "3102")
              : exit  ? (internal ? "5102" : "6102")
@@ -264,7 +266,7 @@ bool LoadDemoData(sql::Session& s) {
     notes.push_back(energy);
   }
   for (int k = 0; k < 6; ++k)
-    notes.push_back(make("01", "244005620117", 1, 5 + k, parties[k % 4], k % 2 == 1));
+    notes.push_back(make("01", "244005621111", 1, 5 + k, parties[k % 4], k % 2 == 1));
   for (int k = 0; k < 8; ++k) {
     Note furniture = make("02", "0623079040081", 1 + k % 2, 3 + k * 3, parties[(k + 1) % 4], true);
     furniture.items = {{"MESA6L", 2000, 189000}, {"CADEIRA", 12000, 34990}, {"ARMARIO2P", 1000, 129900}};
@@ -273,8 +275,8 @@ bool LoadDemoData(sql::Session& s) {
     notes.push_back(furniture);
   }
   for (int k = 0; k < 5; ++k)
-    notes.push_back(make("03", "85400377", 1, 10 + k, parties[(k + 2) % 4], k % 2 == 0));
-  for (int k = 0; k < 3; ++k) notes.push_back(make("04", "0960012345", 1, 7 + k, parties[k % 4], true));
+    notes.push_back(make("03", "85400371", 1, 10 + k, parties[(k + 2) % 4], k % 2 == 0));
+  for (int k = 0; k < 3; ++k) notes.push_back(make("04", "0960012346", 1, 7 + k, parties[k % 4], true));
   InsertNotes(s, notes);
   transaction.Commit();
   return true;
@@ -291,13 +293,13 @@ void LoadVolumeData(sql::Session& s, long documents) {
         "INSERT INTO EMPRESA (CDEMPRESA, NMEMPRESA, CDSITUCRT) VALUES ('90', 'Atacado Volume Ltda', '1')");
     s.Execute(
         "INSERT INTO INSCRESTAD (CDEMPRESA, CDINSCESTA, NRINSJURIEST, SGESTADO, NMMUNICIPIO, DSLOGRADOURO,"
-        " NRLOGRADOURO, NMBAIRRO, NRCEP, NMCONTATO, NRTELEFONE) VALUES ('90', '900000000001', :J, 'SP', "
+        " NRLOGRADOURO, NMBAIRRO, NRCEP, NMCONTATO, NRTELEFONE) VALUES ('90', '900000009008', :J, 'SP', "
         "'Guarulhos',"
         " 'Rodovia Presidente Dutra', '2000', 'Bonsucesso', '07178000', 'Central de Volume', '1124440000')",
         {{"J", CnpjFrom("909090900001")}});
     s.Execute(
         "INSERT INTO MAPAFISCAL (CDEMPRESA, CDINSCESTA, NRANOMES, IDBLOQUEADO) VALUES"
-        " ('90', '900000000001', '202601', 'S')");
+        " ('90', '900000009008', '202601', 'S')");
     std::vector<Row> products;
     for (int p = 1; p <= 50; ++p) {
       char code[16];
@@ -325,10 +327,10 @@ void LoadVolumeData(sql::Session& s, long documents) {
     Note n;
     n.sequence = first_sequence + d;
     n.company = "90";
-    n.registration = "900000000001";
+    n.registration = "900000009008";
     n.direction = "S";
     n.cnpj = cnpj;
-    n.ie = "115566778899";
+    n.ie = "115566770891";
     n.uf = "SP";
     char date[16];
     std::snprintf(date, sizeof date, "2026-01-%02ld", 1 + d % 31);

@@ -4,6 +4,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "lib/layout/document_numbers.h"
 #include "server/register_models.h"
 
 namespace server {
@@ -35,11 +36,11 @@ std::vector<sql::Param> FilterParams(const FileRequest& r, const std::vector<std
 
 const char* const kDocumentColumns =
     "n.NRSEQNOTA, n.NRCNPJPART, n.CDINSCPART, n.DTDOCUMENTO, n.SGESTADOPART, n.CDMODELO, n.CDSERIE, n.NRNOTA,"
-    " n.IDEMITENTE, n.IDSITUACAO, n.VRFRETE + n.VRSEGURO + n.VRDESPESAS";
+    " n.IDEMITENTE, n.IDSITUACAO, n.VRFRETE + n.VRSEGURO + n.VRDESPESAS, n.IDENTSAI";
 const char* const kDocumentGroup =
     "n.NRSEQNOTA, n.NRCNPJPART, n.CDINSCPART, n.DTDOCUMENTO, n.SGESTADOPART, n.CDMODELO, n.CDSERIE, n.NRNOTA,"
-    " n.IDEMITENTE, n.IDSITUACAO, n.VRFRETE, n.VRSEGURO, n.VRDESPESAS";
-constexpr std::size_t kDocumentColumnCount = 11;
+    " n.IDEMITENTE, n.IDSITUACAO, n.VRFRETE, n.VRSEGURO, n.VRDESPESAS, n.IDENTSAI";
+constexpr std::size_t kDocumentColumnCount = 12;
 
 DocumentHead Head(const sql::Row& row) {
   DocumentHead d;
@@ -52,6 +53,7 @@ DocumentHead Head(const sql::Row& row) {
   d.number = Str(row[7]);
   d.issuer = Str(row[8]).empty() ? 'P' : Str(row[8])[0];
   d.situation = Str(row[9]).empty() ? 'N' : Str(row[9])[0];
+  d.direction = Str(row[11]) == "E" ? 'E' : 'S';
   return d;
 }
 
@@ -75,6 +77,41 @@ std::string LineOf(const DocumentHead& d, const char* register_type, F&& build) 
   } catch (const FieldOverflow& e) {
     throw FileRefused(Describe(d) + ": no registro " + register_type + ", " + e.what() + ".");
   }
+}
+
+std::string Digits(const std::string& s) {
+  std::string digits;
+  for (char c : s) {
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  return digits;
+}
+
+// What the validators would refuse in a document's party or in one of its
+// CFOPs (empty when nothing): the party's CNPJ or CPF with its check digits
+// (zeros for a foreign party), and a CFOP whose first digit agrees with the
+// direction and with where the party is: 1/5 in the informant's state, 2/6
+// in another state, 3/7 abroad.
+std::string DocumentProblem(const DocumentHead& d, const std::string& cfop, const std::string& home) {
+  const std::string party = Digits(d.cnpj);
+  if (d.uf == "EX") {
+    if (party.find_first_not_of('0') != std::string::npos)
+      return "uma parte do exterior (UF EX) leva CNPJ em zeros, não " + d.cnpj;
+  } else if (!layout::ValidCnpjOrCpf(party)) {
+    return "o CNPJ/CPF da outra parte, '" + d.cnpj + "', não é válido (tamanho ou dígitos verificadores)";
+  }
+  if (cfop.empty() && WithoutValues(d)) return {};
+  if (cfop.size() != 4 || Digits(cfop) != cfop) return "o CFOP '" + cfop + "' não tem 4 dígitos";
+  const bool entry = d.direction == 'E';
+  const bool abroad = d.uf == "EX";
+  const bool inside = d.uf == home;
+  const char expected = abroad ? (entry ? '3' : '7') : inside ? (entry ? '1' : '5') : (entry ? '2' : '6');
+  if (cfop[0] == expected) return {};
+  return "o CFOP " + cfop + " não condiz com " + (entry ? "uma entrada " : "uma saída ") +
+         (abroad   ? "do exterior"
+          : inside ? "dentro do estado"
+                   : "com outro estado (" + d.uf + ")") +
+         ": deve começar por " + expected;
 }
 
 // The order of the document numbers as written: the last six digits.
@@ -111,6 +148,17 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
   const sql::Row& e = informant_rows.rows[0];
   Informant informant{Str(e[1]), Str(e[2]), Str(e[0]), Str(e[4]),  Str(e[3]),  Str(e[5]), Str(e[6]),
                       Str(e[7]), Str(e[8]), Str(e[9]), Str(e[10]), Str(e[11]), Str(e[12])};
+
+  if (!layout::ValidCnpj(Digits(informant.cnpj))) {
+    throw FileRefused(
+        "O CNPJ do estabelecimento, '" + informant.cnpj +
+        "', não é válido (14 dígitos com os verificadores): corrija o cadastro antes de gerar o arquivo.");
+  }
+  // Values the validators refuse are refused here, before a line carries them.
+  const auto check = [&](const DocumentHead& d, const std::string& cfop) {
+    if (const std::string problem = DocumentProblem(d, cfop, informant.uf); !problem.empty())
+      throw FileRefused(Describe(d) + ": " + problem + ".");
+  };
 
   std::vector<std::string> states = r.states;
   if (!r.substitute.empty()) {
@@ -166,6 +214,7 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
                               " não tem itens: um documento normal precisa de "
                               "ao menos um item para ter CFOP e valores.");
           }
+          check(doc, Str(row[c]));
           Reg50Values v{Str(row[c]),     Int(row[c + 2]), Int(row[c + 3]), Int(row[c + 4]),
                         Int(row[c + 5]), Int(row[c + 6]), Int(row[c + 1])};
           // The document's freight, insurance and other charges go into the
@@ -190,6 +239,7 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
         params, [&](const sql::Row& row) {
           const DocumentHead doc = Head(row);
           const std::size_t c = kDocumentColumnCount;
+          check(doc, Str(row[c]));
           Reg51Values v{Str(row[c]), Int(row[c + 1]), Int(row[c + 2]), Int(row[c + 3]), Int(row[c + 4])};
           // The document's total is one figure in 50 and in 51: the charges
           // go into its first line here too.
@@ -212,6 +262,7 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
                        params, [&](const sql::Row& row) {
                          const DocumentHead doc = Head(row);
                          const std::size_t c = kDocumentColumnCount;
+                         check(doc, Str(row[c]));
                          Reg53Values v{Str(row[c]), Int(row[c + 1]), Int(row[c + 2]), 0, Str(row[c + 3])};
                          if (Int(row[0]) != last_document) v.expenses = Int(row[10]);
                          last_document = Int(row[0]);
@@ -258,6 +309,7 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
           Reg54Values v{Str(row[c]),     Str(row[c + 1]), Str(row[c + 2]), Str(row[c + 3]),
                         Int(row[c + 4]), Int(row[c + 5]), Int(row[c + 6]), Int(row[c + 7]),
                         Int(row[c + 8]), Int(row[c + 9]), Int(row[c + 10])};
+          check(pending.head, Str(row[c]));
           // Items are 001 to 990: the numbers above belong to the charges.
           const std::int64_t item = Int(row[c + 2]);
           if (item < 1 || item > 990 ||

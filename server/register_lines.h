@@ -30,6 +30,7 @@ struct DocumentHead {
   std::string cnpj{}, ie{}, date{}, uf{}, model{}, series{}, number{};
   char issuer = 'P';     // P own, T third party
   char situation = 'N';  // N, S, E, X, 2, 4
+  char direction = 'S';  // E entry, S exit, as the informant sees it
 };
 
 struct Reg50Values {

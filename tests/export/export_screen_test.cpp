@@ -113,7 +113,7 @@ TEST_F(ExportScreen, TheChecksMoveTheFocusToTheFieldAtFault) {
 }
 
 TEST_F(ExportScreen, ALargeFileComesInThreePagesWithTheirFlagsAndRanges) {
-  FillValid("90", "900000000001", "volume.txt");
+  FillValid("90", "900000009008", "volume.txt");
   EXPECT_TRUE(Export());
   EXPECT_EQ(Messages(), std::vector<std::string>{"Exportação foi concluída com sucesso.  "});
   using Call = std::tuple<std::string, double, double>;
@@ -129,7 +129,7 @@ TEST_F(ExportScreen, ALargeFileComesInThreePagesWithTheirFlagsAndRanges) {
 TEST_F(ExportScreen, AServerKilledBetweenPagesLeavesTheEarlierFileAndNoPartialFile) {
   std::ofstream(out + "/killed.txt") << "the earlier file";
   tampering.after_first_page = [] { server_->Kill(); };
-  FillValid("90", "900000000001", "killed.txt");
+  FillValid("90", "900000009008", "killed.txt");
   EXPECT_FALSE(Export());
   ASSERT_EQ(Messages().size(), 1u);
   EXPECT_NE(Messages()[0].find("GetRegistro"), std::string::npos) << Messages()[0];

@@ -161,14 +161,14 @@ TEST_F(Company, SubstituteRegistrationsAreCheckedForTheCompanyAndRegistration) {
                 "Inscrição do substituto tributário não cadastrada para a empresa e inscrição estadual "
                 "informadas."});
   EXPECT_EQ(Focused(), "edtNrInscricaoST");
-  EXPECT_TRUE(Pick(*F().btpInscricaoST, PickAnswer::Value("78123456")));
-  EXPECT_EQ(F().edtNrInscricaoST->Text(), "78123456");
-  EXPECT_TRUE(Enter(*F().edtNrInscricaoST, "78123456"));
+  EXPECT_TRUE(Pick(*F().btpInscricaoST, PickAnswer::Value("78123451")));
+  EXPECT_EQ(F().edtNrInscricaoST->Text(), "78123451");
+  EXPECT_TRUE(Enter(*F().edtNrInscricaoST, "78123451"));
   F().edtNrInscricaoST->Clear();
   F().Vd_InscricaoST();  // empty is accepted
 
   // Changing the company keeps the substitute controls enabled and clears it.
-  F().edtNrInscricaoST->SetText("78123456");
+  F().edtNrInscricaoST->SetText("78123451");
   Enter(*F().medCdEmpresa, "03");
   EXPECT_TRUE(F().edtNrInscricaoST->Enabled());
   EXPECT_EQ(F().edtNrInscricaoST->Text(), "");

@@ -105,7 +105,7 @@ TEST_F(AbandonedExports, AFirstPageWhoseClientIsGoneIsDroppedWhenItIsBuilt) {
   ServerProcess server("sqlite:" + path);
   RegistroArgs a;
   a.company = "90";
-  a.registration = "900000000001";
+  a.registration = "900000009008";
   a.tax = "";
   std::vector<comp::CallArgument> arguments = a.Arguments();
   const std::string body = wire::EncodeRequest({"Mag04200.rdmArqMag", "GetRegistro", arguments});

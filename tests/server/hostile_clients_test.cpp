@@ -177,7 +177,7 @@ TEST_F(HostileClients, FilesBeingBuiltLeaveAWorkerForOtherCalls) {
   ServerProcess server("sqlite:" + volume, {"--threads", "2"});
   RegistroArgs a;
   a.company = "90";
-  a.registration = "900000000001";
+  a.registration = "900000009008";
   a.tax = "";
   const std::string body = wire::EncodeRequest({"Mag04200.rdmArqMag", "GetRegistro", a.Arguments()});
   // Two first pages, as many as there are workers.

@@ -25,7 +25,7 @@ std::vector<std::string> ValidFile() {
                               "Contato",
                               "1100000000"};
   server::DocumentHead doc{
-      server::CnpjFrom("556667770001"), "115566778899", "2026-01-05", "SP", "55", "1", "12", 'P', 'N'};
+      server::CnpjFrom("556667770001"), "115566770891", "2026-01-05", "SP", "55", "1", "12", 'P', 'N'};
   server::DocumentHead later = doc;
   later.date = "2026-01-20";
   std::vector<std::string> lines = {

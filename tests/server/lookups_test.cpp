@@ -51,9 +51,9 @@ TEST_F(DemoServer, GetImpostonfeCarriesTheCollectingAuthority) {
 
 TEST_F(DemoServer, GetInscSTListsTheSubstituteRegistrationsOfACompanyAndRegistration) {
   const auto all = client.Call("GetInscST", std::vector<std::string>{"01", "110042490114", ""});
-  EXPECT_EQ(Column(all, "CDINSCESTAST"), (std::vector<std::string>{"0012345670089", "78123456"}));
+  EXPECT_EQ(Column(all, "CDINSCESTAST"), (std::vector<std::string>{"0012345670053", "78123451"}));
   EXPECT_EQ(Column(all, "SGESTADO"), (std::vector<std::string>{"MG", "RJ"}));
-  EXPECT_EQ(client.Call("GetInscST", std::vector<std::string>{"01", "110042490114", "78123456"})
+  EXPECT_EQ(client.Call("GetInscST", std::vector<std::string>{"01", "110042490114", "78123451"})
                 .AsPacket()
                 .rows.size(),
             1u);

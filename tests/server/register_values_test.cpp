@@ -15,6 +15,7 @@ struct NoteRow {
   std::string cnpj = "11222333000181", uf = "SP", model = "55", series = "1", number = "1", situation = "N";
   std::string day = "05";
   std::int64_t freight = 0, insurance = 0, other = 0;
+  std::string direction = "S";
 };
 struct ItemRow {
   std::string item = "1", product = "VAL001", cfop = "5102";
@@ -67,10 +68,11 @@ struct RegisterValues : ::testing::Test {
     db->Execute(
         "INSERT INTO NOTAFISCAL (NRSEQNOTA, CDEMPRESA, CDINSCESTA, IDENTSAI, NRCNPJPART, CDINSCPART,"
         " SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRNOTA, IDEMITENTE, IDSITUACAO, VRFRETE, VRSEGURO,"
-        " VRDESPESAS) VALUES (:SEQ, '01', '110042490114', 'S', :CNPJ, 'ISENTO', :UF, :DT, :MOD, :SER, :NR, "
+        " VRDESPESAS) VALUES (:SEQ, '01', '110042490114', :ES, :CNPJ, 'ISENTO', :UF, :DT, :MOD, :SER, :NR, "
         "'P',"
         " :SIT, :FRE, :SEG, :DESP)",
         {{"SEQ", std::to_string(seq)},
+         {"ES", n.direction},
          {"CNPJ", n.cnpj},
          {"UF", n.uf},
          {"DT", Date(n.day)},
@@ -239,6 +241,41 @@ TEST_F(RegisterValues, TypographicPunctuationBecomesItsAsciiLookAlike) {
   const auto r75 = Of(Fetch(), "75");
   ASSERT_EQ(r75.size(), 1u);
   EXPECT_EQ(r75[0].substr(40, 53), "Cerveja 'especial' - lata \"350ml\"                    ");
+}
+
+TEST_F(RegisterValues, PartiesAndCfopsTheValidatorsWouldRefuseRefuseTheFile) {
+  struct Case {
+    const char* name;
+    NoteRow note;
+    std::string cfop;
+    const char* problem;  // empty: the file is built
+  } cases[] = {
+      {"CNPJ of 9 digits", {.cnpj = "112223330"}, "5102", "não é válido"},
+      {"CNPJ with a wrong check digit", {.cnpj = "11222333000182"}, "5102", "não é válido"},
+      {"CPF with a wrong check digit", {.cnpj = "12345678900"}, "5102", "não é válido"},
+      {"CPF zero-filled to 14", {.cnpj = "00012345678909"}, "5102", ""},
+      {"foreign party with a CNPJ", {.cnpj = "11222333000181", .uf = "EX"}, "7101", "exterior"},
+      {"foreign party", {.cnpj = "00000000000000", .uf = "EX"}, "7101", ""},
+      {"interstate CFOP inside the state", {}, "6102", "deve começar por 5"},
+      {"internal CFOP to another state", {.uf = "RJ"}, "5102", "deve começar por 6"},
+      {"exit CFOP on an entry", {.direction = "E"}, "5102", "deve começar por 1"},
+      {"entry from abroad", {.cnpj = "", .uf = "EX", .direction = "E"}, "3102", ""},
+      {"three-digit CFOP", {}, "512", "4 dígitos"},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    NoteRow note = c.note;
+    note.number = "321";
+    AddNote(note, {{.cfop = c.cfop}});
+    const auto file = Fetch();
+    if (!*c.problem) {
+      EXPECT_EQ(file.status, "OK") << c.name;
+      continue;
+    }
+    EXPECT_NE(file.status.find("número 321"), std::string::npos) << c.name << ": " << file.status;
+    EXPECT_NE(file.status.find(c.problem), std::string::npos) << c.name << ": " << file.status;
+    EXPECT_TRUE(file.lines.empty()) << c.name;
+  }
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ TEST_F(Registro, EveryDemoFileFollowsTheLayout) {
   };
   add("january", [](RegistroArgs&) {});
   add("two months", [](RegistroArgs& a) { a.last_day = wire::EncodeDate(2026, 2, 28); });
-  add("second establishment", [](RegistroArgs& a) { a.registration = "244005620117"; });
+  add("second establishment", [](RegistroArgs& a) { a.registration = "244005621111"; });
   add("company 02", [](RegistroArgs& a) {
     a.company = "02";
     a.registration = "0623079040081";
@@ -61,9 +61,9 @@ TEST_F(Registro, EveryDemoFileFollowsTheLayout) {
   });
   add("company 03", [](RegistroArgs& a) {
     a.company = "03";
-    a.registration = "85400377";
+    a.registration = "85400371";
   });
-  add("substitute", [](RegistroArgs& a) { a.substitute = "78123456"; });
+  add("substitute", [](RegistroArgs& a) { a.substitute = "78123451"; });
   add("states", [](RegistroArgs& a) {
     a.country = "1058";
     a.states = "RJ,MG";
@@ -122,7 +122,7 @@ TEST_F(Registro, StatusWordsTellBadParametersAndOpenFiscalMaps) {
       {"short mask", "PARAM", [](RegistroArgs& a) { a.mask = "SSS"; }},
       {"mask letter", "PARAM", [](RegistroArgs& a) { a.mask = "SSSSSSSSSSSX"; }},
       {"unknown company", "PARAM", [](RegistroArgs& a) { a.company = "77"; }},
-      {"registration of another company", "PARAM", [](RegistroArgs& a) { a.registration = "85400377"; }},
+      {"registration of another company", "PARAM", [](RegistroArgs& a) { a.registration = "85400371"; }},
       {"unknown tax", "PARAM", [](RegistroArgs& a) { a.tax = "99"; }},
       {"unknown substitute", "PARAM", [](RegistroArgs& a) { a.substitute = "1"; }},
       {"first day not the 1st", "PARAM", [](RegistroArgs& a) { a.first_day = wire::EncodeDate(2026, 1, 2); }},
@@ -163,7 +163,7 @@ TEST_F(Registro, StatusWordsTellBadParametersAndOpenFiscalMaps) {
       {"company that never locked", "MP_BLOQ",
        [](RegistroArgs& a) {
          a.company = "04";
-         a.registration = "0960012345";
+         a.registration = "0960012346";
        }},
       {"bad parameters come before the map", "PARAM",
        [](RegistroArgs& a) {
@@ -218,7 +218,7 @@ struct Volume : ::testing::Test {
   static RegistroArgs Args() {
     RegistroArgs a;
     a.company = "90";
-    a.registration = "900000000001";
+    a.registration = "900000009008";
     a.tax.clear();
     return a;
   }

@@ -17,7 +17,7 @@ inline std::vector<std::string> ExportCommand(const std::string& binary, int por
                                    "--empresa",
                                    volume ? "90" : "01",
                                    "--inscricao",
-                                   volume ? "900000000001" : "110042490114",
+                                   volume ? "900000009008" : "110042490114",
                                    "--de",
                                    "01/2026",
                                    "--ate",

@@ -1,0 +1,16 @@
+#pragma once
+// Check digits of the federal registrations: CNPJ (companies, 14 digits) and
+// CPF (persons, 11 digits), the Receita Federal's modulo-11 rule.
+#include <string_view>
+
+namespace layout {
+
+// Exactly 14 digits whose two check digits are right, and not all equal.
+bool ValidCnpj(std::string_view digits);
+// Exactly 11 digits whose two check digits are right, and not all equal.
+bool ValidCpf(std::string_view digits);
+// A party's number as a CNPJ field holds it: a valid CNPJ, or a valid CPF
+// (alone or zero-filled to 14 digits).
+bool ValidCnpjOrCpf(std::string_view digits);
+
+}  // namespace layout
