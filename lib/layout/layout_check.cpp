@@ -1,11 +1,15 @@
 #include "lib/layout/layout_check.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
 #include <stdexcept>
+
+#include "lib/layout/document_numbers.h"
+#include "lib/layout/state_registration.h"
 
 namespace layout {
 namespace {
@@ -125,61 +129,92 @@ const std::map<std::string, std::vector<Field>>& Layouts() {
 const std::set<std::string> kKnownTypes = {"10", "11", "50", "51", "53", "54", "55", "56", "57", "60", "61",
                                            "70", "71", "74", "75", "76", "77", "85", "86", "88", "90"};
 
+const std::set<std::string> kStates = {"AC", "AL", "AP", "AM", "BA", "CE", "DF", "ES", "GO",
+                                       "MA", "MT", "MS", "MG", "PA", "PB", "PR", "PE", "PI",
+                                       "RJ", "RN", "RS", "RO", "RR", "SC", "SP", "SE", "TO"};
+// Document models per register (01/1-A, 03 old entry note, 04 producer's
+// note, 06 energy, 21 and 22 communication and telecommunication, 55 NF-e):
+// the validators take no energy or telecommunication bill in 51, 53 and 54.
+const std::set<std::string> kModels50 = {"01", "03", "04", "06", "21", "22", "55"};
+const std::set<std::string> kModels53 = {"01", "03", "04", "21", "55"};
+const std::set<std::string> kModels54 = {"01", "55"};
+const std::string kSituations = "NSEX24";
+
 bool Digits(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool Blank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
+
+std::string TrimRight(const std::string& s) {
+  const auto end = s.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : s.substr(0, end + 1);
+}
+
+int DaysIn(int y, int m) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  return kDays[m - 1] + (m == 2 && leap ? 1 : 0);
 }
 
 bool ValidDate(const std::string& d) {
   if (!Digits(d) || d.size() != 8) return false;
   const int y = std::stoi(d.substr(0, 4)), m = std::stoi(d.substr(4, 2)), day = std::stoi(d.substr(6, 2));
-  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  if (y < 1 || m < 1 || m > 12 || day < 1) return false;
-  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  return day <= kDays[m - 1] + (m == 2 && leap ? 1 : 0);
+  return y >= 1 && m >= 1 && m <= 12 && day >= 1 && day <= DaysIn(y, m);
 }
 
-bool ValidCnpj(const std::string& c) {
-  if (c.size() != 14 || !Digits(c) || c == std::string(14, '0')) return false;
-  static const int kWeights[] = {6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2};
-  for (int round = 0; round < 2; ++round) {
-    const std::size_t n = 12 + static_cast<std::size_t>(round);
-    int sum = 0;
-    for (std::size_t i = 0; i < n; ++i)
-      sum += (c[i] - '0') * kWeights[i + 1 - static_cast<std::size_t>(round)];
-    const int digit = 11 - sum % 11;
-    if (c[n] - '0' != (digit >= 10 ? 0 : digit)) return false;
-  }
-  return true;
+// Where a register keeps the identity of its document (0-based offsets).
+struct DocumentPlace {
+  std::size_t model = 0, series = 0, number = 0;  // model 0: the register has none
+};
+DocumentPlace PlaceOf(const std::string& type) {
+  if (type == "50" || type == "53") return {40, 42, 45};
+  if (type == "51") return {0, 40, 43};
+  if (type == "54") return {16, 18, 21};
+  return {};
 }
 
 class Checker {
  public:
   void Line(long number, const std::string& raw, bool had_cr, bool had_lf) {
     if (!had_lf)
-      Add(number, "the line does not end with CR LF");
+      Error(number, "", "", "the line does not end with CR LF");
     else if (!had_cr)
-      Add(number, "the line ends with LF alone, not CR LF");
+      Error(number, "", "", "the line ends with LF alone, not CR LF");
     if (raw.size() != kWidth) {
-      Add(number, "the line has " + std::to_string(raw.size()) + " positions, not 126");
+      Error(number, "", "", "the line has " + std::to_string(raw.size()) + " positions, not 126");
       if (raw.size() < 2) return;
     }
     const std::string type = raw.substr(0, 2);
     if (!kKnownTypes.count(type)) {
-      Add(number, "unknown register type '" + type + "'");
+      Error(number, type, "", "unknown register type '" + type + "'");
       return;
     }
     Order(number, type, raw);
     if (raw.size() != kWidth) return;
-    Fields(number, type, raw);
-    Content(number, type, raw);
+    line_ = number;
+    type_ = type;
+    document_ = Document(type, raw);
+    Fields(type, raw);
+    Content(type, raw);
   }
 
   Report Finish(long lines) {
-    if (lines == 0) Add(0, "the file is empty");
-    if (lines > 0 && !seen_10_) Add(0, "the file has no register 10");
-    if (lines > 0 && ninety_.empty()) Add(0, "the file has no register 90");
-    for (const auto& [line, code] : products_used_) {
-      if (!products_75_.count(code)) Add(line, "product '" + code + "' of register 54 has no register 75");
+    if (lines == 0) Error(0, "", "", "the file is empty");
+    if (lines > 0 && !seen_10_) Error(0, "10", "", "the file has no register 10");
+    if (lines > 0 && ninety_.empty()) Error(0, "90", "", "the file has no register 90");
+    for (const auto& [line, use] : products_used_) {
+      const auto it = products_75_.find(use.first);
+      if (it == products_75_.end()) {
+        Add(line, Severity::Error, "54", "product", use.second,
+            "product '" + TrimRight(use.first) + "' of register 54 has no register 75");
+      }
+    }
+    for (const auto& [code, line] : products_75_) {
+      if (!products_cited_.count(code)) {
+        Add(line, Severity::Warning, "75", "product", "",
+            "product '" + TrimRight(code) + "' of register 75 is cited by no other register");
+      }
     }
     Totals(lines);
     std::stable_sort(report_.problems.begin(), report_.problems.end(),
@@ -189,16 +224,42 @@ class Checker {
   }
 
  private:
-  void Add(long line, const std::string& message) { report_.problems.push_back({line, message}); }
+  void Add(long line, Severity severity, const std::string& type, const std::string& field,
+           const std::string& document, const std::string& message) {
+    report_.problems.push_back({line, message, severity, type, field, document});
+  }
+  void Error(long line, const std::string& type, const std::string& field, const std::string& message) {
+    Add(line, Severity::Error, type, field, "", message);
+  }
+  // A finding about the line being read, with its document.
+  void Here(const std::string& field, const std::string& message, Severity severity = Severity::Error) {
+    Add(line_, severity, type_, field, document_, message);
+  }
+
+  static std::string Document(const std::string& type, const std::string& raw) {
+    const DocumentPlace at = PlaceOf(type);
+    if (!at.number) return {};
+    return "CNPJ " + raw.substr(2, 14) + (at.model ? " modelo " + raw.substr(at.model, 2) : std::string()) +
+           " série " + TrimRight(raw.substr(at.series, 3)) + " número " + raw.substr(at.number, 6);
+  }
+  // The key that ties a 51, 53 or 54 to its 50: CNPJ, series, number, and
+  // the model where the register has one.
+  static std::string Key(const std::string& type, const std::string& raw, bool with_model) {
+    const DocumentPlace at = PlaceOf(type);
+    return raw.substr(2, 14) + "|" + (with_model ? raw.substr(at.model, 2) : std::string()) + "|" +
+           raw.substr(at.series, 3) + "|" + raw.substr(at.number, 6);
+  }
 
   void Order(long number, const std::string& type, const std::string& raw) {
-    if (number == 1 && type != "10") Add(number, "the first line must be register 10, not " + type);
-    if (type == "10" && number != 1) Add(number, "register 10 must be the first line only");
+    if (number == 1 && type != "10")
+      Error(number, type, "", "the first line must be register 10, not " + type);
+    if (type == "10" && number != 1) Error(number, type, "", "register 10 must be the first line only");
     const bool undo = first_line_.size() == kWidth && first_line_[125] == '5';
-    if (number == 2 && type != "11" && !undo) Add(number, "the second line must be register 11, not " + type);
-    if (type == "11" && number != 2) Add(number, "register 11 must be the second line only");
-    if (!ninety_.empty() && type != "90") Add(number, "register " + type + " after register 90");
-    if (type < last_type_) Add(number, "register " + type + " out of order after " + last_type_);
+    if (number == 2 && type != "11" && !undo)
+      Error(number, type, "", "the second line must be register 11, not " + type);
+    if (type == "11" && number != 2) Error(number, type, "", "register 11 must be the second line only");
+    if (!ninety_.empty() && type != "90") Error(number, type, "", "register " + type + " after register 90");
+    if (type < last_type_) Error(number, type, "", "register " + type + " out of order after " + last_type_);
     if (type == "10") {
       seen_10_ = true;
       first_line_ = raw;
@@ -209,7 +270,7 @@ class Checker {
     } else {
       ninety_.push_back({number, raw});
     }
-    // Sort keys inside a type.
+    // Sort keys inside a type: the bytes the layout orders each group by.
     std::string key;
     if (raw.size() == kWidth) {
       if (type == "50" || type == "51" || type == "53") key = raw.substr(30, 8);
@@ -218,66 +279,203 @@ class Checker {
     }
     if (!key.empty()) {
       auto& last = last_key_[type];
-      if (key < last) Add(number, "register " + type + " out of order within its type");
+      if (key < last) Error(number, type, "", "register " + type + " out of order within its type");
       last = key;
     }
   }
 
-  void Fields(long number, const std::string& type, const std::string& raw) {
+  void Fields(const std::string& type, const std::string& raw) {
     const auto it = Layouts().find(type);
     if (it == Layouts().end()) return;
     for (const Field& f : it->second) {
       const std::string value = raw.substr(f.start - 1, f.width);
       if (f.format == F::N && !Digits(value)) {
-        Add(number, "register " + type + " field '" + f.name + "' (" + std::to_string(f.start) + "-" +
-                        std::to_string(f.start + f.width - 1) + ") is not numeric: '" + value + "'");
+        Here(f.name, "register " + type + " field '" + f.name + "' (" + std::to_string(f.start) + "-" +
+                         std::to_string(f.start + f.width - 1) + ") is not numeric: '" + value + "'");
       } else if (f.format == F::Date && !ValidDate(value)) {
-        Add(number, "register " + type + " field '" + f.name + "' holds no valid date: '" + value + "'");
+        Here(f.name, "register " + type + " field '" + f.name + "' holds no valid date: '" + value + "'");
       } else if (f.format == F::X) {
         for (unsigned char c : value) {
           if (c < 0x20 || c == 0x7F) {
-            Add(number, "register " + type + " field '" + f.name + "' holds a control character");
+            Here(f.name, "register " + type + " field '" + f.name + "' holds a control character");
             break;
           }
         }
+        if (!value.empty() && value[0] == ' ' && !Blank(value))
+          Here(f.name, "register " + type + " field '" + f.name + "' is not left-aligned: '" + value + "'");
       }
     }
   }
 
-  void Content(long number, const std::string& type, const std::string& raw) {
-    if (type == "10") {
-      if (!ValidCnpj(raw.substr(2, 14))) Add(number, "register 10 CNPJ has wrong check digits");
-      const std::string first = raw.substr(107, 8), last = raw.substr(115, 8);
-      if (ValidDate(first) && ValidDate(last)) {
-        if (first.substr(6) != "01") Add(number, "the period must start on the first day of a month");
-        if (first > last) Add(number, "the period ends before it starts");
-        period_first_ = first;
-        period_last_ = last;
-      }
-      if (std::string("123").find(raw[123]) == std::string::npos)
-        Add(number, "register 10 version must be 1, 2 or 3");
-      if (std::string("123").find(raw[124]) == std::string::npos)
-        Add(number, "register 10 nature must be 1, 2 or 3");
-      if (std::string("1235").find(raw[125]) == std::string::npos) {
-        Add(number, "register 10 purpose must be 1, 2, 3 or 5");
-      }
+  // A state registration as the field holds it, checked by the state of the
+  // same register.
+  void StateRegistration(const std::string& value, const std::string& uf, bool isento_allowed) {
+    const std::string ie = TrimRight(value);
+    if (ie == "ISENTO") {
+      if (!isento_allowed) Here("IE", "the informant's state registration cannot be ISENTO");
+      return;
     }
-    if ((type == "50" || type == "51" || type == "53") && !period_first_.empty()) {
-      const std::string date = raw.substr(30, 8);
-      if (ValidDate(date) && (date < period_first_ || date > period_last_)) {
-        Add(number, "register " + type + " date " + date + " is outside the period " + period_first_ + "-" +
-                        period_last_);
-      }
+    if (uf == "EX") return Here("IE", "a foreign party's state registration is ISENTO, not '" + ie + "'");
+    if (ie.empty())
+      return Here("IE", "the state registration is blank (ISENTO when there is none)", Severity::Warning);
+    if (!Digits(ie)) return Here("IE", "the state registration '" + ie + "' holds other than digits");
+    if (!kStates.count(uf)) return;  // the UF itself is reported
+    if (ValidStateRegistration(uf, ie)) return;
+    // A substitute files under the registration the other state gave it,
+    // beside the informant's own state.
+    if (type_ == "10" && std::any_of(kStates.begin(), kStates.end(), [&](const std::string& other) {
+          return ValidStateRegistration(other, ie);
+        })) {
+      return;
     }
-    if (type == "54") {
-      const std::string item = raw.substr(34, 3), product = raw.substr(37, 14);
-      const bool charge = item >= "991";
-      if (!charge && product.find_first_not_of(' ') == std::string::npos) {
-        Add(number, "register 54 item without a product code");
-      }
-      if (!charge) products_used_.emplace(number, product);
+    Here("IE", "state registration " + ie + " has wrong check digits for " + uf);
+  }
+
+  // A party's CNPJ field: a CNPJ or a zero-filled CPF; zeros for a foreign party.
+  void PartyNumber(const std::string& value, const std::string& uf) {
+    if (uf == "EX") {
+      if (value != std::string(14, '0')) Here("CNPJ", "a foreign party's CNPJ is zeros, not " + value);
+      return;
     }
-    if (type == "75") products_75_.insert(raw.substr(18, 14));
+    if (value == std::string(14, '0')) return Here("CNPJ", "a party in " + uf + " without CNPJ or CPF");
+    if (!ValidCnpjOrCpf(value)) Here("CNPJ", "CNPJ/CPF " + value + " has wrong check digits");
+  }
+
+  // A CFOP from the informant's point of view: 1/5 in its state, 2/6 with
+  // another state, 3/7 abroad.
+  void Cfop(const std::string& cfop, const std::string& uf) {
+    if (!Digits(cfop)) return;  // reported as not numeric
+    if (std::string("123567").find(cfop[0]) == std::string::npos)
+      return Here("CFOP", "CFOP " + cfop + " does not start with 1, 2, 3, 5, 6 or 7");
+    if (uf.empty() || first_line_.size() != kWidth) return;
+    const std::string home = first_line_.substr(95, 2);
+    const bool entry = cfop[0] <= '3';
+    const char expected = uf == "EX"   ? (entry ? '3' : '7')
+                          : uf == home ? (entry ? '1' : '5')
+                                       : (entry ? '2' : '6');
+    if (cfop[0] != expected) {
+      Here("CFOP", "CFOP " + cfop + " does not agree with a party in " + uf + " (informant in " + home +
+                       "): it starts with " + expected);
+    }
+  }
+
+  void Codes(const std::string& uf, char situation) {
+    if (!kStates.count(uf) && uf != "EX") Here("UF", "'" + uf + "' is no state abbreviation");
+    if (kSituations.find(situation) == std::string::npos)
+      Here("situation", std::string("situation '") + situation + "' is not N, S, E, X, 2 or 4");
+  }
+
+  void InPeriod(const std::string& date) {
+    if (period_first_.empty() || !ValidDate(date)) return;
+    if (date < period_first_ || date > period_last_) {
+      Here("date", "register " + type_ + " date " + date + " is outside the period " + period_first_ + "-" +
+                       period_last_);
+    }
+  }
+
+  void Content(const std::string& type, const std::string& raw) {
+    if (type == "10") return Register10(raw);
+    if (type == "11" && std::stoi("0" + raw.substr(36, 5)) == 0 && Blank(raw.substr(41, 22)))
+      return Here("number", "register 11 has neither a street number nor a complement", Severity::Warning);
+    if (type == "50" || type == "51" || type == "53") {
+      const std::string uf = raw.substr(38, 2);
+      Codes(uf, raw[type == "53" ? 95 : 125]);
+      PartyNumber(raw.substr(2, 14), uf);
+      StateRegistration(raw.substr(16, 14), uf, true);
+      Cfop(raw.substr(type == "51" ? 49 : 51, 4), uf);
+      InPeriod(raw.substr(30, 8));
+    }
+    if (type == "50") Register50(raw);
+    if (type == "51") {
+      if (!documents_51_.count(Key("51", raw, false)))
+        Here("number", "register 51 has no register 50 of the same document");
+      if (!Blank(raw.substr(105, 20))) Here("blanks", "register 51 positions 106-125 are not blank");
+    }
+    if (type == "53") {
+      if (!kModels53.count(raw.substr(40, 2)))
+        Here("model", "model " + raw.substr(40, 2) + " is not taken in register 53");
+      if (!documents_.count(Key("53", raw, true)))
+        Here("number", "register 53 has no register 50 of the same document");
+      if (raw[55] != 'P' && raw[55] != 'T') Here("issuer", "issuer must be P or T");
+      if (raw[96] != ' ' && (raw[96] < '1' || raw[96] > '6'))
+        Here("anticipation", std::string("anticipation code '") + raw[96] + "' is not 1 to 6 or blank");
+      if (!Blank(raw.substr(97, 29))) Here("blanks", "register 53 positions 98-126 are not blank");
+    }
+    if (type == "54") Register54(raw);
+    if (type == "75") Register75(raw);
+  }
+
+  void Register10(const std::string& raw) {
+    if (!ValidCnpj(raw.substr(2, 14))) Here("CNPJ", "register 10 CNPJ has wrong check digits");
+    const std::string uf = raw.substr(95, 2);
+    if (!kStates.count(uf)) Here("UF", "'" + uf + "' is no state abbreviation");
+    StateRegistration(raw.substr(16, 14), uf, false);
+    const std::string first = raw.substr(107, 8), last = raw.substr(115, 8);
+    if (ValidDate(first) && ValidDate(last)) {
+      if (first.substr(6) != "01") Here("first day", "the period must start on the first day of a month");
+      const int y = std::stoi(last.substr(0, 4)), m = std::stoi(last.substr(4, 2));
+      if (std::stoi(last.substr(6)) != DaysIn(y, m))
+        Here("last day", "the period must end on the last day of a month");
+      if (first > last) Here("last day", "the period ends before it starts");
+      if (first.substr(0, 6) != last.substr(0, 6))
+        Here("last day", "the period spans more than one calendar month", Severity::Warning);
+      period_first_ = first;
+      period_last_ = last;
+    }
+    if (std::string("123").find(raw[123]) == std::string::npos)
+      Here("version", "register 10 version must be 1, 2 or 3");
+    if (std::string("123").find(raw[124]) == std::string::npos)
+      Here("nature", "register 10 nature must be 1, 2 or 3");
+    if (std::string("1235").find(raw[125]) == std::string::npos)
+      Here("purpose", "register 10 purpose must be 1, 2, 3 or 5");
+  }
+
+  void Register50(const std::string& raw) {
+    if (!kModels50.count(raw.substr(40, 2)))
+      Here("model", "model " + raw.substr(40, 2) + " is not taken in register 50");
+    if (raw[55] != 'P' && raw[55] != 'T') Here("issuer", "issuer must be P or T");
+    const std::string key = Key("50", raw, true);
+    if (!lines_50_.insert(key + "|" + raw.substr(51, 4) + "|" + raw.substr(121, 4)).second)
+      Here("CFOP", "a second register 50 for the same document, CFOP and rate");
+    documents_[key] = raw.substr(38, 2);
+    documents_51_.insert(Key("50", raw, false));
+  }
+
+  void Register54(const std::string& raw) {
+    const std::string model = raw.substr(16, 2), item = raw.substr(34, 3);
+    if (!kModels54.count(model)) Here("model", "model " + model + " is not taken in register 54");
+    const auto document = documents_.find(Key("54", raw, true));
+    if (document == documents_.end()) {
+      Here("number", "register 54 has no register 50 of the same document");
+    } else {
+      PartyNumber(raw.substr(2, 14), document->second);
+      Cfop(raw.substr(27, 4), document->second);
+    }
+    if (!Digits(item)) return;
+    const int n = std::stoi(item);
+    const bool charge = n >= 991;
+    if (n == 0) Here("item", "item number 000");
+    const std::string cst = raw.substr(31, 3), product = raw.substr(37, 14);
+    if (!charge) {
+      if (!Digits(cst)) Here("CST", "CST '" + cst + "' is not three digits");
+      if (Blank(product)) Here("product", "register 54 item without a product code");
+      products_used_.emplace(line_, std::make_pair(product, document_));
+      products_cited_.insert(product);
+    } else if (!Blank(cst) && !Digits(cst)) {
+      Here("CST", "CST '" + cst + "' is neither three digits nor blank");
+    }
+  }
+
+  void Register75(const std::string& raw) {
+    const std::string code = raw.substr(18, 14);
+    if (!products_75_.emplace(code, line_).second)
+      Here("product", "product '" + TrimRight(code) + "' has a second register 75");
+    const std::string first = raw.substr(2, 8), last = raw.substr(10, 8);
+    if (!period_first_.empty() && ValidDate(first) && ValidDate(last) &&
+        (first > period_first_ || last < period_last_)) {
+      Here("first day", "register 75 validity " + first + "-" + last + " does not cover the period " +
+                            period_first_ + "-" + period_last_);
+    }
   }
 
   void Totals(long lines) {
@@ -287,68 +485,106 @@ class Checker {
       const auto& [number, raw] = ninety_[k];
       if (raw.size() != kWidth) continue;
       if (first_line_.size() == kWidth && raw.substr(2, 28) != first_line_.substr(2, 28)) {
-        Add(number, "register 90 CNPJ and IE differ from register 10");
+        Error(number, "90", "CNPJ", "register 90 CNPJ and IE differ from register 10");
       }
       if (raw[125] - '0' != static_cast<int>(ninety_.size())) {
-        Add(number, "register 90 says " + std::string(1, raw[125]) + " lines of type 90, the file has " +
-                        std::to_string(ninety_.size()));
+        Error(number, "90", "number of 90 lines",
+              "register 90 says " + std::string(1, raw[125]) + " lines of type 90, the file has " +
+                  std::to_string(ninety_.size()));
       }
       std::size_t at = 30;
       for (; at + 10 <= 125 && raw.substr(at, 2) != "  "; at += 10) {
         const std::string t = raw.substr(at, 2), n = raw.substr(at + 2, 8);
         if (!Digits(t) || !Digits(n)) {
-          Add(number, "register 90 holds a malformed pair at position " + std::to_string(at + 1));
+          Error(number, "90", "totals",
+                "register 90 holds a malformed pair at position " + std::to_string(at + 1));
           break;
         }
         pairs.emplace_back(t, std::stol(n));
       }
       if (raw.substr(at, 125 - at).find_first_not_of(' ') != std::string::npos) {
-        Add(number, "register 90 holds something after its last pair");
+        Error(number, "90", "totals", "register 90 holds something after its last pair");
       }
     }
     const long last90 = ninety_.back().first;
     if (pairs.empty() || pairs.back().first != "99") {
-      Add(last90, "the last register 90 must end with the grand total (type 99)");
+      Error(last90, "90", "totals", "the last register 90 must end with the grand total (type 99)");
     } else if (pairs.back().second != lines) {
-      Add(last90, "register 90 grand total is " + std::to_string(pairs.back().second) + ", the file has " +
-                      std::to_string(lines) + " lines");
+      Error(last90, "90", "totals",
+            "register 90 grand total is " + std::to_string(pairs.back().second) + ", the file has " +
+                std::to_string(lines) + " lines");
     }
     std::map<std::string, long> totals;
     for (std::size_t i = 0; i < pairs.size(); ++i) {
       if (pairs[i].first == "99") {
-        if (i + 1 != pairs.size()) Add(last90, "the grand total (type 99) must be the last pair");
+        if (i + 1 != pairs.size())
+          Error(last90, "90", "totals", "the grand total (type 99) must be the last pair");
         continue;
       }
-      if (totals.count(pairs[i].first)) Add(last90, "register 90 totals type " + pairs[i].first + " twice");
+      if (totals.count(pairs[i].first))
+        Error(last90, "90", "totals", "register 90 totals type " + pairs[i].first + " twice");
       totals[pairs[i].first] = pairs[i].second;
     }
     for (const auto& [type, count] : counts_) {
       if (type == "10" || type == "11") continue;
       const auto it = totals.find(type);
       if (it == totals.end()) {
-        Add(last90, "register 90 has no total for type " + type + " (" + std::to_string(count) + " lines)");
+        Error(last90, "90", "totals",
+              "register 90 has no total for type " + type + " (" + std::to_string(count) + " lines)");
       } else if (it->second != count) {
-        Add(last90, "register 90 total for type " + type + " is " + std::to_string(it->second) +
-                        ", the file has " + std::to_string(count));
+        Error(last90, "90", "totals",
+              "register 90 total for type " + type + " is " + std::to_string(it->second) + ", the file has " +
+                  std::to_string(count));
       }
     }
     for (const auto& [type, count] : totals) {
       if (!counts_.count(type))
-        Add(last90, "register 90 totals type " + type + ", which the file does not hold");
+        Error(last90, "90", "totals", "register 90 totals type " + type + ", which the file does not hold");
     }
   }
 
   Report report_;
+  long line_ = 0;
+  std::string type_, document_;
   bool seen_10_ = false;
   std::string first_line_, last_type_, period_first_, period_last_;
   std::map<std::string, long> counts_;
   std::map<std::string, std::string> last_key_;
   std::vector<std::pair<long, std::string>> ninety_;
-  std::multimap<long, std::string> products_used_;
-  std::set<std::string> products_75_;
+  std::map<std::string, std::string> documents_;  // document key (with model) -> UF of its 50
+  std::set<std::string> documents_51_;            // document keys without the model
+  std::set<std::string> lines_50_;
+  std::multimap<long, std::pair<std::string, std::string>> products_used_;  // line -> code, document
+  std::set<std::string> products_cited_;
+  std::map<std::string, long> products_75_;  // code -> line
 };
 
+void JsonString(std::string& out, const std::string& text) {
+  out += '"';
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x80) {
+      // The file's bytes are ISO-8859-1: each is the character of its code.
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      out += escape;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  out += '"';
+}
+
 }  // namespace
+
+long Report::Errors() const {
+  return std::count_if(problems.begin(), problems.end(),
+                       [](const Problem& p) { return p.severity == Severity::Error; });
+}
+
+long Report::Warnings() const { return static_cast<long>(problems.size()) - Errors(); }
 
 Report CheckStream(std::istream& in) {
   Checker checker;
@@ -389,10 +625,42 @@ std::string Describe(const Report& report) {
     return out.str();
   }
   for (const Problem& p : report.problems) {
-    out << (p.line > 0 ? "line " + std::to_string(p.line) : std::string("file")) << ": " << p.message << "\n";
+    out << (p.line > 0 ? "line " + std::to_string(p.line) : std::string("file")) << ": "
+        << (p.severity == Severity::Error ? "error" : "warning") << ": ";
+    if (!p.register_type.empty()) out << "register " << p.register_type;
+    if (!p.field.empty()) out << ", field " << p.field;
+    if (!p.register_type.empty()) out << ": ";
+    out << p.message;
+    if (!p.document.empty()) out << " [" << p.document << "]";
+    out << "\n";
   }
-  out << report.problems.size() << " problem(s) in " << report.lines << " lines\n";
+  out << report.Errors() << " error(s), " << report.Warnings() << " warning(s) in " << report.lines
+      << " lines\n";
   return out.str();
+}
+
+std::string DescribeJson(const Report& report, const std::string& file) {
+  std::string out = "{\"file\":";
+  JsonString(out, file);
+  out += ",\"lines\":" + std::to_string(report.lines) + ",\"errors\":" + std::to_string(report.Errors()) +
+         ",\"warnings\":" + std::to_string(report.Warnings()) + ",\"problems\":[";
+  for (std::size_t i = 0; i < report.problems.size(); ++i) {
+    const Problem& p = report.problems[i];
+    out += i ? ",{" : "{";
+    out += "\"line\":" + std::to_string(p.line) + ",\"severity\":";
+    out += p.severity == Severity::Error ? "\"error\"" : "\"warning\"";
+    out += ",\"register\":";
+    JsonString(out, p.register_type);
+    out += ",\"field\":";
+    JsonString(out, p.field);
+    out += ",\"document\":";
+    JsonString(out, p.document);
+    out += ",\"message\":";
+    JsonString(out, p.message);
+    out += "}";
+  }
+  out += "]}";
+  return out;
 }
 
 }  // namespace layout

@@ -1,5 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "lib/layout/layout_check.h"
@@ -28,6 +35,7 @@ std::vector<std::string> ValidFile() {
       server::CnpjFrom("556667770001"), "115566770891", "2026-01-05", "SP", "55", "1", "12", 'P', 'N'};
   server::DocumentHead later = doc;
   later.date = "2026-01-20";
+  later.number = "13";
   std::vector<std::string> lines = {
       r.R10(informant, {"2026-01-01", "2026-01-31", '3', '3', '1'}),
       r.R11(informant),
@@ -40,6 +48,12 @@ std::vector<std::string> ValidFile() {
     lines.push_back(l);
   }
   return lines;
+}
+
+// The period of the valid file widened to two months, its 75 with it.
+void TwoMonths(std::vector<std::string>& lines) {
+  lines[0].replace(115, 8, "20260228");
+  lines[5].replace(10, 8, "20260228");
 }
 
 layout::Report Check(const std::vector<std::string>& lines, const std::string& ending = "\r\n") {
@@ -83,6 +97,32 @@ TEST(LayoutCheck, CatchesTheFaultsOfABrokenFile) {
       {"90 differs from 10", [](auto& l) { l[6].replace(16, 14, "999           "); }, 7,
        "differ from register 10"},
       {"11 missing", [](auto& l) { l.erase(l.begin() + 1); }, 2, "must be register 11"},
+      {"informant's IE check digits", [](auto& l) { l[0].replace(16, 14, "110042490115  "); }, 1,
+       "wrong check digits for SP"},
+      {"party's CNPJ check digits", [](auto& l) { l[2].replace(2, 14, "55666777000182"); }, 3,
+       "wrong check digits"},
+      {"party's IE check digits", [](auto& l) { l[2].replace(16, 14, "115566770892  "); }, 3,
+       "wrong check digits for SP"},
+      {"foreign party with a CNPJ", [](auto& l) { l[2].replace(38, 2, "EX"); }, 3,
+       "foreign party's CNPJ is zeros"},
+      {"no state", [](auto& l) { l[2].replace(38, 2, "XX"); }, 3, "no state abbreviation"},
+      {"model 65 in 50", [](auto& l) { l[2].replace(40, 2, "65"); }, 3, "not taken in register 50"},
+      {"situation", [](auto& l) { l[2][125] = 'Z'; }, 3, "situation 'Z'"},
+      {"issuer", [](auto& l) { l[2][55] = 'X'; }, 3, "issuer must be P or T"},
+      {"CFOP against the party's state", [](auto& l) { l[2].replace(51, 4, "6102"); }, 3, "does not agree"},
+      {"CFOP of no direction", [](auto& l) { l[2].replace(51, 4, "4102"); }, 3, "does not start with"},
+      {"54 without its 50", [](auto& l) { l[4].replace(21, 6, "000099"); }, 5, "has no register 50"},
+      {"item 000", [](auto& l) { l[4].replace(34, 3, "000"); }, 5, "item number 000"},
+      {"CST of letters", [](auto& l) { l[4].replace(31, 3, "ABC"); }, 5, "CST 'ABC'"},
+      {"IE not left-aligned", [](auto& l) { l[2].replace(16, 14, " 115566770891 "); }, 3, "not left-aligned"},
+      {"a second 50 for one document, CFOP and rate", [](auto& l) { l.insert(l.begin() + 3, l[2]); }, 4,
+       "second register 50"},
+      {"a second 75 for one product", [](auto& l) { l.insert(l.begin() + 6, l[5]); }, 7,
+       "second register 75"},
+      {"75 not covering the period", [](auto& l) { l[5].replace(2, 8, "20260102"); }, 6,
+       "does not cover the period"},
+      {"period not ending on a month's last day", [](auto& l) { l[0].replace(115, 8, "20260130"); }, 1,
+       "last day of a month"},
   };
   for (const Case& c : cases) {
     auto lines = ValidFile();
@@ -91,6 +131,71 @@ TEST(LayoutCheck, CatchesTheFaultsOfABrokenFile) {
     EXPECT_TRUE(Mentions(report, c.line, c.says)) << c.name << "\n" << layout::Describe(report);
   }
   EXPECT_TRUE(Mentions(Check(ValidFile(), "\n"), 1, "LF alone"));
+}
+
+TEST(LayoutCheck, FindingsAreErrorsOrWarningsNamingTheFieldAndTheDocument) {
+  auto lines = ValidFile();
+  lines[2].replace(51, 4, "6102");
+  TwoMonths(lines);  // a warning
+  const auto report = Check(lines);
+  EXPECT_EQ(report.Errors(), 1) << layout::Describe(report);
+  EXPECT_EQ(report.Warnings(), 1) << layout::Describe(report);
+  const auto& cfop = *std::find_if(report.problems.begin(), report.problems.end(),
+                                   [](const layout::Problem& p) { return p.field == "CFOP"; });
+  EXPECT_EQ(cfop.line, 3);
+  EXPECT_EQ(cfop.register_type, "50");
+  EXPECT_EQ(cfop.document, "CNPJ " + server::CnpjFrom("556667770001") + " modelo 55 série 1 número 000012");
+  const std::string json = layout::DescribeJson(report, "f.txt");
+  EXPECT_NE(json.find(R"("severity":"error","register":"50","field":"CFOP")"), std::string::npos) << json;
+  EXPECT_NE(json.find(R"("errors":1,"warnings":1)"), std::string::npos) << json;
+}
+
+// A file as a public peer publishes it for its own tests (stoq/stoq,
+// tests/data/sintegra-expected.txt: register 10, 11, an ECF's 60M and 60A
+// and two 90 lines), with the CR LF line ends the layout asks for.
+TEST(LayoutCheck, APublicPeersValidFilePasses) {
+  const std::vector<std::string> peer = {
+      "1024198774732235110042490114  Moda Stoq                          Sao Carlos                    "
+      "SP00321182712007010120070131331",
+      "11Avendia Sao Carlos                02333                      Centro         13560001SalesPerson  "
+      "               000048763983",
+      "60M20070101Stoqlib test serial 0012D00000100002300002501800000000000456000000001231410000           "
+      "                          ",
+      "60A20070101Stoqlib test serial 2500000000012300                                                     "
+      "                          ",
+      "60A20070101Stoqlib test serial F   000000078900                                                     "
+      "                          ",
+      "9024198774732235110042490114  6000000003                                                            "
+      "                         2",
+      "9024198774732235110042490114  9900000007                                                            "
+      "                         2"};
+  const auto report = Check(peer);
+  EXPECT_TRUE(report.ok()) << layout::Describe(report);
+}
+
+TEST(LayoutCheck, MagCheckExitsZeroOneOrTwo) {
+  const auto dir = std::filesystem::temp_directory_path() / ("mag_check_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const auto write = [&](const std::string& name, std::vector<std::string> lines) {
+    std::ofstream out(dir / name, std::ios::binary);
+    for (const auto& l : lines) out << l << "\r\n";
+    return (dir / name).string();
+  };
+  auto warning = ValidFile();
+  TwoMonths(warning);
+  auto error = ValidFile();
+  error[2].replace(51, 4, "6102");
+  const auto status = [](const std::string& args) {
+    const int s = std::system((std::string(MAG_CHECK_PATH) + " " + args + " >/dev/null 2>&1").c_str());
+    return WEXITSTATUS(s);
+  };
+  const std::string clean = write("clean.txt", ValidFile());
+  EXPECT_EQ(status(clean), 0);
+  EXPECT_EQ(status(write("warning.txt", warning)), 1);
+  EXPECT_EQ(status(write("error.txt", error)), 2);
+  EXPECT_EQ(status("--json " + clean), 0);
+  EXPECT_EQ(status((dir / "missing.txt").string()), 2);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -78,7 +78,11 @@ TEST_F(Registro, EveryDemoFileFollowsTheLayout) {
     const auto file = client.Fetch(c.args);
     ASSERT_EQ(file.status, "OK") << c.name;
     const auto report = Check(file.lines);
-    EXPECT_TRUE(report.ok()) << c.name << "\n" << layout::Describe(report);
+    // A period of several months is the screen's to allow; the validators
+    // want one, and the checker says so.
+    const bool months = std::string(c.name) == "two months";
+    EXPECT_EQ(report.Errors(), 0) << c.name << "\n" << layout::Describe(report);
+    EXPECT_EQ(report.Warnings(), months ? 1 : 0) << c.name << "\n" << layout::Describe(report);
     EXPECT_EQ(file.directory, "/tmp/saida/") << c.name;
   }
 }
