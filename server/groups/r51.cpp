@@ -1,0 +1,33 @@
+// Register 51: the IPI totals of a document, one line per CFOP.
+#include "server/document_rows.h"
+#include "server/register_groups.h"
+#include "server/register_models.h"
+
+namespace server {
+
+void Build51(const GroupContext& g) {
+  std::int64_t last_document = -1;
+  g.session.QueryEach(
+      std::string("SELECT ") + kDocumentColumns +
+          ", i.CDCFOP, SUM(i.VRPRODUTO - i.VRDESCONTO + i.VRIPI + i.VRICMSST), SUM(i.VRIPI), "
+          "SUM(i.VRISENTASIPI),"
+          " SUM(i.VROUTRASIPI) FROM NOTAFISCAL n JOIN NOTAFISCALITEM i ON i.NRSEQNOTA = n.NRSEQNOTA" +
+          g.where + " AND n.CDMODELO IN " + SqlList(kModels51) + " GROUP BY " + kDocumentGroup +
+          ", i.CDCFOP HAVING SUM(i.VRIPI + i.VRISENTASIPI + i.VROUTRASIPI) > 0"
+          " ORDER BY n.DTDOCUMENTO, " +
+          kNumberKey + ", n.NRSEQNOTA, i.CDCFOP",
+      g.params, [&](const sql::Row& row) {
+        const DocumentHead doc = Head(row);
+        const std::size_t c = kDocumentColumnCount;
+        CheckDocument(g, doc, Str(row[c]));
+        Reg51Values v{Str(row[c]), Int(row[c + 1]), Int(row[c + 2]), Int(row[c + 3]), Int(row[c + 4])};
+        // The document's total is one figure in 50 and in 51: the charges
+        // go into its first line here too.
+        if (Int(row[0]) != last_document) v.total += Int(row[10]);
+        last_document = Int(row[0]);
+        if (WithoutValues(doc)) v = Reg51Values{v.cfop, 0, 0, 0, 0};
+        g.put(LineOf(doc, "51", [&] { return g.lines.R51(doc, v); }));
+      });
+}
+
+}  // namespace server

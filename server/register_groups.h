@@ -1,0 +1,50 @@
+#pragma once
+// The register groups of a file, in file order. Each builds its lines from
+// the fiscal tables and hands them on one by one; the table below is the one
+// place that says which groups a file has and in what order.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "lib/sql/session.h"
+#include "server/file_builder.h"
+#include "server/register_lines.h"
+
+namespace server {
+
+struct GroupContext {
+  sql::Session& session;
+  const FileRequest& request;
+  const Informant& informant;
+  const RegisterLines& lines;
+  const std::string& where;               // " WHERE …" over the documents n of the request
+  const std::vector<sql::Param>& params;  // the parameters of `where`
+  const std::function<void(const std::string&)>& put;
+};
+
+// Refuses the file when the validators would refuse this document or CFOP.
+void CheckDocument(const GroupContext& g, const DocumentHead& d, const std::string& cfop);
+
+struct RegisterGroup {
+  const char* name;                 // "50"
+  bool RegisterSelection::*chosen;  // the flag of the request that asks for it
+  void (*build)(const GroupContext& g);
+};
+
+void Build50(const GroupContext& g);
+void Build51(const GroupContext& g);
+void Build53(const GroupContext& g);
+void Build54(const GroupContext& g);
+void Build75(const GroupContext& g);
+
+// In the order of the file.
+inline const std::vector<RegisterGroup>& RegisterGroups() {
+  static const std::vector<RegisterGroup> groups = {{"50", &RegisterSelection::r50, Build50},
+                                                    {"51", &RegisterSelection::r51, Build51},
+                                                    {"53", &RegisterSelection::r53, Build53},
+                                                    {"54", &RegisterSelection::r54, Build54},
+                                                    {"75", &RegisterSelection::r75, Build75}};
+  return groups;
+}
+
+}  // namespace server
