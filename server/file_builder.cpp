@@ -5,6 +5,7 @@
 #include "lib/layout/document_numbers.h"
 #include "server/document_rows.h"
 #include "server/register_groups.h"
+#include "server/register_models.h"
 
 namespace server {
 namespace {
@@ -53,7 +54,14 @@ RegisterSelection SelectRegisters(const std::string& file_type, const std::strin
   return s;
 }
 
-long FileBuilder::Build(const FileRequest& r, const std::function<void(const std::string&)>& emit) {
+// The informant and the documents' filter of a request.
+struct FileBuilder::Prepared {
+  Informant informant;
+  std::vector<std::string> states;
+  std::vector<sql::Param> params;
+};
+
+FileBuilder::Prepared FileBuilder::Prepare(const FileRequest& r) {
   const auto informant_rows = session_.Query(
       "SELECT e.NMEMPRESA, i.NRINSJURIEST, i.CDINSCESTA, i.SGESTADO, i.NMMUNICIPIO, i.NRFAX, i.DSLOGRADOURO,"
       " i.NRLOGRADOURO, i.DSCOMPLEMENTO, i.NMBAIRRO, i.NRCEP, i.NMCONTATO, i.NRTELEFONE"
@@ -82,13 +90,20 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
     states = {Str(st.rows[0][0])};
   }
 
+  return {informant, states, FilterParams(r, states)};
+}
+
+long FileBuilder::Build(const FileRequest& r, const std::function<void(const std::string&)>& emit) {
+  Prepared prepared = Prepare(r);
+  Informant& informant = prepared.informant;
+  const std::vector<std::string>& states = prepared.states;
+  const std::vector<sql::Param>& params = prepared.params;
   FileHeader header{r.first_day, r.last_day, r.version, '3', r.purpose};
   bool own_state = states.empty();
   for (const auto& uf : states) own_state = own_state || uf == informant.uf;
   header.nature = own_state ? '3' : '2';
 
   const RegisterSelection selected = SelectRegisters(r.file_type, r.mask);
-  const auto params = FilterParams(r, states);
   long total = 0;
   std::vector<std::pair<std::string, long>> counts;
   const auto put = [&](const std::string& line) {
@@ -114,6 +129,27 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
     ++total;
   }
   return total;
+}
+
+std::vector<std::string> FileBuilder::Problems(const FileRequest& r) {
+  const Prepared prepared = Prepare(r);
+  std::vector<std::string> problems;
+  session_.QueryEach(
+      std::string("SELECT ") + kDocumentColumns +
+          ", i.CDCFOP, MIN(i.NRITEM), MAX(i.NRITEM), COUNT(i.NRITEM)"
+          " FROM NOTAFISCAL n LEFT JOIN NOTAFISCALITEM i ON i.NRSEQNOTA = n.NRSEQNOTA WHERE" +
+          kDocumentFilter + " AND n.CDMODELO IN " + SqlList(kModels50) + " GROUP BY " + kDocumentGroup +
+          ", i.CDCFOP ORDER BY n.DTDOCUMENTO, " + kNumberKey + ", n.NRSEQNOTA",
+      prepared.params, [&](const sql::Row& row) {
+        const DocumentHead doc = Head(row);
+        const std::size_t c = kDocumentColumnCount;
+        std::string problem = DocumentProblem(doc, Str(row[c]), prepared.informant.uf);
+        if (problem.empty() && Int(row[c + 3]) == 0 && !WithoutValues(doc)) problem = "não tem itens";
+        if (problem.empty() && Int(row[c + 3]) > 0 && (Int(row[c + 1]) < 1 || Int(row[c + 2]) > 990))
+          problem = "tem itens fora de 001 a 990";
+        if (!problem.empty()) problems.push_back(Describe(doc) + ": " + problem + ".");
+      });
+  return problems;
 }
 
 }  // namespace server

@@ -46,8 +46,14 @@ class FileBuilder {
   // std::invalid_argument when the informant's registration is unknown, and
   // FileRefused when a value of the data cannot be written correctly.
   long Build(const FileRequest& request, const std::function<void(const std::string&)>& emit);
+  // Every document of the request that refuses the file (its party, a CFOP,
+  // an item number, no items), one text each: the log of a refused file
+  // lists them all, where the answer names the first.
+  std::vector<std::string> Problems(const FileRequest& request);
 
  private:
+  struct Prepared;
+  Prepared Prepare(const FileRequest& request);
   sql::Session& session_;
   RegisterLines lines_;
 };

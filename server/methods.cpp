@@ -401,9 +401,16 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
       try {
         request = store.Create([&](const auto& emit) { builder.Build(file, emit); }, Now());
       } catch (const FileRefused& e) {
-        if (log)
-          log("GetRegistro: company " + file.company + ", registration " + file.registration + ": " +
-              e.what());
+        if (log) {
+          const std::string where =
+              "GetRegistro: company " + file.company + ", registration " + file.registration;
+          log(where + ": file refused: " + e.what());
+          try {
+            for (const std::string& problem : builder.Problems(file)) log(where + ": " + problem);
+          } catch (const std::exception& audit) {
+            log(where + ": the documents could not be listed: " + audit.what());
+          }
+        }
         key.clear();
         return answer(e.what(), LinePacket(), "N");
       }

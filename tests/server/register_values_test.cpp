@@ -3,6 +3,7 @@
 // its own and reads the file the server builds for it.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 
 #include "lib/sql/session.h"
@@ -276,6 +277,41 @@ TEST_F(RegisterValues, PartiesAndCfopsTheValidatorsWouldRefuseRefuseTheFile) {
     EXPECT_NE(file.status.find(c.problem), std::string::npos) << c.name << ": " << file.status;
     EXPECT_TRUE(file.lines.empty()) << c.name;
   }
+}
+
+TEST_F(RegisterValues, TheLogOfARefusedFileListsEveryDocumentAtFault) {
+  const std::string log = path + ".log";
+  ServerProcess logged("sqlite:" + path, {}, DefaultServerBinary(), log);
+  AddNote({.cnpj = "11222333000182", .number = "501"}, {{}});
+  AddNote({.number = "502"}, {{.cfop = "6102"}});
+  AddNote({.number = "503"}, {{}});
+  RegistroArgs a;
+  a.first_day = wire::EncodeDate(year, month, 1);
+  a.last_day = wire::EncodeDate(year, month, wire::DaysInMonth(year, month));
+  ServerClient client(logged.port());
+  const auto file = client.Fetch(a);
+  EXPECT_NE(file.status.find("número 501"), std::string::npos) << file.status;
+  logged.Stop();
+  std::ifstream in(log);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("número 501"), std::string::npos) << text;
+  EXPECT_NE(text.find("número 502"), std::string::npos) << text;
+  EXPECT_EQ(text.find("número 503"), std::string::npos) << text;
+  std::filesystem::remove(log);
+}
+
+TEST_F(RegisterValues, AnInformantWithoutAValidCnpjGetsNoFile) {
+  AddNote({}, {{}});
+  const auto cnpj = db->Query("SELECT NRINSJURIEST FROM INSCRESTAD WHERE CDINSCESTA = '110042490114'", {});
+  const std::string kept = *cnpj.rows.at(0).at(0);
+  for (const char* bad : {"112223330", "11222333000182"}) {
+    db->Execute("UPDATE INSCRESTAD SET NRINSJURIEST = :J WHERE CDINSCESTA = '110042490114'", {{"J", bad}});
+    const auto file = Fetch();
+    EXPECT_NE(file.status.find("CNPJ do estabelecimento"), std::string::npos) << bad << ": " << file.status;
+    EXPECT_TRUE(file.lines.empty());
+  }
+  db->Execute("UPDATE INSCRESTAD SET NRINSJURIEST = :J WHERE CDINSCESTA = '110042490114'", {{"J", kept}});
+  EXPECT_EQ(Fetch().status, "OK");
 }
 
 }  // namespace

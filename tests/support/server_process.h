@@ -1,6 +1,7 @@
 #pragma once
 // A real mag-server process on a loopback port over its own database file,
 // stopped when the object goes.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -25,8 +26,9 @@ inline std::string DefaultServerBinary() {
 class ServerProcess {
  public:
   // Starts the server with these extra arguments and waits until it listens.
+  // With a `log_path`, the server's standard error goes to that file.
   ServerProcess(const std::string& database_url, std::vector<std::string> extra = {},
-                const std::string& binary = DefaultServerBinary()) {
+                const std::string& binary = DefaultServerBinary(), const std::string& log_path = "") {
     std::vector<std::string> args = {binary, "--database", database_url, "--port", "0"};
     args.insert(args.end(), extra.begin(), extra.end());
     int out[2];
@@ -37,6 +39,10 @@ class ServerProcess {
       // The server goes with the test, even when the test crashes.
       prctl(PR_SET_PDEATHSIG, SIGTERM);
       dup2(out[1], STDOUT_FILENO);
+      if (!log_path.empty()) {
+        const int log = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (log >= 0) dup2(log, STDERR_FILENO);
+      }
       close(out[0]);
       close(out[1]);
       std::vector<char*> argv;
