@@ -100,7 +100,14 @@ int main(int argc, char** argv) {
 
     server::SessionPool sessions(config.database);
     server::Mag04200 methods(config, sessions);
-    methods.log = [](const std::string& line) { std::cerr << "mag-server: " << line << std::endl; };
+    // A logged text may quote a client's values: no control character of
+    // theirs can start a line of its own.
+    methods.log = [](std::string line) {
+      for (char& c : line) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+      }
+      std::cerr << "mag-server: " << line << std::endl;
+    };
     server::HttpServer http(config, methods);
     if (verbose) http.log = [](const std::string& line) { std::cerr << "mag-server: " << line << "\n"; };
     const int port = http.Bind();

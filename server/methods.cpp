@@ -239,41 +239,47 @@ wire::CallReply Mag04200::GetLivroMag(const std::vector<wire::Argument>& args) {
 namespace {
 
 // The checks of a file request that end in the status "PARAM": the values
-// are well-formed but do not describe a file that can be built.
-bool ValidRequest(sql::Session& s, const std::vector<wire::Argument>& a, FileRequest& r, std::string& tax) {
+// are well-formed but do not describe a file that can be built. Returns why,
+// for the server's log, or "" for a request that can be built.
+std::string RefusalOf(sql::Session& s, const std::vector<wire::Argument>& a, FileRequest& r,
+                      std::string& tax) {
   const auto exists = [&](const std::string& text, const std::vector<sql::Param>& params) {
     return !s.Query(text, params).rows.empty();
   };
   r.mask = a[0].value.AsString();
-  if (r.mask.size() != 12 || r.mask.find_first_not_of("SN") != std::string::npos) return false;
+  if (r.mask.size() != 12 || r.mask.find_first_not_of("SN") != std::string::npos)
+    return "the register mask is not 12 characters S or N";
   tax = Trim(a[1].value.AsString());
   r.company = a[2].value.AsString();
   r.registration = a[3].value.AsString();
   r.substitute = Trim(a[4].value.AsString());
-  if (r.company.empty() || r.registration.empty()) return false;
+  if (r.company.empty() || r.registration.empty()) return "no company or no registration";
   if (!exists("SELECT 1 FROM INSCRESTAD WHERE CDEMPRESA = :E AND CDINSCESTA = :I",
               {{"E", r.company}, {"I", r.registration}})) {
-    return false;
+    return "company " + r.company + " has no registration " + r.registration;
   }
-  if (!tax.empty() && !exists("SELECT 1 FROM IMPOSTONFE WHERE CDIMPOSTONFE = :T", {{"T", tax}})) return false;
+  if (!tax.empty() && !exists("SELECT 1 FROM IMPOSTONFE WHERE CDIMPOSTONFE = :T", {{"T", tax}}))
+    return "no tax " + tax;
   if (!r.substitute.empty() &&
       !exists("SELECT 1 FROM INSCRSUBST WHERE CDEMPRESA = :E AND CDINSCESTA = :I AND CDINSCESTAST = :S",
               {{"E", r.company}, {"I", r.registration}, {"S", r.substitute}})) {
-    return false;
+    return "registration " + r.registration + " has no substitute registration " + r.substitute;
   }
 
   const double first = a[5].value.AsDate().value;
   const double last = a[6].value.AsDate().value;
   if (!std::isfinite(first) || !std::isfinite(last) || first < 1 || last > 2958465 || first > last)
-    return false;
+    return "the period's days are out of range or reversed";
   const auto d1 = wire::DecodeDate(first);
   const auto d2 = wire::DecodeDate(last);
-  if (d1.day != 1 || d2.day != wire::DaysInMonth(d2.year, d2.month)) return false;
+  if (d1.day != 1 || d2.day != wire::DaysInMonth(d2.year, d2.month))
+    return "the period does not run from the 1st of a month to the last day of a month";
   r.first_day = IsoDate(d1);
   r.last_day = IsoDate(d2);
 
   const std::string country = Trim(a[7].value.AsString());
-  if (!country.empty() && !exists("SELECT 1 FROM PAIS WHERE CDPAIS = :P", {{"P", country}})) return false;
+  if (!country.empty() && !exists("SELECT 1 FROM PAIS WHERE CDPAIS = :P", {{"P", country}}))
+    return "no country " + country;
   // The chosen states: two capital letters each, separated by commas, none
   // twice, each a state of the country when one is given.
   const std::string states = a[8].value.AsString();
@@ -284,11 +290,11 @@ bool ValidRequest(sql::Session& s, const std::vector<wire::Argument>& a, FileReq
         states.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     if (uf.size() != 2 || uf.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos ||
         !seen.insert(uf).second) {
-      return false;
+      return "the state list '" + states + "' is malformed";
     }
     if (!country.empty() &&
         !exists("SELECT 1 FROM ESTADO WHERE CDPAIS = :P AND SGESTADO = :U", {{"P", country}, {"U", uf}})) {
-      return false;
+      return "country " + country + " has no state " + uf;
     }
     r.states.push_back(uf);
     if (comma == std::string::npos) break;
@@ -297,22 +303,27 @@ bool ValidRequest(sql::Session& s, const std::vector<wire::Argument>& a, FileReq
 
   const std::string version = a[9].value.AsString();
   const std::string purpose = a[10].value.AsString();
-  if (version.size() != 1 || std::string("123").find(version[0]) == std::string::npos) return false;
-  if (purpose.size() != 1 || std::string("1235").find(purpose[0]) == std::string::npos) return false;
+  if (version.size() != 1 || std::string("123").find(version[0]) == std::string::npos)
+    return "the convention version is not 1, 2 or 3";
+  if (purpose.size() != 1 || std::string("1235").find(purpose[0]) == std::string::npos)
+    return "the purpose is not 1, 2, 3 or 5";
   r.version = version[0];
   r.purpose = purpose[0];
 
   const std::string file_name = a[11].value.AsString();
-  if (Trim(file_name).empty() || Chars(file_name) > 50 || !wire::IsSafeFileName(file_name)) return false;
+  if (Trim(file_name).empty() || Chars(file_name) > 50 || !wire::IsSafeFileName(file_name))
+    return "the file name is empty, longer than 50 characters or not a plain name";
   r.file_type = a[12].value.AsString();
   bool known_type = false;
   for (const auto& t : kFileTypes) known_type = known_type || t == r.file_type;
-  if (!known_type) return false;
+  if (!known_type) return "no file type '" + r.file_type + "'";
   r.book = Trim(a[13].value.AsString());
   if (!r.book.empty() && !exists("SELECT 1 FROM LIVROMAG WHERE CDLIVROMAG = :L", {{"L", r.book}}))
-    return false;
+    return "no magnetic book " + r.book;
   const double inventory = a[14].value.AsDate().value;
-  return std::isfinite(inventory) && inventory >= 0 && inventory <= 2958465;
+  if (!std::isfinite(inventory) || inventory < 0 || inventory > 2958465)
+    return "the inventory day is out of range";
+  return {};
 }
 
 // Every month of the period needs its fiscal map locked.
@@ -381,7 +392,10 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
     if (first_page == "S") {
       FileRequest file;
       std::string tax;
-      if (!ValidRequest(*session, args, file, tax)) return answer("PARAM", LinePacket(), "N");
+      if (const std::string refusal = RefusalOf(*session, args, file, tax); !refusal.empty()) {
+        if (log) log("GetRegistro: PARAM: " + refusal);
+        return answer("PARAM", LinePacket(), "N");
+      }
       if (!MapsLocked(*session, file)) return answer("MP_BLOQ", LinePacket(), "N");
       if (file.version != '3') {
         // Only the current structure is built, and the validators take no
