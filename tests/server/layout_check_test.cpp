@@ -150,26 +150,10 @@ TEST(LayoutCheck, FindingsAreErrorsOrWarningsNamingTheFieldAndTheDocument) {
   EXPECT_NE(json.find(R"("errors":1,"warnings":1)"), std::string::npos) << json;
 }
 
-// A file as a public peer publishes it for its own tests (stoq/stoq,
-// tests/data/sintegra-expected.txt: register 10, 11, an ECF's 60M and 60A
-// and two 90 lines), with the CR LF line ends the layout asks for.
+// A file as a public peer publishes it for its own tests (see tests/data/README.md).
 TEST(LayoutCheck, APublicPeersValidFilePasses) {
-  const std::vector<std::string> peer = {
-      "1024198774732235110042490114  Moda Stoq                          Sao Carlos                    "
-      "SP00321182712007010120070131331",
-      "11Avendia Sao Carlos                02333                      Centro         13560001SalesPerson  "
-      "               000048763983",
-      "60M20070101Stoqlib test serial 0012D00000100002300002501800000000000456000000001231410000           "
-      "                          ",
-      "60A20070101Stoqlib test serial 2500000000012300                                                     "
-      "                          ",
-      "60A20070101Stoqlib test serial F   000000078900                                                     "
-      "                          ",
-      "9024198774732235110042490114  6000000003                                                            "
-      "                         2",
-      "9024198774732235110042490114  9900000007                                                            "
-      "                         2"};
-  const auto report = Check(peer);
+  const auto report = layout::CheckFile(std::string(MAG_TEST_DATA) + "/peer-stoq-sintegra-expected.txt");
+  EXPECT_EQ(report.lines, 7);
   EXPECT_TRUE(report.ok()) << layout::Describe(report);
 }
 
