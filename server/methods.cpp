@@ -411,7 +411,11 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
       if (const std::int64_t stored = store.StoredLines(); stored >= config_.max_stored_lines) {
         return answer(StoreFullStatus(stored, config_.max_stored_lines), LinePacket(), "N");
       }
-      FileBuilder builder(*session, config_.encoding);
+      // The build reads through a session of its own while the store
+      // writes the blocks: the reads see one snapshot of the data and hold
+      // no lock that other exports wait for.
+      auto reader = sessions_.Acquire();
+      FileBuilder builder(*reader, config_.encoding);
       try {
         request = store.Create([&](const auto& emit) { builder.Build(file, emit); }, Now());
       } catch (const FileRefused& e) {

@@ -2,45 +2,72 @@
 
 #include <random>
 
-#include "lib/wire/latin1.h"
+#include "lib/wire/block_codec.h"
 
 namespace server {
 namespace {
+
 std::string Secret() {
   static thread_local std::mt19937_64 generator{std::random_device{}()};
   char buffer[17];
   std::snprintf(buffer, sizeof buffer, "%016llx", static_cast<unsigned long long>(generator()));
   return buffer;
 }
+
+// Lines are kept in blocks: one row per block instead of one per line makes
+// storing and deleting a large file cheap, and a page reads a few rows.
+constexpr std::size_t kLinesPerBlock = 1000;
+
 }  // namespace
 
 StoredRequest RequestStore::Create(
     const std::function<void(const std::function<void(const std::string&)>&)>& build, std::int64_t now) {
-  sql::Transaction transaction(session_);
-  // Taking the next number is the transaction's first write, so concurrent
-  // servers queue here instead of failing.
-  session_.Execute("UPDATE ARQMAGSEQ SET NRULTIMO = NRULTIMO + 1");
   StoredRequest request;
-  request.sequence = std::stoll(*session_.Query("SELECT NRULTIMO FROM ARQMAGSEQ", {}).rows.at(0).at(0));
-  request.key = std::to_string(request.sequence) + "-" + Secret();
   {
-    auto batch = session_.PrepareBatch(
-        "INSERT INTO ARQMAGLINHA (NRSEQARQMAG, NRORDREGARQ, DSREGARQMAG) VALUES (:S, :N, :L)", 2000);
-    const std::string sequence = std::to_string(request.sequence);
+    // Taking the next number is a short transaction of its own: concurrent
+    // builds queue only here and at each block they write.
+    sql::Transaction transaction(session_);
+    session_.Execute("UPDATE ARQMAGSEQ SET NRULTIMO = NRULTIMO + 1");
+    request.sequence = std::stoll(*session_.Query("SELECT NRULTIMO FROM ARQMAGSEQ", {}).rows.at(0).at(0));
+    transaction.Commit();
+  }
+  request.key = std::to_string(request.sequence) + "-" + Secret();
+  const std::string sequence = std::to_string(request.sequence);
+  std::vector<std::string> block;
+  block.reserve(kLinesPerBlock);
+  const auto flush = [&] {
+    if (block.empty()) return;
+    const std::int64_t first = request.lines - static_cast<std::int64_t>(block.size()) + 1;
+    session_.Execute(
+        "INSERT INTO ARQMAGBLOCO (NRSEQARQMAG, NRPRIMEIRA, NRULTIMA, DSBLOCO) VALUES (:S, :A, :B, :L)",
+        {{"S", sequence},
+         {"A", std::to_string(first)},
+         {"B", std::to_string(request.lines)},
+         {"L", wire::PackLines(block)}});
+    block.clear();
+  };
+  try {
     build([&](const std::string& line) {
       ++request.lines;
-      // Stored as text: the bytes of the line, each as the character of the same code.
-      batch->Add({sequence, std::to_string(request.lines), wire::Latin1ToUtf8(line)});
+      block.push_back(line);
+      if (block.size() == kLinesPerBlock) flush();
     });
-    batch->Flush();
+    flush();
+    // The request exists for the pages only once every block is in.
+    session_.Execute(
+        "INSERT INTO ARQMAGPEDIDO (NRSEQARQMAG, DSCHAVE, NRLINHAS, NRACESSO) VALUES (:S, :K, :N, :T)",
+        {{"S", sequence},
+         {"K", request.key},
+         {"N", std::to_string(request.lines)},
+         {"T", std::to_string(now)}});
+  } catch (...) {
+    // A failed build leaves nothing behind.
+    try {
+      session_.Execute("DELETE FROM ARQMAGBLOCO WHERE NRSEQARQMAG = :S", {{"S", sequence}});
+    } catch (...) {
+    }
+    throw;
   }
-  session_.Execute(
-      "INSERT INTO ARQMAGPEDIDO (NRSEQARQMAG, DSCHAVE, NRLINHAS, NRACESSO) VALUES (:S, :K, :N, :T)",
-      {{"S", std::to_string(request.sequence)},
-       {"K", request.key},
-       {"N", std::to_string(request.lines)},
-       {"T", std::to_string(now)}});
-  transaction.Commit();
   return request;
 }
 
@@ -67,17 +94,21 @@ std::optional<StoredRequest> RequestStore::Find(const std::string& key, std::int
 void RequestStore::Page(const StoredRequest& request, std::int64_t first, std::int64_t last,
                         const std::function<void(std::int64_t, const std::string&)>& line) {
   session_.QueryEach(
-      "SELECT NRORDREGARQ, DSREGARQMAG FROM ARQMAGLINHA WHERE NRSEQARQMAG = :S"
-      " AND NRORDREGARQ BETWEEN CAST(:A AS INTEGER) AND CAST(:B AS INTEGER) ORDER BY NRORDREGARQ",
+      "SELECT NRPRIMEIRA, DSBLOCO FROM ARQMAGBLOCO WHERE NRSEQARQMAG = :S"
+      " AND NRULTIMA >= CAST(:A AS INTEGER) AND NRPRIMEIRA <= CAST(:B AS INTEGER) ORDER BY NRPRIMEIRA",
       {{"S", std::to_string(request.sequence)}, {"A", std::to_string(first)}, {"B", std::to_string(last)}},
       [&](const sql::Row& row) {
-        line(std::stoll(row[0].value_or("0")), wire::Utf8ToLatin1(row[1].value_or("")));
+        std::int64_t number = std::stoll(row[0].value_or("0"));
+        for (const std::string& text : wire::UnpackLines(row[1].value_or(""))) {
+          if (number >= first && number <= last) line(number, text);
+          ++number;
+        }
       });
 }
 
 void RequestStore::Finish(const StoredRequest& request) {
   sql::Transaction transaction(session_);
-  session_.Execute("DELETE FROM ARQMAGLINHA WHERE NRSEQARQMAG = :S",
+  session_.Execute("DELETE FROM ARQMAGBLOCO WHERE NRSEQARQMAG = :S",
                    {{"S", std::to_string(request.sequence)}});
   session_.Execute("DELETE FROM ARQMAGPEDIDO WHERE NRSEQARQMAG = :S",
                    {{"S", std::to_string(request.sequence)}});

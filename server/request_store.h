@@ -23,7 +23,10 @@ class RequestStore {
   explicit RequestStore(sql::Session& session) : session_(session) {}
 
   // Stores the lines that `build` emits (numbered from 1) under a new request,
-  // in one transaction: a failed build leaves nothing behind.
+  // in blocks written in short transactions as the build goes, so that no
+  // build holds the database's write lock for its length; `build` reads
+  // through another session. The request is visible (Find) only when its
+  // last block is in; a failed build leaves nothing behind.
   StoredRequest Create(const std::function<void(const std::function<void(const std::string&)>&)>& build,
                        std::int64_t now);
   // The request a continuation key names, or nullopt for an unknown or

@@ -126,6 +126,18 @@ CREATE TABLE ARQMAGLINHA (
   DSREGARQMAG VARCHAR(4000) NOT NULL,
   PRIMARY KEY (NRSEQARQMAG, NRORDREGARQ));
 )",
+    // 2: the lines of a request in blocks (deflated, base64), one row per
+    // block with the range of line numbers it holds.
+    R"(
+DROP TABLE ARQMAGLINHA;
+DELETE FROM ARQMAGPEDIDO;
+CREATE TABLE ARQMAGBLOCO (
+  NRSEQARQMAG INTEGER NOT NULL,
+  NRPRIMEIRA INTEGER NOT NULL,
+  NRULTIMA INTEGER NOT NULL,
+  DSBLOCO TEXT NOT NULL,
+  PRIMARY KEY (NRSEQARQMAG, NRPRIMEIRA));
+)",
 };
 
 int CurrentVersion(sql::Session& session) {

@@ -84,7 +84,11 @@ struct InterruptedExport : ::testing::Test {
   }
   static std::int64_t StoredLines() {
     auto session = sql::OpenSession("sqlite:" + path);
-    return std::stoll(session->Query("SELECT COUNT(*) FROM ARQMAGLINHA", {}).rows.at(0).at(0).value_or("0"));
+    return std::stoll(
+        session->Query("SELECT COALESCE(SUM(NRULTIMA - NRPRIMEIRA + 1), 0) FROM ARQMAGBLOCO", {})
+            .rows.at(0)
+            .at(0)
+            .value_or("0"));
   }
 };
 

@@ -16,7 +16,10 @@ using namespace std::chrono_literals;
 
 std::int64_t StoredLines(const std::string& path) {
   auto session = sql::OpenSession("sqlite:" + path);
-  return std::stoll(session->Query("SELECT COUNT(*) FROM ARQMAGLINHA", {}).rows.at(0).at(0).value_or("0"));
+  return std::stoll(session->Query("SELECT COALESCE(SUM(NRULTIMA - NRPRIMEIRA + 1), 0) FROM ARQMAGBLOCO", {})
+                        .rows.at(0)
+                        .at(0)
+                        .value_or("0"));
 }
 
 // The number of the last request the server built.

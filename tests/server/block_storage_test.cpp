@@ -1,0 +1,100 @@
+// The lines of a request kept in blocks: any range of line numbers reads
+// back exactly, blocks go when the request goes, and exports running at the
+// same time do not stop one another.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "lib/sql/session.h"
+#include "lib/wire/block_codec.h"
+#include "server/request_store.h"
+#include "tests/support/server_client.h"
+#include "tests/support/server_process.h"
+
+namespace {
+
+TEST(BlockCodec, LinesComeBackAsTheyWentAndDamageIsRefused) {
+  const std::vector<std::string> lines = {"", "a", std::string(126, 'x'), "\xE9\xE7\r", std::string(1, '\0')};
+  EXPECT_EQ(wire::UnpackLines(wire::PackLines(lines)), lines);
+  EXPECT_TRUE(wire::UnpackLines(wire::PackLines({})).empty());
+  for (const std::string bytes : {"", "f", "fo", "foo", "foob", "\xFF\xFE\x00"}) {
+    EXPECT_EQ(wire::Base64Decode(wire::Base64Encode(bytes)), bytes);
+  }
+  EXPECT_EQ(wire::Base64Encode("foob"), "Zm9vYg==");
+  std::string damaged = wire::PackLines(lines);
+  damaged[damaged.size() / 2] = damaged[damaged.size() / 2] == 'A' ? 'B' : 'A';
+  EXPECT_THROW(wire::UnpackLines(damaged), std::invalid_argument);
+  EXPECT_THROW(wire::Base64Decode("Zm9v*g=="), std::invalid_argument);
+  EXPECT_THROW(wire::PackLines({"a\nb"}), std::invalid_argument);
+}
+
+TEST(BlockStorage, AnyRangeOfLinesReadsBackAcrossBlockEdgesAndTheBlocksGoWithTheRequest) {
+  const std::string path = TempDatabase("blocks");
+  PrepareDatabase("sqlite:" + path, {});
+  auto session = sql::OpenSession("sqlite:" + path);
+  server::RequestStore store(*session);
+  const auto request = store.Create(
+      [](const auto& emit) {
+        for (int n = 1; n <= 2500; ++n) emit("line " + std::to_string(n));
+      },
+      1000);
+  EXPECT_EQ(request.lines, 2500);
+  const std::pair<std::int64_t, std::int64_t> ranges[] = {
+      {0, 1}, {1, 1}, {999, 1001}, {1000, 2001}, {2400, 50000}, {2501, 2600}, {0, 2500}};
+  for (const auto& [first, last] : ranges) {
+    std::vector<std::int64_t> numbers;
+    store.Page(request, first, last, [&](std::int64_t number, const std::string& line) {
+      EXPECT_EQ(line, "line " + std::to_string(number));
+      numbers.push_back(number);
+    });
+    const std::int64_t from = std::max<std::int64_t>(first, 1), to = std::min<std::int64_t>(last, 2500);
+    ASSERT_EQ(numbers.size(), static_cast<std::size_t>(std::max<std::int64_t>(0, to - from + 1)))
+        << first << "-" << last;
+    for (std::size_t i = 0; i < numbers.size(); ++i)
+      EXPECT_EQ(numbers[i], from + static_cast<std::int64_t>(i));
+  }
+  const auto blocks = [&] {
+    return session->Query("SELECT COUNT(*) FROM ARQMAGBLOCO", {}).rows[0][0].value_or("");
+  };
+  EXPECT_EQ(blocks(), "3");
+  store.Finish(request);
+  EXPECT_EQ(blocks(), "0");
+  std::filesystem::remove(path);
+}
+
+TEST(BlockStorage, EightExportsStartedTogetherAllSucceedWithTheSerialFile) {
+  const std::string path = TempDatabase("concurrent");
+  PrepareDatabase("sqlite:" + path, {"--init-demo", "--demo-volume", "4001"});
+  ServerProcess server("sqlite:" + path);
+  RegistroArgs a;
+  a.company = "90";
+  a.registration = "900000009008";
+  a.tax = "";
+  const auto serial = ServerClient(server.port()).Fetch(a);
+  ASSERT_EQ(serial.status, "OK");
+  ASSERT_GT(serial.lines.size(), 20000u);
+  std::vector<ServerClient::File> files(8);
+  std::vector<std::string> failures(8);
+  std::vector<std::thread> exports;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    exports.emplace_back([&, i] {
+      try {
+        files[i] = ServerClient(server.port()).Fetch(a);
+      } catch (const std::exception& e) {
+        failures[i] = e.what();
+      }
+    });
+  }
+  for (auto& t : exports) t.join();
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    EXPECT_EQ(failures[i], "") << "export " << i;
+    EXPECT_EQ(files[i].status, "OK") << "export " << i;
+    EXPECT_TRUE(files[i].lines == serial.lines) << "export " << i;
+  }
+  auto session = sql::OpenSession("sqlite:" + path);
+  EXPECT_EQ(session->Query("SELECT COUNT(*) FROM ARQMAGBLOCO", {}).rows[0][0].value_or(""), "0");
+  server.Stop();
+  std::filesystem::remove(path);
+}
+
+}  // namespace
