@@ -1,15 +1,20 @@
 // The whole export of a large file: mag-export against mag-server on loopback,
-// timed side by side with sqlite3 writing the same stored lines to a file, and
-// the client's peak memory, for files of growing size. Run it with
+// timed beside its lower bound, one sqlite3 statement that builds the same 50
+// and 54 lines from the same tables (bench/anchor.sql), as paired medians of
+// several runs; the lines are compared byte for byte; the client's and the
+// server's peak memory; and how the time grows from the smallest file to the
+// largest. Run it with
 // scripts/bench-export (a release build); it is not a test.
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -46,32 +51,49 @@ std::pair<double, long> Measure(std::vector<std::string> args, const std::string
   return {Seconds(started), usage.ru_maxrss};
 }
 
-// Leaves the lines of one request stored (a first call with a one-line page)
-// and returns its sequence number.
-std::string StoreRequest(int port) {
-  net::HttpTransport transport;
-  transport.Connect("127.0.0.1", port, "Mag04200.rdmArqMag");
-  RegistroArgs request;
-  request.tax.clear();
-  request.company = "90";
-  request.registration = "900000009008";
-  request.end = 1;
-  auto args = request.Arguments();
-  const auto key = transport.Call("GetRegistro", args).AsArray().at(4).AsString();
-  return key.substr(0, key.find('-'));
+long PeakKiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// The 50 and 54 lines of a magnetic file, without their CR LF.
+std::string Lines5054(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string out, line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("50", 0) == 0 || line.rfind("54", 0) == 0) out += line + "\n";
+  }
+  return out;
+}
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 5) {
-    std::cerr << "usage: export_bench MAG_SERVER MAG_EXPORT WORK_DIR NOTES...\n";
+  if (argc < 6) {
+    std::cerr << "usage: export_bench MAG_SERVER MAG_EXPORT ANCHOR_SQL WORK_DIR RUNS NOTES...\n";
     return 2;
   }
-  const std::string server_binary = argv[1], export_binary = argv[2], dir = argv[3];
-  std::printf("%10s %12s %12s %10s %10s %16s\n", "lines", "mag-export s", "lines/s", "sqlite3 s", "ratio",
-              "client peak MiB");
-  for (int i = 4; i < argc; ++i) {
+  const std::string server_binary = argv[1], export_binary = argv[2], anchor = argv[3], dir = argv[4];
+  const int runs = std::max(1, std::atoi(argv[5]));
+  std::printf("%10s %12s %10s %8s %10s %12s %12s\n", "lines", "mag-export s", "anchor s", "ratio",
+              "identical", "client MiB", "server MiB");
+  std::vector<std::pair<double, double>> sizes;  // lines, export seconds
+  for (int i = 6; i < argc; ++i) {
     const std::string notes = argv[i];
     const std::string db = dir + "/export_" + notes + ".db";
     const std::string out = dir + "/out";
@@ -79,19 +101,36 @@ int main(int argc, char** argv) {
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
     PrepareDatabase("sqlite:" + db, {"--demo-volume", notes}, server_binary);
     ServerProcess server("sqlite:" + db, {"--output-dir", out}, server_binary);
-    const auto [export_seconds, peak_kib] =
-        Measure(ExportCommand(export_binary, server.port(), "sqlite:" + db, true, "volume.txt"), "/dev/null");
+    std::vector<double> exports, anchors, ratios;
+    long client_kib = 0;
+    bool identical = true;
+    for (int run = 0; run < runs; ++run) {
+      // Paired: each export beside one anchor run, in the same conditions.
+      const auto [export_seconds, peak_kib] = Measure(
+          ExportCommand(export_binary, server.port(), "sqlite:" + db, true, "volume.txt"), "/dev/null");
+      const auto [anchor_seconds, anchor_kib] =
+          Measure({"/usr/bin/sqlite3", "-init", anchor, db, ".quit"}, out + "/anchor.txt");
+      (void)anchor_kib;
+      exports.push_back(export_seconds);
+      anchors.push_back(anchor_seconds);
+      ratios.push_back(export_seconds / anchor_seconds);
+      client_kib = std::max(client_kib, peak_kib);
+      identical = identical && Lines5054(out + "/volume.txt") == Read(out + "/anchor.txt");
+    }
     const auto lines = std::filesystem::file_size(out + "/volume.txt") / 128;
-    const std::string sequence = StoreRequest(server.port());
-    const auto [sqlite_seconds, sqlite_kib] = Measure(
-        {"/usr/bin/sqlite3", db,
-         "SELECT DSREGARQMAG FROM ARQMAGLINHA WHERE NRSEQARQMAG = " + sequence + " ORDER BY NRORDREGARQ"},
-        out + "/sqlite3.txt");
-    (void)sqlite_kib;
-    std::printf("%10ju %12.2f %12.0f %10.2f %10.1f %16.1f\n", static_cast<std::uintmax_t>(lines),
-                export_seconds, static_cast<double>(lines) / export_seconds, sqlite_seconds,
-                export_seconds / sqlite_seconds, static_cast<double>(peak_kib) / 1024.0);
+    std::printf("%10ju %12.2f %10.2f %8.2f %10s %12.1f %12.1f\n", static_cast<std::uintmax_t>(lines),
+                Median(exports), Median(anchors), Median(ratios), identical ? "yes" : "NO",
+                static_cast<double>(client_kib) / 1024.0,
+                static_cast<double>(PeakKiB(server.pid())) / 1024.0);
+    sizes.emplace_back(static_cast<double>(lines), Median(exports));
+    server.Stop();
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
+  }
+  if (sizes.size() >= 2) {
+    const auto& [small_lines, small_s] = sizes.front();
+    const auto& [large_lines, large_s] = sizes.back();
+    std::printf("time %.0f lines / %.0f lines: %.2f for %.1f times the lines\n", large_lines, small_lines,
+                large_s / small_s, large_lines / small_lines);
   }
   return 0;
 }
