@@ -8,6 +8,7 @@
 #include "host/components/consiste.h"
 #include "host/toolkit/application.h"
 #include "lib/wire/host_date.h"
+#include "lib/wire/registro_call.h"
 #include "module/globals.h"
 #include "screen/frm_arqu_mag.h"
 #include "screen/handler_support.h"
@@ -32,43 +33,44 @@ void TfrmArquMag::AbreQuerys() {
       start = end + 1;
       end = end + kPageSize;
     }
-    using wire::Variant;
-    std::vector<comp::CallArgument> args = {
-        {Variant(mask), true},
-        {Variant(medCdImposto->Text()), false},
-        {Variant(medCdEmpresa->Text()), false},
-        {Variant(edtNrInscricao->Text()), false},
-        {Variant(edtNrInscricaoST->Text()), false},
-        {Variant(wire::DateTime{comp::PriDiaMes(depMesInicial->GetDate())}), false},
-        {Variant(wire::DateTime{comp::UltDiaMes(last_month.month, last_month.year)}), false},
-        {Variant(medCodPais->Text()), false},
-        {Variant(Cli_mag04200::stEstado), true},
-        {Variant(cbbVersao->Text().substr(0, 1)), false},
-        {Variant(cbbFinalidade->Text().substr(0, 1)), false},
-        {Variant(edtNmArquivo->Text()), false},
-        {Variant(cbbArquivo->Text()), false},
-        {Variant(medLivro->Text()), false},
-        {Variant(wire::DateTime{comp::UltDiaMes(inventory.month, inventory.year)}), false},
-        {Variant(key), true},
-        {Variant(first_page), false},
-        {Variant(start), true},
-        {Variant(end), true}};
-    wire::Variant reply = netArqMag->AppServer().Call("GetRegistro", args);
-    mask = args[0].value.AsString();
-    Cli_mag04200::stEstado = args[8].value.AsString();
-    key = args[15].value.AsString();
-    start = args[17].value.AsDouble();
-    end = args[18].value.AsDouble();
+    wire::RegistroRequest request;
+    request.mask = mask;
+    request.tax = medCdImposto->Text();
+    request.company = medCdEmpresa->Text();
+    request.registration = edtNrInscricao->Text();
+    request.substitute = edtNrInscricaoST->Text();
+    request.first_day = comp::PriDiaMes(depMesInicial->GetDate());
+    request.last_day = comp::UltDiaMes(last_month.month, last_month.year);
+    request.country = medCodPais->Text();
+    request.states = Cli_mag04200::stEstado;
+    request.version = cbbVersao->Text().substr(0, 1);
+    request.purpose = cbbFinalidade->Text().substr(0, 1);
+    request.file_name = edtNmArquivo->Text();
+    request.file_type = cbbArquivo->Text();
+    request.book = medLivro->Text();
+    request.inventory = comp::UltDiaMes(inventory.month, inventory.year);
+    request.key = key;
+    request.first_page = first_page;
+    request.start = start;
+    request.end = end;
+    std::vector<comp::CallArgument> args = wire::EncodeRegistro(request);
+    wire::Variant reply = netArqMag->AppServer().Call(wire::kGetRegistro, args);
+    const wire::RegistroRequest back = wire::DecodeRegistro(args);
+    mask = back.mask;
+    Cli_mag04200::stEstado = back.states;
+    key = back.key;
+    start = back.start;
+    end = back.end;
     const auto& items = reply.AsArray();
-    if (items.size() != 5)
+    if (items.size() != wire::kRegistroReplySize)
       throw comp::EServerError("Resposta inválida do servidor de aplicação (GetRegistro).");
     return items;
   };
 
   wire::VariantArray first;
   WithBusyAnimation(msgPadrao->Msg("Carg_Serv"), [&] { first = call("S"); });
-  key = first[4].AsString();
-  std::string more = first[3].AsString();
+  key = first[wire::kKeyItem].AsString();
+  std::string more = first[wire::kMoreItem].AsString();
 
   // An export that stops early tells the server, so that the lines it keeps
   // for the next pages are dropped now rather than at their expiry.
@@ -89,9 +91,10 @@ void TfrmArquMag::AbreQuerys() {
 
 void TfrmArquMag::WriteFile(const wire::VariantArray& first, std::string& more,
                             const std::function<wire::VariantArray(const std::string&)>& call) {
-  const std::string& status = first[0].AsString();
-  std::string directory =
-      first[2].kind() == wire::Variant::Kind::String ? first[2].AsString() : std::string();
+  const std::string& status = first[wire::kStatusItem].AsString();
+  std::string directory = first[wire::kDirectoryItem].kind() == wire::Variant::Kind::String
+                              ? first[wire::kDirectoryItem].AsString()
+                              : std::string();
   std::error_code error;
   if (status == "PARAM" || directory.empty() || !std::filesystem::is_directory(directory, error))
     Report("Dir_Inv");
@@ -109,12 +112,12 @@ void TfrmArquMag::WriteFile(const wire::VariantArray& first, std::string& more,
     const comp::TField& line = cdsRegistros->FieldByName("DSREGARQMAG");
     for (cdsRegistros->First(); !cdsRegistros->Eof(); cdsRegistros->Next()) file.WriteLine(line.AsString());
   };
-  write_page(first[1]);
+  write_page(first[wire::kLinesItem]);
   while (more == "S") {
     cdsRegistros->EmptyDataSet();
     const wire::VariantArray next = call("N");
-    write_page(next[1]);
-    more = next[3].AsString();
+    write_page(next[wire::kLinesItem]);
+    more = next[wire::kMoreItem].AsString();
   }
   file.Commit();
 }

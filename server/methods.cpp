@@ -7,6 +7,7 @@
 
 #include "lib/wire/file_name.h"
 #include "lib/wire/host_date.h"
+#include "lib/wire/registro_call.h"
 #include "server/file_builder.h"
 #include "server/request_store.h"
 
@@ -141,19 +142,20 @@ const std::vector<std::string>& Mag04200::MethodNames() {
 }
 
 bool Mag04200::IsLongCall(const wire::CallRequest& call) {
-  if (call.method != "GetRegistro" || call.arguments.size() != 19) return false;
-  const wire::Variant& first_page = call.arguments[16].value;
+  if (call.method != wire::kGetRegistro || call.arguments.size() != wire::kRegistroArgumentCount)
+    return false;
+  const wire::Variant& first_page = call.arguments[wire::kFirstPageArg].value;
   return first_page.kind() == Kind::String && first_page.AsString() == "S";
 }
 
 std::string Mag04200::PendingKey(const wire::CallRequest& call, const wire::CallReply& reply) {
-  if (call.method != "GetRegistro" || reply.result.kind() != Kind::Array) return {};
+  if (call.method != wire::kGetRegistro || reply.result.kind() != Kind::Array) return {};
   const auto& items = reply.result.AsArray();
-  if (items.size() != 5 || items[3].kind() != Kind::String || items[3].AsString() != "S" ||
-      items[4].kind() != Kind::String) {
+  if (items.size() != wire::kRegistroReplySize || items[wire::kMoreItem].kind() != Kind::String ||
+      items[wire::kMoreItem].AsString() != "S" || items[wire::kKeyItem].kind() != Kind::String) {
     return {};
   }
-  return items[4].AsString();
+  return items[wire::kKeyItem].AsString();
 }
 
 bool Mag04200::Abandon(const std::string& key) {
@@ -241,18 +243,17 @@ namespace {
 // The checks of a file request that end in the status "PARAM": the values
 // are well-formed but do not describe a file that can be built. Returns why,
 // for the server's log, or "" for a request that can be built.
-std::string RefusalOf(sql::Session& s, const std::vector<wire::Argument>& a, FileRequest& r,
-                      std::string& tax) {
+std::string RefusalOf(sql::Session& s, const wire::RegistroRequest& a, FileRequest& r, std::string& tax) {
   const auto exists = [&](const std::string& text, const std::vector<sql::Param>& params) {
     return !s.Query(text, params).rows.empty();
   };
-  r.mask = a[0].value.AsString();
+  r.mask = a.mask;
   if (r.mask.size() != 12 || r.mask.find_first_not_of("SN") != std::string::npos)
     return "the register mask is not 12 characters S or N";
-  tax = Trim(a[1].value.AsString());
-  r.company = a[2].value.AsString();
-  r.registration = a[3].value.AsString();
-  r.substitute = Trim(a[4].value.AsString());
+  tax = Trim(a.tax);
+  r.company = a.company;
+  r.registration = a.registration;
+  r.substitute = Trim(a.substitute);
   if (r.company.empty() || r.registration.empty()) return "no company or no registration";
   if (!exists("SELECT 1 FROM INSCRESTAD WHERE CDEMPRESA = :E AND CDINSCESTA = :I",
               {{"E", r.company}, {"I", r.registration}})) {
@@ -266,8 +267,8 @@ std::string RefusalOf(sql::Session& s, const std::vector<wire::Argument>& a, Fil
     return "registration " + r.registration + " has no substitute registration " + r.substitute;
   }
 
-  const double first = a[5].value.AsDate().value;
-  const double last = a[6].value.AsDate().value;
+  const double first = a.first_day;
+  const double last = a.last_day;
   if (!std::isfinite(first) || !std::isfinite(last) || first < 1 || last > 2958465 || first > last)
     return "the period's days are out of range or reversed";
   const auto d1 = wire::DecodeDate(first);
@@ -277,12 +278,12 @@ std::string RefusalOf(sql::Session& s, const std::vector<wire::Argument>& a, Fil
   r.first_day = IsoDate(d1);
   r.last_day = IsoDate(d2);
 
-  const std::string country = Trim(a[7].value.AsString());
+  const std::string country = Trim(a.country);
   if (!country.empty() && !exists("SELECT 1 FROM PAIS WHERE CDPAIS = :P", {{"P", country}}))
     return "no country " + country;
   // The chosen states: two capital letters each, separated by commas, none
   // twice, each a state of the country when one is given.
-  const std::string states = a[8].value.AsString();
+  const std::string states = a.states;
   std::set<std::string> seen;
   for (std::size_t start = 0; !states.empty() && start <= states.size();) {
     const auto comma = states.find(',', start);
@@ -301,8 +302,8 @@ std::string RefusalOf(sql::Session& s, const std::vector<wire::Argument>& a, Fil
     start = comma + 1;
   }
 
-  const std::string version = a[9].value.AsString();
-  const std::string purpose = a[10].value.AsString();
+  const std::string version = a.version;
+  const std::string purpose = a.purpose;
   if (version.size() != 1 || std::string("123").find(version[0]) == std::string::npos)
     return "the convention version is not 1, 2 or 3";
   if (purpose.size() != 1 || std::string("1235").find(purpose[0]) == std::string::npos)
@@ -310,17 +311,17 @@ std::string RefusalOf(sql::Session& s, const std::vector<wire::Argument>& a, Fil
   r.version = version[0];
   r.purpose = purpose[0];
 
-  const std::string file_name = a[11].value.AsString();
+  const std::string file_name = a.file_name;
   if (Trim(file_name).empty() || Chars(file_name) > 50 || !wire::IsSafeFileName(file_name))
     return "the file name is empty, longer than 50 characters or not a plain name";
-  r.file_type = a[12].value.AsString();
+  r.file_type = a.file_type;
   bool known_type = false;
   for (const auto& t : kFileTypes) known_type = known_type || t == r.file_type;
   if (!known_type) return "no file type '" + r.file_type + "'";
-  r.book = Trim(a[13].value.AsString());
+  r.book = Trim(a.book);
   if (!r.book.empty() && !exists("SELECT 1 FROM LIVROMAG WHERE CDLIVROMAG = :L", {{"L", r.book}}))
     return "no magnetic book " + r.book;
-  const double inventory = a[14].value.AsDate().value;
+  const double inventory = a.inventory;
   if (!std::isfinite(inventory) || inventory < 0 || inventory > 2958465)
     return "the inventory day is out of range";
   return {};
@@ -345,31 +346,16 @@ bool MapsLocked(sql::Session& s, const FileRequest& r) {
 }  // namespace
 
 wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
-  Check("GetRegistro", args,
-        {{"register mask", Kind::String, true},
-         {"tax", Kind::String, false},
-         {"company", Kind::String, false},
-         {"registration", Kind::String, false},
-         {"substitute registration", Kind::String, false},
-         {"first day", Kind::Date, false},
-         {"last day", Kind::Date, false},
-         {"country", Kind::String, false},
-         {"states", Kind::String, true},
-         {"convention version", Kind::String, false},
-         {"purpose", Kind::String, false},
-         {"file name", Kind::String, false},
-         {"file type", Kind::String, false},
-         {"magnetic book", Kind::String, false},
-         {"inventory day", Kind::Date, false},
-         {"continuation key", Kind::String, true},
-         {"first page", Kind::String, false},
-         {"page start", Kind::Double, true},
-         {"page end", Kind::Double, true}});
-  const std::string& first_page = args[16].value.AsString();
+  std::vector<Spec> specs;
+  for (const auto& spec : wire::RegistroArguments())
+    specs.push_back({spec.name, spec.kind, spec.by_reference});
+  Check(wire::kGetRegistro, args, specs);
+  const wire::RegistroRequest call = wire::DecodeRegistro(args);
+  const std::string& first_page = call.first_page;
   if (first_page != "S" && first_page != "N")
     BadArguments("GetRegistro: the first-page flag is \"S\" or \"N\"");
-  const double start = args[17].value.AsDouble();
-  const double end = args[18].value.AsDouble();
+  const double start = call.start;
+  const double end = call.end;
   if (!std::isfinite(start) || !std::isfinite(end) || start < 0 || end < start ||
       start != std::floor(start) || end != std::floor(end) ||
       end - start > static_cast<double>(config_.max_page) || end > 1e15) {
@@ -378,10 +364,14 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
   }
 
   wire::CallReply reply;
-  std::string key = args[15].value.AsString();
+  std::string key = call.key;
   const auto answer = [&](const std::string& status, wire::DataPacket lines, const std::string& more) {
     reply.result = wire::VariantArray{status, std::move(lines), config_.output_dir, more, key};
-    reply.by_reference = {{0, args[0].value}, {8, args[8].value}, {15, key}, {17, start}, {18, end}};
+    reply.by_reference = {{wire::kMaskArg, args[wire::kMaskArg].value},
+                          {wire::kStatesArg, args[wire::kStatesArg].value},
+                          {wire::kKeyArg, key},
+                          {wire::kPageStartArg, start},
+                          {wire::kPageEndArg, end}};
     return reply;
   };
 
@@ -392,7 +382,7 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
     if (first_page == "S") {
       FileRequest file;
       std::string tax;
-      if (const std::string refusal = RefusalOf(*session, args, file, tax); !refusal.empty()) {
+      if (const std::string refusal = RefusalOf(*session, call, file, tax); !refusal.empty()) {
         if (log) log("GetRegistro: PARAM: " + refusal);
         return answer("PARAM", LinePacket(), "N");
       }

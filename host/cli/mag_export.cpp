@@ -22,6 +22,7 @@
 #include "host/toolkit/application.h"
 #include "host/toolkit/headless_dialogs.h"
 #include "host/toolkit/user_input.h"
+#include "lib/wire/registro_call.h"
 #include "module/globals.h"
 #include "screen/frm_arqu_mag.h"
 
@@ -118,14 +119,18 @@ class ProgressTransport : public comp::IServerTransport {
       if (interrupted_by && method != "CancelRegistro") stop();
       throw;
     }
-    if (!show_ || method != "GetRegistro" || reply.kind() != wire::Variant::Kind::Array) return reply;
+    if (!show_ || method != wire::kGetRegistro || reply.kind() != wire::Variant::Kind::Array) return reply;
     const auto& items = reply.AsArray();
-    if (items.size() != 5 || items[1].kind() != wire::Variant::Kind::Packet) return reply;
+    if (items.size() != wire::kRegistroReplySize ||
+        items[wire::kLinesItem].kind() != wire::Variant::Kind::Packet)
+      return reply;
     ++pages_;
-    lines_ += static_cast<long>(items[1].AsPacket().rows.size());
+    lines_ += static_cast<long>(items[wire::kLinesItem].AsPacket().rows.size());
     std::cerr << "\rmag-export: " << pages_ << (pages_ == 1 ? " página, " : " páginas, ") << lines_
               << " linhas" << std::flush;
-    if (items[3].kind() == wire::Variant::Kind::String && items[3].AsString() != "S") std::cerr << "\n";
+    if (items[wire::kMoreItem].kind() == wire::Variant::Kind::String &&
+        items[wire::kMoreItem].AsString() != "S")
+      std::cerr << "\n";
     return reply;
   }
 
