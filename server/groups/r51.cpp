@@ -12,7 +12,13 @@ void Build51(const GroupContext& g) {
           ", i.CDCFOP, SUM(i.VRPRODUTO - i.VRDESCONTO + i.VRIPI + i.VRICMSST), SUM(i.VRIPI), "
           "SUM(i.VRISENTASIPI),"
           " SUM(i.VROUTRASIPI) FROM NOTAFISCAL n JOIN NOTAFISCALITEM i ON i.NRSEQNOTA = n.NRSEQNOTA" +
-          g.where + " AND n.CDMODELO IN " + SqlList(kModels51) + " GROUP BY " + kDocumentGroup +
+          g.where + " AND n.CDMODELO IN " + SqlList(kModels51) +
+          // Only the documents with IPI are grouped: most companies' files
+          // have none, and grouping every item to find that costs a scan
+          // and a sort of the whole period.
+          " AND n.NRSEQNOTA IN (SELECT x.NRSEQNOTA FROM NOTAFISCALITEM x"
+          " WHERE x.VRIPI <> 0 OR x.VRISENTASIPI <> 0 OR x.VROUTRASIPI <> 0) GROUP BY " +
+          kDocumentGroup +
           ", i.CDCFOP HAVING SUM(i.VRIPI + i.VRISENTASIPI + i.VROUTRASIPI) > 0"
           " ORDER BY n.DTDOCUMENTO, " +
           kNumberKey + ", n.NRSEQNOTA, i.CDCFOP",

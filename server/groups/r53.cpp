@@ -7,24 +7,28 @@ namespace server {
 
 void Build53(const GroupContext& g) {
   std::int64_t last_document = -1;
-  g.session.QueryEach(std::string("SELECT ") + kDocumentColumns +
-                          ", i.CDCFOP, SUM(i.VRBASEST), SUM(i.VRICMSST), n.CDANTECIPACAO"
-                          " FROM NOTAFISCAL n JOIN NOTAFISCALITEM i ON i.NRSEQNOTA = n.NRSEQNOTA" +
-                          g.where + " AND n.CDMODELO IN " + SqlList(kModels53) + " GROUP BY " +
-                          kDocumentGroup +
-                          ", n.CDANTECIPACAO, i.CDCFOP HAVING SUM(i.VRBASEST) > 0"
-                          " ORDER BY n.DTDOCUMENTO, " +
-                          kNumberKey + ", n.NRSEQNOTA, i.CDCFOP",
-                      g.params, [&](const sql::Row& row) {
-                        const DocumentHead doc = Head(row);
-                        const std::size_t c = kDocumentColumnCount;
-                        CheckDocument(g, doc, Str(row[c]));
-                        Reg53Values v{Str(row[c]), Int(row[c + 1]), Int(row[c + 2]), 0, Str(row[c + 3])};
-                        if (Int(row[0]) != last_document) v.expenses = Int(row[10]);
-                        last_document = Int(row[0]);
-                        if (WithoutValues(doc)) v = Reg53Values{v.cfop, 0, 0, 0, v.anticipation};
-                        g.put(LineOf(doc, "53", [&] { return g.lines.R53(doc, v); }));
-                      });
+  g.session.QueryEach(
+      std::string("SELECT ") + kDocumentColumns +
+          ", i.CDCFOP, SUM(i.VRBASEST), SUM(i.VRICMSST), n.CDANTECIPACAO"
+          " FROM NOTAFISCAL n JOIN NOTAFISCALITEM i ON i.NRSEQNOTA = n.NRSEQNOTA" +
+          g.where + " AND n.CDMODELO IN " + SqlList(kModels53) +
+          // Only the documents with tax substitution are grouped (see 51).
+          " AND n.NRSEQNOTA IN (SELECT x.NRSEQNOTA FROM NOTAFISCALITEM x WHERE x.VRBASEST <> 0)"
+          " GROUP BY " +
+          kDocumentGroup +
+          ", n.CDANTECIPACAO, i.CDCFOP HAVING SUM(i.VRBASEST) > 0"
+          " ORDER BY n.DTDOCUMENTO, " +
+          kNumberKey + ", n.NRSEQNOTA, i.CDCFOP",
+      g.params, [&](const sql::Row& row) {
+        const DocumentHead doc = Head(row);
+        const std::size_t c = kDocumentColumnCount;
+        CheckDocument(g, doc, Str(row[c]));
+        Reg53Values v{Str(row[c]), Int(row[c + 1]), Int(row[c + 2]), 0, Str(row[c + 3])};
+        if (Int(row[0]) != last_document) v.expenses = Int(row[10]);
+        last_document = Int(row[0]);
+        if (WithoutValues(doc)) v = Reg53Values{v.cfop, 0, 0, 0, v.anticipation};
+        g.put(LineOf(doc, "53", [&] { return g.lines.R53(doc, v); }));
+      });
 }
 
 }  // namespace server
