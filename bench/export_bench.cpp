@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host/net/http_transport.h"
@@ -31,8 +32,29 @@ double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-// Runs a program, waits, and gives its wall time and peak memory (KiB).
-std::pair<double, long> Measure(std::vector<std::string> args, const std::string& stdout_path) {
+// Private memory of a process (KiB): what it holds of its own, without the
+// pages of files it maps (the database's pages count in its resident size).
+long PrivateKiB(pid_t pid) {
+  std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  std::string line;
+  long total = 0;
+  while (std::getline(rollup, line)) {
+    if (line.rfind("Private_Clean:", 0) == 0 || line.rfind("Private_Dirty:", 0) == 0)
+      total += std::stol(line.substr(line.find(':') + 1));
+  }
+  return total;
+}
+
+struct Run {
+  double seconds = 0;
+  long peak_kib = 0;             // resident
+  long private_kib = 0;          // the program's own, sampled
+  long watched_private_kib = 0;  // of another process watched meanwhile (the server)
+};
+
+// Runs a program, waits, and gives its wall time and peak memory, sampling
+// its private memory and that of `watch` (when given) as it runs.
+Run Measure(std::vector<std::string> args, const std::string& stdout_path, pid_t watch = -1) {
   const auto started = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
@@ -44,11 +66,18 @@ std::pair<double, long> Measure(std::vector<std::string> args, const std::string
     execv(argv[0], argv.data());
     _exit(127);
   }
+  Run run;
   int status = 0;
   rusage usage{};
-  wait4(pid, &status, 0, &usage);
+  while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+    run.private_kib = std::max(run.private_kib, PrivateKiB(pid));
+    if (watch > 0) run.watched_private_kib = std::max(run.watched_private_kib, PrivateKiB(watch));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error(args[0] + " failed");
-  return {Seconds(started), usage.ru_maxrss};
+  run.seconds = Seconds(started);
+  run.peak_kib = usage.ru_maxrss;
+  return run;
 }
 
 long PeakKiB(pid_t pid) {
@@ -90,8 +119,8 @@ int main(int argc, char** argv) {
   }
   const std::string server_binary = argv[1], export_binary = argv[2], anchor = argv[3], dir = argv[4];
   const int runs = std::max(1, std::atoi(argv[5]));
-  std::printf("%10s %12s %10s %8s %10s %12s %12s\n", "lines", "mag-export s", "anchor s", "ratio",
-              "identical", "client MiB", "server MiB");
+  std::printf("%10s %12s %10s %8s %10s %22s %22s\n", "lines", "mag-export s", "anchor s", "ratio",
+              "identical", "client MiB res/priv", "server MiB res/priv");
   std::vector<std::pair<double, double>> sizes;  // lines, export seconds
   for (int i = 6; i < argc; ++i) {
     const std::string notes = argv[i];
@@ -102,26 +131,27 @@ int main(int argc, char** argv) {
     PrepareDatabase("sqlite:" + db, {"--demo-volume", notes}, server_binary);
     ServerProcess server("sqlite:" + db, {"--output-dir", out}, server_binary);
     std::vector<double> exports, anchors, ratios;
-    long client_kib = 0;
+    long client_kib = 0, client_private = 0, server_private = 0;
     bool identical = true;
     for (int run = 0; run < runs; ++run) {
       // Paired: each export beside one anchor run, in the same conditions.
-      const auto [export_seconds, peak_kib] = Measure(
-          ExportCommand(export_binary, server.port(), "sqlite:" + db, true, "volume.txt"), "/dev/null");
-      const auto [anchor_seconds, anchor_kib] =
-          Measure({"/usr/bin/sqlite3", "-init", anchor, db, ".quit"}, out + "/anchor.txt");
-      (void)anchor_kib;
-      exports.push_back(export_seconds);
-      anchors.push_back(anchor_seconds);
-      ratios.push_back(export_seconds / anchor_seconds);
-      client_kib = std::max(client_kib, peak_kib);
+      const Run e = Measure(ExportCommand(export_binary, server.port(), "sqlite:" + db, true, "volume.txt"),
+                            "/dev/null", server.pid());
+      const Run a = Measure({"/usr/bin/sqlite3", "-init", anchor, db, ".quit"}, out + "/anchor.txt");
+      exports.push_back(e.seconds);
+      anchors.push_back(a.seconds);
+      ratios.push_back(e.seconds / a.seconds);
+      client_kib = std::max(client_kib, e.peak_kib);
+      client_private = std::max(client_private, e.private_kib);
+      server_private = std::max(server_private, e.watched_private_kib);
       identical = identical && Lines5054(out + "/volume.txt") == Read(out + "/anchor.txt");
     }
     const auto lines = std::filesystem::file_size(out + "/volume.txt") / 128;
-    std::printf("%10ju %12.2f %10.2f %8.2f %10s %12.1f %12.1f\n", static_cast<std::uintmax_t>(lines),
-                Median(exports), Median(anchors), Median(ratios), identical ? "yes" : "NO",
-                static_cast<double>(client_kib) / 1024.0,
-                static_cast<double>(PeakKiB(server.pid())) / 1024.0);
+    const auto mib = [](long kib) { return static_cast<double>(kib) / 1024.0; };
+    std::printf("%10ju %12.2f %10.2f %8.2f %10s %11.1f/%-10.1f %11.1f/%-10.1f\n",
+                static_cast<std::uintmax_t>(lines), Median(exports), Median(anchors), Median(ratios),
+                identical ? "yes" : "NO", mib(client_kib), mib(client_private), mib(PeakKiB(server.pid())),
+                mib(server_private));
     sizes.emplace_back(static_cast<double>(lines), Median(exports));
     server.Stop();
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);

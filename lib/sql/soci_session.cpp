@@ -34,7 +34,7 @@ class SociSession final : public Session {
     // A file's queries read the period's documents and items in a few large
     // scans: a larger page cache and memory-mapped reads keep them out of
     // the read() calls (measured with the export benchmark).
-    sqlite3_exec(backend->conn_, "PRAGMA cache_size=-32768; PRAGMA mmap_size=1073741824;", nullptr, nullptr,
+    sqlite3_exec(backend->conn_, "PRAGMA cache_size=-32768; PRAGMA mmap_size=268435456;", nullptr, nullptr,
                  nullptr);
     sqlite3_create_function(backend->conn_, "NVL", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             NvlFunction, nullptr, nullptr);
