@@ -32,17 +32,17 @@ double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-// Private memory of a process (KiB): what it holds of its own, without the
-// pages of files it maps (the database's pages count in its resident size).
+// Private memory of a process (KiB): its anonymous pages (heap, stacks),
+// without the pages of files it maps. The database's mapped pages count in
+// its resident size, and as "private" in the kernel's sense as long as no
+// other process maps them, so they are left out here.
 long PrivateKiB(pid_t pid) {
   std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
   std::string line;
-  long total = 0;
   while (std::getline(rollup, line)) {
-    if (line.rfind("Private_Clean:", 0) == 0 || line.rfind("Private_Dirty:", 0) == 0)
-      total += std::stol(line.substr(line.find(':') + 1));
+    if (line.rfind("Anonymous:", 0) == 0) return std::stol(line.substr(line.find(':') + 1));
   }
-  return total;
+  return 0;
 }
 
 struct Run {
