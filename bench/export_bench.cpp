@@ -23,6 +23,7 @@
 #include "host/net/http_transport.h"
 #include "lib/wire/host_date.h"
 #include "tests/support/export_command.h"
+#include "tests/support/process_memory.h"
 #include "tests/support/server_client.h"
 #include "tests/support/server_process.h"
 
@@ -30,19 +31,6 @@ namespace {
 
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-// Private memory of a process (KiB): its anonymous pages (heap, stacks),
-// without the pages of files it maps. The database's mapped pages count in
-// its resident size, and as "private" in the kernel's sense as long as no
-// other process maps them, so they are left out here.
-long PrivateKiB(pid_t pid) {
-  std::ifstream rollup("/proc/" + std::to_string(pid) + "/smaps_rollup");
-  std::string line;
-  while (std::getline(rollup, line)) {
-    if (line.rfind("Anonymous:", 0) == 0) return std::stol(line.substr(line.find(':') + 1));
-  }
-  return 0;
 }
 
 struct Run {
@@ -78,15 +66,6 @@ Run Measure(std::vector<std::string> args, const std::string& stdout_path, pid_t
   run.seconds = Seconds(started);
   run.peak_kib = usage.ru_maxrss;
   return run;
-}
-
-long PeakKiB(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return -1;
 }
 
 double Median(std::vector<double> v) {

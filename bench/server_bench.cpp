@@ -14,19 +14,11 @@
 
 #include "host/net/http_transport.h"
 #include "lib/wire/host_date.h"
+#include "tests/support/process_memory.h"
 #include "tests/support/server_client.h"
 #include "tests/support/server_process.h"
 
 namespace {
-
-long PeakKiB(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  }
-  return -1;
-}
 
 // The file of the volume company for January 2026.
 RegistroArgs VolumeRequest() {

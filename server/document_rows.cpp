@@ -78,6 +78,14 @@ std::string DocumentProblem(const DocumentHead& d, const std::string& cfop, cons
 
 // The order of the document numbers as written: the last six digits.
 const char* const kNumberKey = "CAST(n.NRNOTA AS INTEGER) % 1000000";
+const std::string kDocumentOrder = std::string("n.DTDOCUMENTO, ") + kNumberKey + ", n.NRSEQNOTA";
+
+std::int64_t FirstLineCharges::operator()(const sql::Row& row) {
+  const std::int64_t document = Int(row[0]);
+  if (document == last_document_) return 0;
+  last_document_ = document;
+  return Int(row[10]);
+}
 // The party's CNPJ or CPF as written: zero-filled to 14 digits.
 const char* const kPartyKey = "SUBSTR('00000000000000' || n.NRCNPJPART, LENGTH(n.NRCNPJPART) + 1)";
 

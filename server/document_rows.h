@@ -47,6 +47,19 @@ std::string DocumentProblem(const DocumentHead& d, const std::string& cfop, cons
 
 // The order of the document numbers as written: the last six digits.
 extern const char* const kNumberKey;
+// The order of 50, 51 and 53: the date, then the number as written.
+extern const std::string kDocumentOrder;
+
+// The freight, insurance and other charges of a document go into the first
+// of its lines. Reads the rows of a group in document order; gives the
+// charges on a document's first row and 0 on the others.
+class FirstLineCharges {
+ public:
+  std::int64_t operator()(const sql::Row& row);
+
+ private:
+  std::int64_t last_document_ = -1;
+};
 // The party's CNPJ or CPF as written: zero-filled to 14 digits.
 extern const char* const kPartyKey;
 

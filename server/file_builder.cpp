@@ -139,7 +139,7 @@ std::vector<std::string> FileBuilder::Problems(const FileRequest& r) {
           ", i.CDCFOP, MIN(i.NRITEM), MAX(i.NRITEM), COUNT(i.NRITEM)"
           " FROM NOTAFISCAL n LEFT JOIN NOTAFISCALITEM i ON i.NRSEQNOTA = n.NRSEQNOTA WHERE" +
           kDocumentFilter + " AND n.CDMODELO IN " + SqlList(kModels50) + " GROUP BY " + kDocumentGroup +
-          ", i.CDCFOP ORDER BY n.DTDOCUMENTO, " + kNumberKey + ", n.NRSEQNOTA",
+          ", i.CDCFOP ORDER BY " + kDocumentOrder,
       prepared.params, [&](const sql::Row& row) {
         const DocumentHead doc = Head(row);
         const std::size_t c = kDocumentColumnCount;

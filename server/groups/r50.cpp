@@ -6,7 +6,7 @@
 namespace server {
 
 void Build50(const GroupContext& g) {
-  std::int64_t last_document = -1;
+  FirstLineCharges charges;
   // Every document of the period, with items or without: a cancelled or
   // voided number still has its line.
   g.session.QueryEach(
@@ -15,8 +15,7 @@ void Build50(const GroupContext& g) {
           " SUM(i.VRBASEICMS), SUM(i.VRICMS), SUM(i.VRISENTAS), SUM(i.VROUTRAS), COUNT(i.NRITEM)"
           " FROM NOTAFISCAL n LEFT JOIN NOTAFISCALITEM i ON i.NRSEQNOTA = n.NRSEQNOTA" +
           g.where + " AND n.CDMODELO IN " + SqlList(kModels50) + " GROUP BY " + kDocumentGroup +
-          ", i.CDCFOP, i.VRALIQICMS ORDER BY n.DTDOCUMENTO, " + kNumberKey +
-          ", n.NRSEQNOTA, i.CDCFOP, i.VRALIQICMS",
+          ", i.CDCFOP, i.VRALIQICMS ORDER BY " + kDocumentOrder + ", i.CDCFOP, i.VRALIQICMS",
       g.params, [&](const sql::Row& row) {
         const DocumentHead doc = Head(row);
         const std::size_t c = kDocumentColumnCount;
@@ -30,8 +29,7 @@ void Build50(const GroupContext& g) {
                       Int(row[c + 5]), Int(row[c + 6]), Int(row[c + 1])};
         // The document's freight, insurance and other charges go into the
         // total of its first line.
-        if (Int(row[0]) != last_document) v.total += Int(row[10]);
-        last_document = Int(row[0]);
+        v.total += charges(row);
         if (WithoutValues(doc)) v = Reg50Values{v.cfop, 0, 0, 0, 0, 0, v.rate};
         g.put(LineOf(doc, "50", [&] { return g.lines.R50(doc, v); }));
       });

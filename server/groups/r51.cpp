@@ -6,7 +6,7 @@
 namespace server {
 
 void Build51(const GroupContext& g) {
-  std::int64_t last_document = -1;
+  FirstLineCharges charges;
   g.session.QueryEach(
       std::string("SELECT ") + kDocumentColumns +
           ", i.CDCFOP, SUM(i.VRPRODUTO - i.VRDESCONTO + i.VRIPI + i.VRICMSST), SUM(i.VRIPI), "
@@ -20,8 +20,8 @@ void Build51(const GroupContext& g) {
           " WHERE x.VRIPI <> 0 OR x.VRISENTASIPI <> 0 OR x.VROUTRASIPI <> 0) GROUP BY " +
           kDocumentGroup +
           ", i.CDCFOP HAVING SUM(i.VRIPI + i.VRISENTASIPI + i.VROUTRASIPI) > 0"
-          " ORDER BY n.DTDOCUMENTO, " +
-          kNumberKey + ", n.NRSEQNOTA, i.CDCFOP",
+          " ORDER BY " +
+          kDocumentOrder + ", i.CDCFOP",
       g.params, [&](const sql::Row& row) {
         const DocumentHead doc = Head(row);
         const std::size_t c = kDocumentColumnCount;
@@ -29,8 +29,7 @@ void Build51(const GroupContext& g) {
         Reg51Values v{Str(row[c]), Int(row[c + 1]), Int(row[c + 2]), Int(row[c + 3]), Int(row[c + 4])};
         // The document's total is one figure in 50 and in 51: the charges
         // go into its first line here too.
-        if (Int(row[0]) != last_document) v.total += Int(row[10]);
-        last_document = Int(row[0]);
+        v.total += charges(row);
         if (WithoutValues(doc)) v = Reg51Values{v.cfop, 0, 0, 0, 0};
         g.put(LineOf(doc, "51", [&] { return g.lines.R51(doc, v); }));
       });

@@ -6,7 +6,7 @@
 namespace server {
 
 void Build53(const GroupContext& g) {
-  std::int64_t last_document = -1;
+  FirstLineCharges charges;
   g.session.QueryEach(
       std::string("SELECT ") + kDocumentColumns +
           ", i.CDCFOP, SUM(i.VRBASEST), SUM(i.VRICMSST), n.CDANTECIPACAO"
@@ -17,15 +17,14 @@ void Build53(const GroupContext& g) {
           " GROUP BY " +
           kDocumentGroup +
           ", n.CDANTECIPACAO, i.CDCFOP HAVING SUM(i.VRBASEST) > 0"
-          " ORDER BY n.DTDOCUMENTO, " +
-          kNumberKey + ", n.NRSEQNOTA, i.CDCFOP",
+          " ORDER BY " +
+          kDocumentOrder + ", i.CDCFOP",
       g.params, [&](const sql::Row& row) {
         const DocumentHead doc = Head(row);
         const std::size_t c = kDocumentColumnCount;
         CheckDocument(g, doc, Str(row[c]));
         Reg53Values v{Str(row[c]), Int(row[c + 1]), Int(row[c + 2]), 0, Str(row[c + 3])};
-        if (Int(row[0]) != last_document) v.expenses = Int(row[10]);
-        last_document = Int(row[0]);
+        v.expenses = charges(row);
         if (WithoutValues(doc)) v = Reg53Values{v.cfop, 0, 0, 0, v.anticipation};
         g.put(LineOf(doc, "53", [&] { return g.lines.R53(doc, v); }));
       });
