@@ -84,7 +84,7 @@ std::int64_t FirstLineCharges::operator()(const sql::Row& row) {
   const std::int64_t document = Int(row[0]);
   if (document == last_document_) return 0;
   last_document_ = document;
-  return Int(row[10]);
+  return Int(row[kDocumentChargesColumn]);
 }
 // The party's CNPJ or CPF as written: zero-filled to 14 digits.
 const char* const kPartyKey = "SUBSTR('00000000000000' || n.NRCNPJPART, LENGTH(n.NRCNPJPART) + 1)";

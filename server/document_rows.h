@@ -22,6 +22,8 @@ std::string Digits(const std::string& s);
 extern const char* const kDocumentColumns;
 extern const char* const kDocumentGroup;
 inline constexpr std::size_t kDocumentColumnCount = 12;
+// The column of the document's freight, insurance and other charges summed.
+inline constexpr std::size_t kDocumentChargesColumn = 10;
 DocumentHead Head(const sql::Row& row);
 
 // A number that was never used for a document of value: cancelled, denied or

@@ -43,6 +43,15 @@ class Batch {
   virtual void Flush() = 0;
 };
 
+// A statement prepared once and run many times with other values, such as
+// the items of one document, read for each document in turn.
+class PreparedQuery {
+ public:
+  virtual ~PreparedQuery() = default;
+  // As Session::QueryEach.
+  virtual void Each(const std::vector<Param>& params, const std::function<void(const Row&)>& row) = 0;
+};
+
 class Session {
  public:
   virtual ~Session() = default;
@@ -54,6 +63,8 @@ class Session {
   // kept, so a result of any size runs in constant memory.
   virtual void QueryEach(const std::string& text, const std::vector<Param>& params,
                          const std::function<void(const Row&)>& row) = 0;
+  // Prepares a statement that returns rows. Throws DatabaseError.
+  virtual std::unique_ptr<PreparedQuery> Prepare(const std::string& text) = 0;
   // Runs a statement (or, without parameters, several separated by ";").
   virtual void Execute(const std::string& text, const std::vector<Param>& params = {}) = 0;
   virtual std::unique_ptr<Batch> PrepareBatch(const std::string& text, std::size_t block_size = 1000) = 0;

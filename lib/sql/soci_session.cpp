@@ -6,6 +6,7 @@ using namespace sqlite_api;
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 
 #include "lib/sql/session.h"
 
@@ -18,9 +19,118 @@ void NvlFunction(sqlite3_context* context, int, sqlite3_value** args) {
   sqlite3_result_value(context, sqlite3_value_type(args[0]) == SQLITE_NULL ? args[1] : args[0]);
 }
 
+// Rows are read with SQLite's own calls: SOCI reads a column declared
+// INTEGER as a 32-bit number, and amounts in cents pass 2^31. SQLite's text
+// of a stored value is exact. A statement is prepared once and may run many
+// times; the row handed on is one buffer, refilled for every row.
+class SqliteQuery final : public PreparedQuery {
+ public:
+  SqliteQuery(sqlite3* db, const std::string& text) : db_(db), names_(ParameterNames(text)) {
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(db, text.c_str(), static_cast<int>(text.size()), &raw, nullptr) != SQLITE_OK) {
+      sqlite3_finalize(raw);
+      throw DatabaseError(sqlite3_errmsg(db));
+    }
+    statement_.reset(raw);
+    for (const std::string& name : names_)
+      indexes_.push_back(sqlite3_bind_parameter_index(raw, (":" + name).c_str()));
+    values_.resize(static_cast<std::size_t>(sqlite3_column_count(raw)));
+  }
+
+  void Each(const std::vector<Param>& params, const std::function<void(const Row&)>& row) override {
+    Run(params, nullptr, row);
+  }
+
+  template <typename F>
+  void Run(const std::vector<Param>& params, std::vector<std::string>* columns, F&& on_row) {
+    sqlite3_stmt* raw = statement_.get();
+    sqlite3_reset(raw);
+    sqlite3_clear_bindings(raw);
+    Bind(params);
+    if (columns) {
+      for (std::size_t i = 0; i < values_.size(); ++i)
+        columns->push_back(sqlite3_column_name(raw, static_cast<int>(i)));
+    }
+    for (;;) {
+      const int step = sqlite3_step(raw);
+      if (step == SQLITE_DONE) break;
+      if (step != SQLITE_ROW) {
+        const std::string message = sqlite3_errmsg(db_);
+        sqlite3_reset(raw);
+        throw DatabaseError(message);
+      }
+      for (std::size_t i = 0; i < values_.size(); ++i) ReadColumn(static_cast<int>(i), values_[i]);
+      on_row(values_);
+    }
+    sqlite3_reset(raw);
+  }
+
+ private:
+  void Bind(const std::vector<Param>& params) {
+    for (const Param& p : params) {
+      if (std::find(names_.begin(), names_.end(), p.name) == names_.end())
+        throw DatabaseError("parameter '" + p.name + "' is not used by the statement");
+    }
+    for (std::size_t n = 0; n < names_.size(); ++n) {
+      const auto given =
+          std::find_if(params.begin(), params.end(), [&](const Param& p) { return p.name == names_[n]; });
+      if (given == params.end()) throw DatabaseError("parameter '" + names_[n] + "' has no value");
+      if (indexes_[n] == 0) continue;
+      const int bound = given->value
+                            ? sqlite3_bind_text(statement_.get(), indexes_[n], given->value->data(),
+                                                static_cast<int>(given->value->size()), SQLITE_TRANSIENT)
+                            : sqlite3_bind_null(statement_.get(), indexes_[n]);
+      if (bound != SQLITE_OK) throw DatabaseError(sqlite3_errmsg(db_));
+    }
+  }
+
+  void ReadColumn(int i, std::optional<std::string>& value) {
+    switch (sqlite3_column_type(statement_.get(), i)) {
+      case SQLITE_NULL: value.reset(); return;
+      case SQLITE_FLOAT: {
+        // Short, as the values of the other databases read as text.
+        std::string text = std::to_string(sqlite3_column_double(statement_.get(), i));
+        if (text.find('.') != std::string::npos) {
+          text.erase(text.find_last_not_of('0') + 1);
+          if (text.back() == '.') text.pop_back();
+        }
+        value = std::move(text);
+        return;
+      }
+      default: {
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement_.get(), i));
+        const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement_.get(), i));
+        if (value)
+          value->assign(bytes, size);
+        else
+          value.emplace(bytes, size);
+      }
+    }
+  }
+
+  struct Finalize {
+    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+  };
+  sqlite3* db_;
+  std::vector<std::string> names_;
+  std::vector<int> indexes_;
+  std::unique_ptr<sqlite3_stmt, Finalize> statement_;
+  Row values_;
+};
+
 class SociSession final : public Session {
  public:
   explicit SociSession(const std::string& path) {
+    // A session is used by one thread at a time (the server leases each to
+    // one worker), so SQLite's locking of every call on a connection, and of
+    // every allocation for its memory statistics, only costs time: about a
+    // tenth of an export's. It can be chosen only before SQLite starts;
+    // later it is refused and the locking stays, still correct.
+    static std::once_flag multithread;
+    std::call_once(multithread, [] {
+      sqlite3_config(SQLITE_CONFIG_MULTITHREAD);
+      sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    });
     try {
       session_.open(soci::sqlite3, "db=\"" + path + "\" timeout=30");
     } catch (const std::exception& e) {
@@ -54,6 +164,10 @@ class SociSession final : public Session {
   }
 
   std::unique_ptr<Batch> PrepareBatch(const std::string& text, std::size_t block_size) override;
+
+  std::unique_ptr<PreparedQuery> Prepare(const std::string& text) override {
+    return std::make_unique<SqliteQuery>(Connection(), text);
+  }
 
   void Begin() override {
     Guard([&] { session_.begin(); });
@@ -102,68 +216,10 @@ class SociSession final : public Session {
 
   sqlite3* Connection() { return static_cast<soci::sqlite3_session_backend*>(session_.get_backend())->conn_; }
 
-  // Rows are read with SQLite's own calls: SOCI reads a column declared
-  // INTEGER as a 32-bit number, and amounts in cents pass 2^31. SQLite's text
-  // of a stored value is exact.
   template <typename F>
   void Each(const std::string& text, const std::vector<Param>& params, std::vector<std::string>* columns,
             F&& on_row) {
-    const std::vector<std::string> names = ParameterNames(text);
-    for (const Param& p : params) {
-      if (std::find(names.begin(), names.end(), p.name) == names.end())
-        throw DatabaseError("parameter '" + p.name + "' is not used by the statement");
-    }
-    sqlite3* db = Connection();
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, text.c_str(), static_cast<int>(text.size()), &raw, nullptr) != SQLITE_OK) {
-      sqlite3_finalize(raw);
-      throw DatabaseError(sqlite3_errmsg(db));
-    }
-    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
-    for (const std::string& name : names) {
-      const auto given =
-          std::find_if(params.begin(), params.end(), [&](const Param& p) { return p.name == name; });
-      if (given == params.end()) throw DatabaseError("parameter '" + name + "' has no value");
-      const int index = sqlite3_bind_parameter_index(raw, (":" + name).c_str());
-      if (index == 0) continue;
-      const int bound = given->value
-                            ? sqlite3_bind_text(raw, index, given->value->data(),
-                                                static_cast<int>(given->value->size()), SQLITE_TRANSIENT)
-                            : sqlite3_bind_null(raw, index);
-      if (bound != SQLITE_OK) throw DatabaseError(sqlite3_errmsg(db));
-    }
-    const int count = sqlite3_column_count(raw);
-    if (columns) {
-      for (int i = 0; i < count; ++i) columns->push_back(sqlite3_column_name(raw, i));
-    }
-    Row values(static_cast<std::size_t>(count));
-    for (;;) {
-      const int step = sqlite3_step(raw);
-      if (step == SQLITE_DONE) return;
-      if (step != SQLITE_ROW) throw DatabaseError(sqlite3_errmsg(db));
-      for (int i = 0; i < count; ++i) values[static_cast<std::size_t>(i)] = ColumnValue(raw, i);
-      on_row(values);
-    }
-  }
-
-  static std::optional<std::string> ColumnValue(sqlite3_stmt* statement, int i) {
-    switch (sqlite3_column_type(statement, i)) {
-      case SQLITE_NULL: return std::nullopt;
-      case SQLITE_FLOAT: {
-        // Short, as the values of the other databases read as text.
-        std::string text = std::to_string(sqlite3_column_double(statement, i));
-        if (text.find('.') != std::string::npos) {
-          text.erase(text.find_last_not_of('0') + 1);
-          if (text.back() == '.') text.pop_back();
-        }
-        return text;
-      }
-      default: {
-        const auto* bytes = sqlite3_column_text(statement, i);
-        return std::string(reinterpret_cast<const char*>(bytes),
-                           static_cast<std::size_t>(sqlite3_column_bytes(statement, i)));
-      }
-    }
+    SqliteQuery(Connection(), text).Run(params, columns, on_row);
   }
 
   // Keeps the bound values alive for as long as SOCI reads them.

@@ -27,7 +27,7 @@ std::string Deflate(const std::string& text) {
   for (int i = 0; i < 8; ++i)
     out[static_cast<std::size_t>(i)] = static_cast<char>((length >> (8 * i)) & 0xFF);
   if (compress2(reinterpret_cast<Bytef*>(out.data() + 8), &size, reinterpret_cast<const Bytef*>(text.data()),
-                static_cast<uLong>(text.size()), 6) != Z_OK) {
+                static_cast<uLong>(text.size()), 1) != Z_OK) {
     throw std::runtime_error("the lines could not be compressed");
   }
   out.resize(8 + size);
