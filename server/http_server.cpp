@@ -1,5 +1,7 @@
 #include "server/http_server.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 
 #include "server/http_front.h"
@@ -7,6 +9,12 @@
 
 namespace server {
 namespace {
+
+bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
 
 http::Response ErrorResponse(wire::ErrorKind kind, const std::string& message, int status = 0) {
   http::Response r;
@@ -127,7 +135,13 @@ void HttpServer::Handle(http::Request request, const std::function<void(http::Re
     return respond(ErrorResponse(wire::ErrorKind::BadRequest, e.what()));
   }
   const bool long_call = Mag04200::IsLongCall(call);
-  auto run = [this, call = std::move(call), respond] {
+  // A client that asks for it gets the rows of its packets packed.
+  wire::RowEncoding rows = wire::RowEncoding::Plain;
+  for (const auto& [name, value] : request.headers) {
+    if (EqualsIgnoringCase(name, wire::kRowEncodingHeader) && value == wire::kPackedRows)
+      rows = wire::RowEncoding::Packed;
+  }
+  auto run = [this, call = std::move(call), respond, rows] {
     const auto started = std::chrono::steady_clock::now();
     http::Response r;
     try {
@@ -135,7 +149,7 @@ void HttpServer::Handle(http::Request request, const std::function<void(http::Re
         r = ErrorResponse(wire::ErrorKind::UnknownServer, "no server object '" + call.server + "'");
       } else {
         const wire::CallReply reply = impl_->methods.Call(call.method, call.arguments);
-        r.body = wire::EncodeReply(reply);
+        r.body = wire::EncodeReply(reply, rows);
         // Lines stored for a client that is gone would wait for the expiry.
         if (const std::string key = Mag04200::PendingKey(call, reply); !key.empty()) {
           r.undelivered = [this, key] {

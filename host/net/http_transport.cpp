@@ -4,6 +4,8 @@
 
 #include <mutex>
 
+#include "lib/wire/rpc.h"
+
 namespace net {
 
 struct HttpTransport::Impl {
@@ -73,7 +75,9 @@ void HttpTransport::Interrupt() {
 wire::Variant HttpTransport::Call(const std::string& method, std::vector<comp::CallArgument>& arguments) {
   if (!impl_->client) throw comp::EServerError("sem conexão com o servidor de aplicação");
   const std::string body = wire::EncodeRequest({impl_->server, method, arguments});
-  const auto result = impl_->client->Post("/v1/call", body, "application/json");
+  httplib::Headers headers;
+  if (impl_->options.packed_rows) headers.emplace(wire::kRowEncodingHeader, wire::kPackedRows);
+  const auto result = impl_->client->Post("/v1/call", headers, body, "application/json");
   if (!result) {
     throw comp::EServerError("Falha de comunicação com o servidor de aplicação " + impl_->Where() + " (" +
                              method + "): " + httplib::to_string(result.error()));

@@ -14,6 +14,10 @@ struct HttpTransportOptions {
   // Long enough for the first page of a large file, which the server builds whole.
   std::chrono::seconds read_timeout{600};
   std::chrono::seconds write_timeout{60};
+  // Ask for the rows of packets packed into one deflated block: a page of
+  // register lines is an eighth of its plain size and is read without
+  // parsing a JSON array per line. False asks for plain rows.
+  bool packed_rows = true;
 };
 
 class HttpTransport : public comp::IServerTransport {

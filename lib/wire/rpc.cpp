@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <string_view>
 
+#include "lib/wire/block_codec.h"
 #include "lib/wire/latin1.h"
 
 namespace wire {
@@ -59,6 +61,16 @@ std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
   return n;
 }
 
+bool IsUtf8(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) continue;
+    const std::size_t n = Utf8SequenceLength(text, i);
+    if (n == 0) return false;
+    i += n - 1;
+  }
+  return true;
+}
+
 // What to do with bytes that are no UTF-8: a reply must not carry them (the
 // client could not read it), a message shows them as \xHH.
 enum class BadBytes { Refuse, Escape };
@@ -111,7 +123,52 @@ void WriteCell(std::string& out, const Cell& cell, FieldType type) {
   }
 }
 
-void WriteValue(std::string& out, const Variant& v) {
+bool NumericField(FieldType type) {
+  return type == FieldType::Float || type == FieldType::Integer || type == FieldType::Date;
+}
+
+// The rows of a packet as one deflated block: a row a line, its cells
+// separated by TAB, texts as their bytes, numbers as in JSON. Only a packet
+// that this says the same as plain rows is packed: no NULL, no TAB or LF in
+// a text, a number in every numeric field and a text in every other.
+bool Packable(const DataPacket& packet) {
+  if (packet.rows.empty()) return false;
+  for (const auto& row : packet.rows) {
+    if (row.size() != packet.fields.size()) return false;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      if (NumericField(packet.fields[i].type)) {
+        if (!std::holds_alternative<double>(row[i])) return false;
+      } else {
+        const auto* text = std::get_if<std::string>(&row[i]);
+        if (!text || text->find_first_of("\t\n") != std::string::npos) return false;
+      }
+    }
+  }
+  return true;
+}
+
+std::string PackRows(const DataPacket& packet) {
+  std::vector<std::string> lines;
+  lines.reserve(packet.rows.size());
+  for (const auto& row : packet.rows) {
+    std::string line;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      if (i) line += '\t';
+      if (const auto* number = std::get_if<double>(&row[i])) {
+        WriteNumber(line, *number);
+      } else {
+        const std::string& text = std::get<std::string>(row[i]);
+        if (packet.fields[i].type != FieldType::Bytes && !IsUtf8(text))
+          throw std::runtime_error("cannot encode the message: a text is not valid UTF-8");
+        line += text;
+      }
+    }
+    lines.push_back(std::move(line));
+  }
+  return PackLines(lines);
+}
+
+void WriteValue(std::string& out, const Variant& v, RowEncoding rows) {
   switch (v.kind()) {
     case Variant::Kind::Null: out += R"({"kind":"null"})"; return;
     case Variant::Kind::String:
@@ -131,7 +188,7 @@ void WriteValue(std::string& out, const Variant& v) {
       for (const Variant& item : v.AsArray()) {
         if (!first) out += ',';
         first = false;
-        WriteValue(out, item);
+        WriteValue(out, item, rows);
       }
       out += "]}";
       return;
@@ -148,6 +205,14 @@ void WriteValue(std::string& out, const Variant& v) {
         out += R"(","size":)";
         out += std::to_string(packet.fields[i].size);
         out += '}';
+      }
+      if (rows == RowEncoding::Packed && Packable(packet)) {
+        out += R"(],"count":)";
+        out += std::to_string(packet.rows.size());
+        out += R"(,"packed":")";
+        out += PackRows(packet);
+        out += "\"}";
+        return;
       }
       out += R"(],"rows":[)";
       for (std::size_t r = 0; r < packet.rows.size(); ++r) {
@@ -182,6 +247,43 @@ Cell DecodeCell(const json& value, FieldType type) {
   Bad("a cell must be null, a number or a string");
 }
 
+void UnpackRows(const std::string& packed, double count, DataPacket& packet) {
+  std::vector<std::string> lines;
+  try {
+    lines = UnpackLines(packed);
+  } catch (const std::invalid_argument& e) {
+    Bad(std::string("packed rows: ") + e.what());
+  }
+  if (static_cast<double>(lines.size()) != count) Bad("packed rows: the count does not match the rows");
+  packet.rows.reserve(lines.size());
+  for (const std::string& line : lines) {
+    std::vector<Cell> cells;
+    cells.reserve(packet.fields.size());
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < packet.fields.size(); ++i) {
+      const std::size_t tab = line.find('\t', start);
+      const bool last = i + 1 == packet.fields.size();
+      if (last != (tab == std::string::npos)) Bad("packed rows: every row must hold one cell per field");
+      const std::size_t end = last ? line.size() : tab;
+      const std::string_view cell(line.data() + start, end - start);
+      if (NumericField(packet.fields[i].type)) {
+        double d = 0;
+        const auto [p, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), d);
+        if (ec != std::errc() || p != cell.data() + cell.size() || !std::isfinite(d))
+          Bad("packed rows: a numeric cell is not a number");
+        cells.emplace_back(d);
+      } else {
+        std::string text(cell);
+        if (packet.fields[i].type != FieldType::Bytes && !IsUtf8(text))
+          Bad("packed rows: a text is not valid UTF-8");
+        cells.emplace_back(std::move(text));
+      }
+      start = end + 1;
+    }
+    packet.rows.push_back(std::move(cells));
+  }
+}
+
 Variant DecodeValue(const json& j, int depth = 0) {
   if (depth > 16) Bad("values nest too deeply");
   const std::string kind = Text(Member(j, "kind"), "kind");
@@ -199,8 +301,7 @@ Variant DecodeValue(const json& j, int depth = 0) {
   if (kind == "packet") {
     DataPacket packet;
     const json& fields = Member(j, "fields");
-    const json& rows = Member(j, "rows");
-    if (!fields.is_array() || !rows.is_array()) Bad("fields and rows must be arrays");
+    if (!fields.is_array()) Bad("fields must be an array");
     for (const json& f : fields) {
       FieldDef def;
       def.name = Text(Member(f, "name"), "a field name");
@@ -212,6 +313,13 @@ Variant DecodeValue(const json& j, int depth = 0) {
       def.size = static_cast<int>(Number(Member(f, "size"), "a field size"));
       packet.fields.push_back(std::move(def));
     }
+    if (j.contains("packed")) {
+      UnpackRows(Text(j["packed"], "packed rows"), Number(Member(j, "count"), "the count of packed rows"),
+                 packet);
+      return packet;
+    }
+    const json& rows = Member(j, "rows");
+    if (!rows.is_array()) Bad("rows must be an array");
     for (const json& r : rows) {
       if (!r.is_array() || r.size() != packet.fields.size()) Bad("every row must hold one cell per field");
       std::vector<Cell> cells;
@@ -280,7 +388,7 @@ std::string EncodeRequest(const CallRequest& request) {
   out += R"(,"args":[)";
   for (std::size_t i = 0; i < request.arguments.size(); ++i) {
     if (i) out += ',';
-    WriteValue(out, request.arguments[i].value);
+    WriteValue(out, request.arguments[i].value, RowEncoding::Plain);
     if (request.arguments[i].by_reference) {
       out.pop_back();
       out += R"(,"byref":true})";
@@ -308,14 +416,14 @@ CallRequest DecodeRequest(const std::string& body) {
   return request;
 }
 
-std::string EncodeReply(const CallReply& reply) {
+std::string EncodeReply(const CallReply& reply, RowEncoding rows) {
   std::string out = R"({"result":)";
-  WriteValue(out, reply.result);
+  WriteValue(out, reply.result, rows);
   out += R"(,"byref":[)";
   for (std::size_t i = 0; i < reply.by_reference.size(); ++i) {
     if (i) out += ',';
     out += R"({"index":)" + std::to_string(reply.by_reference[i].first) + R"(,"value":)";
-    WriteValue(out, reply.by_reference[i].second);
+    WriteValue(out, reply.by_reference[i].second, rows);
     out += '}';
   }
   out += "]}";

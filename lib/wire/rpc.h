@@ -60,7 +60,13 @@ class ProtocolError : public std::runtime_error {
 
 std::string EncodeRequest(const CallRequest& request);
 CallRequest DecodeRequest(const std::string& body);
-std::string EncodeReply(const CallReply& reply);
+// How the rows of the packets in a reply travel: as JSON arrays, or packed
+// into one deflated block (docs/protocol.md), which the client asks for.
+enum class RowEncoding { Plain, Packed };
+inline constexpr const char* kRowEncodingHeader = "X-Packet-Rows";
+inline constexpr const char* kPackedRows = "packed";
+
+std::string EncodeReply(const CallReply& reply, RowEncoding rows = RowEncoding::Plain);
 std::string EncodeError(const CallError& error);
 std::variant<CallReply, CallError> DecodeReply(const std::string& body);
 

@@ -31,7 +31,11 @@ struct RegistroArgs : wire::RegistroRequest {
 
 class ServerClient {
  public:
-  explicit ServerClient(int port) { transport_.Connect("127.0.0.1", port, "Mag04200.rdmArqMag"); }
+  // `packed_rows`: the rows of the reply's packets packed, as the product
+  // asks for them, or plain.
+  explicit ServerClient(int port, bool packed_rows = true) : transport_(Options(packed_rows)) {
+    transport_.Connect("127.0.0.1", port, "Mag04200.rdmArqMag");
+  }
   wire::Variant Call(const std::string& method, std::vector<comp::CallArgument>& args) {
     return transport_.Call(method, args);
   }
@@ -78,5 +82,10 @@ class ServerClient {
   }
 
  private:
+  static net::HttpTransportOptions Options(bool packed_rows) {
+    net::HttpTransportOptions options;
+    options.packed_rows = packed_rows;
+    return options;
+  }
   net::HttpTransport transport_;
 };
