@@ -42,8 +42,7 @@ struct Run {
 
 // Runs a program, waits, and gives its wall time and peak memory, sampling
 // its private memory and that of `watch` (when given) as it runs.
-Run Measure(std::vector<std::string> args, const std::string& stdout_path, pid_t watch = -1) {
-  const auto started = std::chrono::steady_clock::now();
+pid_t Spawn(std::vector<std::string> args, const std::string& stdout_path) {
   const pid_t pid = fork();
   if (pid == 0) {
     std::FILE* out = std::freopen(stdout_path.c_str(), "w", stdout);
@@ -54,6 +53,19 @@ Run Measure(std::vector<std::string> args, const std::string& stdout_path, pid_t
     execv(argv[0], argv.data());
     _exit(127);
   }
+  return pid;
+}
+
+// Waits for a spawned program; false when it failed.
+bool Succeeded(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+Run Measure(std::vector<std::string> args, const std::string& stdout_path, pid_t watch = -1) {
+  const auto started = std::chrono::steady_clock::now();
+  const pid_t pid = Spawn(args, stdout_path);
   Run run;
   int status = 0;
   rusage usage{};
@@ -87,6 +99,54 @@ std::string Lines5054(const std::string& path) {
 std::string Read(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Eight exports of the volume company started together on one server, and a
+// small export of the demo company started just behind them: every large
+// file must equal the serial one, the eight together should take no longer
+// than one after the other, and the small one should get its first (and
+// only) page within a second.
+void Concurrent(const std::string& server_binary, const std::string& export_binary, const std::string& dir,
+                const std::string& notes) {
+  const std::string db = dir + "/concurrent.db";
+  const std::string out = dir + "/concurrent";
+  std::filesystem::create_directories(out);
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
+  PrepareDatabase("sqlite:" + db, {"--init-demo", "--demo-volume", notes}, server_binary);
+  ServerProcess server("sqlite:" + db, {"--output-dir", out}, server_binary);
+  const std::string url = "sqlite:" + db;
+  constexpr int kExports = 8;
+  double serial = 0;
+  for (int i = 0; i < kExports; ++i) {
+    serial +=
+        Measure(ExportCommand(export_binary, server.port(), url, true, "serial.txt"), "/dev/null").seconds;
+  }
+  const auto started = std::chrono::steady_clock::now();
+  std::vector<pid_t> large;
+  for (int i = 0; i < kExports; ++i) {
+    large.push_back(
+        Spawn(ExportCommand(export_binary, server.port(), url, true, "together" + std::to_string(i) + ".txt"),
+              "/dev/null"));
+  }
+  // Behind them: the eight are building their first pages by now.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const Run small =
+      Measure(ExportCommand(export_binary, server.port(), url, false, "small.txt"), "/dev/null");
+  bool all_succeeded = true;
+  for (const pid_t pid : large) all_succeeded = Succeeded(pid) && all_succeeded;
+  const double together = Seconds(started);
+  bool identical = all_succeeded;
+  const std::string expected = Read(out + "/serial.txt");
+  for (int i = 0; i < kExports; ++i)
+    identical = identical && Read(out + "/together" + std::to_string(i) + ".txt") == expected;
+  std::printf(
+      "concurrent: %d exports of %zu lines: one after the other %.2f s, together %.2f s (ratio %.2f), "
+      "all succeeded and identical: %s; a %zu-line export started behind them: %.2f s\n",
+      kExports, static_cast<std::size_t>(std::filesystem::file_size(out + "/serial.txt") / 128), serial,
+      together, together / serial, identical ? "yes" : "NO",
+      static_cast<std::size_t>(std::filesystem::file_size(out + "/small.txt") / 128), small.seconds);
+  server.Stop();
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
 }
 
 }  // namespace
@@ -141,5 +201,7 @@ int main(int argc, char** argv) {
     std::printf("time %.0f lines / %.0f lines: %.2f for %.1f times the lines\n", large_lines, small_lines,
                 large_s / small_s, large_lines / small_lines);
   }
+  // 125,000 lines each.
+  Concurrent(server_binary, export_binary, dir, "25000");
   return 0;
 }

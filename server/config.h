@@ -21,6 +21,8 @@ struct ServerConfig {
   std::size_t max_body = 1 << 20;  // largest request body taken, in bytes
   std::int64_t max_page = 100000;  // most lines one call may ask for
   int threads = 8;
+  // Files built at once, each on a thread of its own beside the workers.
+  int max_builds = 16;
   int request_timeout = 30;  // seconds from the first byte of a request to its last
   int idle_timeout = 60;     // seconds a kept-alive connection may wait for a request
   std::size_t max_connections = 512;

@@ -85,11 +85,9 @@ HttpServer::HttpServer(const ServerConfig& config, Mag04200& methods)
   impl_->front = std::make_unique<http::Front>(
       options, [this](http::Request request, http::Respond respond) { Handle(std::move(request), respond); },
       FrontError);
-  // Building a whole file can take long; keeping one worker out of it leaves
-  // the lookups and the pages of other exports answered meanwhile.
-  impl_->lane =
-      std::make_unique<LongCallLane>(config.threads > 1 ? config.threads - 1 : 1,
-                                     [this](std::function<void()> task) { impl_->front->Post(task); });
+  // Building a whole file can take long: it runs beside the workers, which
+  // keep answering the lookups and the pages of other exports meanwhile.
+  impl_->lane = std::make_unique<LongCallLane>(config.max_builds);
 }
 
 HttpServer::~HttpServer() { Stop(); }

@@ -1,6 +1,14 @@
 #include "server/long_call_lane.h"
 
+#include <thread>
+
 namespace server {
+
+LongCallLane::~LongCallLane() {
+  std::unique_lock lock(mutex_);
+  waiting_.clear();
+  idle_.wait(lock, [this] { return running_ == 0; });
+}
 
 void LongCallLane::Run(std::function<void()> call) {
   {
@@ -11,26 +19,27 @@ void LongCallLane::Run(std::function<void()> call) {
     }
     ++running_;
   }
-  RunHere(call);
+  std::thread([this, call = std::move(call)]() mutable { Serve(std::move(call)); }).detach();
 }
 
-void LongCallLane::RunHere(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (...) {
-  }
-  std::function<void()> next;
-  {
+void LongCallLane::Serve(std::function<void()> call) {
+  for (;;) {
+    try {
+      call();
+    } catch (...) {
+    }
     std::lock_guard lock(mutex_);
     if (waiting_.empty()) {
       --running_;
+      // The last thing this thread does with the lane: the destructor may
+      // go on as soon as the lock is released.
+      idle_.notify_all();
       return;
     }
-    next = std::move(waiting_.front());
+    // The slot passes to the next waiting call, on this thread.
+    call = std::move(waiting_.front());
     waiting_.pop_front();
   }
-  // The slot passes to the next waiting call, on a worker of its own.
-  post_([this, next = std::move(next)] { RunHere(next); });
 }
 
 }  // namespace server

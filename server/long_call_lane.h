@@ -1,7 +1,9 @@
 #pragma once
-// Calls that take long (building a whole file) run at most `slots` at a
-// time; the rest wait their turn without holding a worker, so that short
-// calls always find one.
+// Calls that take long (building a whole file) run on threads of their own,
+// at most `slots` at a time; the rest wait their turn. The workers stay free
+// for the short calls, and a small file asked for behind several large ones
+// is built beside them instead of after them.
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -10,19 +12,21 @@ namespace server {
 
 class LongCallLane {
  public:
-  // `post` runs a task on a worker.
-  LongCallLane(int slots, std::function<void(std::function<void()>)> post)
-      : slots_(slots), post_(std::move(post)) {}
+  explicit LongCallLane(int slots) : slots_(slots) {}
+  // Drops the calls still waiting and waits for the running ones.
+  ~LongCallLane();
+  LongCallLane(const LongCallLane&) = delete;
+  LongCallLane& operator=(const LongCallLane&) = delete;
 
-  // Runs the call now, on this thread, when a slot is free; otherwise queues
-  // it for the first slot that frees.
+  // Starts the call on a thread of its own when a slot is free; otherwise
+  // queues it for the first slot that frees. Returns at once.
   void Run(std::function<void()> call);
 
  private:
-  void RunHere(const std::function<void()>& call);
+  void Serve(std::function<void()> call);
   int slots_;
-  std::function<void(std::function<void()>)> post_;
   std::mutex mutex_;
+  std::condition_variable idle_;
   int running_ = 0;
   std::deque<std::function<void()>> waiting_;
 };

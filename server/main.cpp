@@ -41,6 +41,9 @@ int main(int argc, char** argv) {
   app.add_option("--threads", config.threads, "worker threads")
       ->capture_default_str()
       ->check(CLI::Range(1, 256));
+  app.add_option("--max-builds", config.max_builds, "files built at once; more wait their turn")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 256));
   app.add_option("--request-timeout", config.request_timeout,
                  "seconds a request may take to arrive, headers and body")
       ->capture_default_str()

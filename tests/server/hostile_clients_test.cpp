@@ -171,16 +171,17 @@ TEST_F(HostileClients, AtTheConnectionCapIdleConnectionsGoFirstThenNewOnesAreRef
   EXPECT_TRUE(AnswersACall(server->port()));
 }
 
-TEST_F(HostileClients, FilesBeingBuiltLeaveAWorkerForOtherCalls) {
+TEST_F(HostileClients, FilesBeingBuiltLeaveTheWorkersToOtherCalls) {
   const std::string volume = TempDatabase("hostile_volume");
   PrepareDatabase("sqlite:" + volume, {"--init-demo", "--demo-volume", "4001"});
-  ServerProcess server("sqlite:" + volume, {"--threads", "2"});
+  ServerProcess server("sqlite:" + volume, {"--threads", "1", "--max-builds", "1"});
   RegistroArgs a;
   a.company = "90";
   a.registration = "900000009008";
   a.tax = "";
   const std::string body = wire::EncodeRequest({"Mag04200.rdmArqMag", "GetRegistro", a.Arguments()});
-  // Two first pages, as many as there are workers.
+  // Two first pages: one is built, the other waits its turn, and the one
+  // worker answers meanwhile.
   std::vector<std::unique_ptr<RawConnection>> builds;
   for (int i = 0; i < 2; ++i) {
     builds.push_back(std::make_unique<RawConnection>(server.port()));
