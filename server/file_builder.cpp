@@ -122,7 +122,13 @@ long FileBuilder::Build(const FileRequest& r, const std::function<void(const std
   const std::function<void(const std::string&)> put_line = put;
   const GroupContext context{session_, r, informant, lines_, where, params, put_line};
   for (const RegisterGroup& group : RegisterGroups()) {
-    if (selected.*group.chosen) group.build(context);
+    if (!(selected.*group.chosen)) continue;
+    // The lines stored while the last group was read went to the log:
+    // folded into the database first, they cost the next group's reads
+    // nothing, where each page read would search the log (a quarter of a
+    // 5M-line build, measured with perf).
+    session_.Checkpoint();
+    group.build(context);
   }
   for (const std::string& line : lines_.R90(informant, counts, total)) {
     emit(line);

@@ -94,7 +94,12 @@ std::optional<StoredRequest> RequestStore::Find(const std::string& key, std::int
 void RequestStore::Page(const StoredRequest& request, std::int64_t first, std::int64_t last,
                         const std::function<void(std::int64_t, const std::string&)>& line) {
   session_.QueryEach(
+      // From the block that holds the first line asked for: found through
+      // the key, so that a page reads only its own blocks however far into
+      // the file it is (a filter on NRULTIMA alone read every block before).
       "SELECT NRPRIMEIRA, DSBLOCO FROM ARQMAGBLOCO WHERE NRSEQARQMAG = :S"
+      " AND NRPRIMEIRA >= COALESCE((SELECT MAX(NRPRIMEIRA) FROM ARQMAGBLOCO"
+      " WHERE NRSEQARQMAG = :S AND NRPRIMEIRA <= CAST(:A AS INTEGER)), 0)"
       " AND NRULTIMA >= CAST(:A AS INTEGER) AND NRPRIMEIRA <= CAST(:B AS INTEGER) ORDER BY NRPRIMEIRA",
       {{"S", std::to_string(request.sequence)}, {"A", std::to_string(first)}, {"B", std::to_string(last)}},
       [&](const sql::Row& row) {

@@ -69,6 +69,12 @@ class Session {
   virtual void Execute(const std::string& text, const std::vector<Param>& params = {}) = 0;
   virtual std::unique_ptr<Batch> PrepareBatch(const std::string& text, std::size_t block_size = 1000) = 0;
 
+  // Folds what other sessions wrote meanwhile into the database's main file
+  // when that costs no wait (SQLite's write-ahead log); nothing on databases
+  // without one. A long read that starts after it finds every page in the
+  // main file instead of searching the log for each one.
+  virtual void Checkpoint() = 0;
+
   virtual void Begin() = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;

@@ -172,6 +172,11 @@ class SociSession final : public Session {
     return std::make_unique<SqliteQuery>(Connection(), text);
   }
 
+  void Checkpoint() override {
+    // Busy or locked: the next one folds it in.
+    sqlite3_wal_checkpoint_v2(Connection(), nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+  }
+
   void Begin() override {
     Guard([&] { session_.begin(); });
   }
