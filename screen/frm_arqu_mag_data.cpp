@@ -189,5 +189,5 @@ void TfrmArquMag::DefineData() {
   svdSaveExport->DefaultExt = ".txt";
   svdSaveExport->Filter = "Documento Texto (*.txt)|*.txt";
   svdSaveExport->InitialDir = "C:\\";
-  IdFTP = &Create<tk::TComponent>("IdFTP", "TIdFTP");
+  IdFTP = &Create<tk::TComponent>("TIdFTP", "IdFTP");
 }

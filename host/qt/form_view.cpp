@@ -183,7 +183,19 @@ void FormView::Apply(tk::TControl& control, tk::Property what) {
     }
     case tk::Property::Bounds: {
       const tk::TRect& r = control.Bounds();
-      const int width = SizesToCaption(widget) ? std::max(r.width, widget->sizeHint().width()) : r.width;
+      int width = r.width;
+      if (SizesToCaption(widget)) {
+        // A caption grows its control, as far as its container's edge; one
+        // that would pass it is set a pixel smaller at a time (the screen's
+        // font is wider than the one it was laid out for), never cut.
+        const int room = control.Parent() ? control.Parent()->Bounds().width - r.left : 0;
+        QFont font = widget->font();
+        while (room > 0 && widget->sizeHint().width() > room && font.pixelSize() > 8) {
+          font.setPixelSize(font.pixelSize() - 1);
+          widget->setFont(font);
+        }
+        width = std::max(r.width, widget->sizeHint().width());
+      }
       widget->setGeometry(r.left, r.top, width, r.height);
       return;
     }

@@ -294,6 +294,9 @@ TEST_F(ScreenDefinition, DatasetsCarryTheirFieldsSizesLabelsAndVisibility) {
     EXPECT_NE(Form().FindComponent(name), nullptr) << name;
   }
   EXPECT_EQ(Form().cdsRegistro75->Fields().size(), 12u);
+  // Found by its name, of its class.
+  ASSERT_NE(Form().FindComponent("IdFTP"), nullptr);
+  EXPECT_EQ(Form().FindComponent("IdFTP")->ClassName(), "TIdFTP");
 }
 
 TEST_F(ScreenDefinition, EachQueryRunsTheTextOfTheConnectionsDialect) {

@@ -172,6 +172,11 @@ TEST_F(Desktop, TheMenuEntryOpensOneScreenAndBringsItBack) {
   EXPECT_EQ(W("sbtImportExport")->toolTip(), "Exportar");
   EXPECT_EQ(W("btpEmpresa")->toolTip(), "Pesquisar");
   EXPECT_TRUE(W<QLabel>("lblEmpresa")->font().bold());
+  // The screen's code is shown whole inside its panel.
+  QLabel* code = W<QLabel>("lblCodTela");
+  EXPECT_EQ(code->text(), "MAG04200");
+  EXPECT_LE(code->x() + code->fontMetrics().horizontalAdvance(code->text()), code->parentWidget()->width());
+  EXPECT_LE(code->fontMetrics().height(), code->height() + 3);
   EXPECT_EQ(W("medCdEmpresa")->palette().color(QPalette::Base), QColor(255, 255, 225));
   EXPECT_EQ(W("edtNmEmpresa")->palette().color(QPalette::Disabled, QPalette::Base), QColor(240, 240, 240));
   EXPECT_EQ(W("medLivro")->palette().color(QPalette::Base), QColor(255, 255, 255));
