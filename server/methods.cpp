@@ -98,16 +98,24 @@ wire::DataPacket Packet(std::vector<wire::FieldDef> fields, sql::Session& sessio
 
 wire::FieldDef S(const char* name, int size) { return {name, wire::FieldType::String, size}; }
 
+// A database's own message may quote the statement that failed: it goes to
+// the log, and the user reads a short text.
+std::string DatabaseFailure(const std::string& method, const std::function<void(const std::string&)>& log,
+                            const sql::DatabaseError& e) {
+  if (log) log(method + ": database error: " + e.what());
+  return "Erro no banco de dados do servidor de aplicação (os detalhes estão no registro do servidor).";
+}
+
 // A lookup reports a failure of its own as a reply the client's check
 // recognises, so that the screen shows it where the lookup was made.
 template <typename F>
-wire::CallReply Lookup(SessionPool& sessions, F&& query) {
+wire::CallReply Lookup(const std::string& method, const std::function<void(const std::string&)>& log,
+                       SessionPool& sessions, F&& query) {
   try {
     auto session = sessions.Acquire();
     return wire::CallReply{query(*session), {}};
   } catch (const sql::DatabaseError& e) {
-    return wire::CallReply{wire::VariantArray{"ERRO", std::string("Erro no banco de dados: ") + e.what()},
-                           {}};
+    return wire::CallReply{wire::VariantArray{"ERRO", DatabaseFailure(method, log, e)}, {}};
   }
 }
 
@@ -189,7 +197,7 @@ wire::CallReply Mag04200::GetEmpresa(const std::vector<wire::Argument>& args) {
   const std::string& code = args[0].value.AsString();
   const bool all = code == "T";
   if (!all) Code("GetEmpresa", args[0], "the company", 2);
-  return Lookup(sessions_, [&](sql::Session& s) {
+  return Lookup("GetEmpresa", log, sessions_, [&](sql::Session& s) {
     return Packet({S("CDEMPRESA", 2), S("NMEMPRESA", 40), S("CDSITUCRT", 1)}, s,
                   "SELECT CDEMPRESA, NMEMPRESA, CDSITUCRT FROM EMPRESA WHERE :ALL = 'T' OR CDEMPRESA = :COD"
                   " ORDER BY CDEMPRESA",
@@ -201,7 +209,7 @@ wire::CallReply Mag04200::GetImpostonfe(const std::vector<wire::Argument>& args)
   Check("GetImpostonfe", args, {{"tax", Kind::String, false}, {"list flag", Kind::String, false}});
   const std::string code = Code("GetImpostonfe", args[0], "the tax", 2);
   const bool all = AllFlag("GetImpostonfe", args[1]);
-  return Lookup(sessions_, [&](sql::Session& s) {
+  return Lookup("GetImpostonfe", log, sessions_, [&](sql::Session& s) {
     return Packet({S("CDIMPOSTONFE", 2), S("SGIMPOSTONFE", 10), S("IDORGARRECADNFE", 1)}, s,
                   "SELECT CDIMPOSTONFE, SGIMPOSTONFE, IDORGARRECADNFE FROM IMPOSTONFE"
                   " WHERE :ALL = 'T' OR CDIMPOSTONFE = :COD ORDER BY CDIMPOSTONFE",
@@ -217,7 +225,7 @@ wire::CallReply Mag04200::GetInscST(const std::vector<wire::Argument>& args) {
   const std::string company = Code("GetInscST", args[0], "the company", 2);
   const std::string registration = Registration("GetInscST", args[1], "the registration");
   const std::string substitute = Registration("GetInscST", args[2], "the substitute registration");
-  return Lookup(sessions_, [&](sql::Session& s) {
+  return Lookup("GetInscST", log, sessions_, [&](sql::Session& s) {
     return Packet({S("CDEMPRESA", 2), S("CDINSCESTA", 16), S("CDINSCESTAST", 16), S("SGESTADO", 2)}, s,
                   "SELECT CDEMPRESA, CDINSCESTA, CDINSCESTAST, SGESTADO FROM INSCRSUBST"
                   " WHERE CDEMPRESA = :EMP AND CDINSCESTA = :IE AND (:ST = '' OR CDINSCESTAST = :ST)"
@@ -230,7 +238,7 @@ wire::CallReply Mag04200::GetLivroMag(const std::vector<wire::Argument>& args) {
   Check("GetLivroMag", args, {{"book", Kind::String, false}, {"list flag", Kind::String, false}});
   const std::string code = Code("GetLivroMag", args[0], "the book", 10);
   const bool all = AllFlag("GetLivroMag", args[1]);
-  return Lookup(sessions_, [&](sql::Session& s) {
+  return Lookup("GetLivroMag", log, sessions_, [&](sql::Session& s) {
     return Packet({S("CDLIVROMAG", 10), S("NMLIVROMAG", 50)}, s,
                   "SELECT CDLIVROMAG, NMLIVROMAG FROM LIVROMAG WHERE :ALL = 'T' OR CDLIVROMAG = :COD"
                   " ORDER BY CDLIVROMAG",
@@ -437,7 +445,7 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
     if (!more) store.Finish(*request);
     return answer("OK", std::move(lines), more ? "S" : "N");
   } catch (const sql::DatabaseError& e) {
-    throw MethodError(wire::ErrorKind::ServerFailure, std::string("database error: ") + e.what());
+    throw MethodError(wire::ErrorKind::ServerFailure, DatabaseFailure("GetRegistro", log, e));
   } catch (const FieldOverflow& e) {
     throw MethodError(wire::ErrorKind::ServerFailure,
                       std::string("a value does not fit the layout: ") + e.what());
@@ -449,7 +457,7 @@ wire::CallReply Mag04200::CancelRegistro(const std::vector<wire::Argument>& args
   try {
     return wire::CallReply{wire::Variant(Abandon(args[0].value.AsString()) ? "S" : "N"), {}};
   } catch (const sql::DatabaseError& e) {
-    throw MethodError(wire::ErrorKind::ServerFailure, std::string("database error: ") + e.what());
+    throw MethodError(wire::ErrorKind::ServerFailure, DatabaseFailure("CancelRegistro", log, e));
   }
 }
 

@@ -7,6 +7,29 @@
 #include "lib/wire/rpc.h"
 
 namespace net {
+namespace {
+
+// What went wrong, in the user's words; the caller names the server once.
+std::string Describe(httplib::Error error, std::chrono::steady_clock::duration waited,
+                     std::chrono::seconds read_timeout) {
+  switch (error) {
+    case httplib::Error::Connection: return "conexão recusada";
+    case httplib::Error::ConnectionTimeout: return "tempo esgotado ao conectar";
+    case httplib::Error::Read:
+      // The library says the same of a closed connection and of a wait
+      // that ran out.
+      if (waited >= read_timeout - std::chrono::seconds(1)) {
+        return "tempo esgotado: sem resposta em " + std::to_string(read_timeout.count()) + " s";
+      }
+      return "o servidor encerrou a conexão";
+    case httplib::Error::Write: return "o servidor encerrou a conexão";
+    case httplib::Error::Canceled: return "a chamada foi interrompida";
+    case httplib::Error::BindIPAddress: return "o endereço local não pôde ser usado";
+    default: return "falha de comunicação";
+  }
+}
+
+}  // namespace
 
 struct HttpTransport::Impl {
   HttpTransportOptions options;
@@ -40,21 +63,18 @@ void HttpTransport::Connect(const std::string& host, int port, const std::string
   impl_->port = port;
   // The handshake proves that a server answers there and that it offers the
   // named server object.
+  const auto started = std::chrono::steady_clock::now();
   const auto result = client->Get("/v1/servers/" + server_name);
   if (!result) {
-    throw comp::EServerError("o servidor de aplicação " + impl_->Where() +
-                             " não respondeu: " + httplib::to_string(result.error()));
+    throw comp::EServerError(
+        Describe(result.error(), std::chrono::steady_clock::now() - started, impl_->options.read_timeout));
   }
-  if (result->status != 200) {
-    throw comp::EServerError("o servidor de aplicação " + impl_->Where() + " não oferece o objeto " +
-                             server_name);
-  }
+  if (result->status != 200) throw comp::EServerError("o servidor não oferece o objeto " + server_name);
   try {
     if (wire::DecodeServerInfo(result->body) != server_name)
       throw wire::ProtocolError("another server object");
   } catch (const wire::ProtocolError& e) {
-    throw comp::EServerError("resposta inválida do servidor de aplicação " + impl_->Where() + ": " +
-                             e.what());
+    throw comp::EServerError(std::string("resposta inválida do servidor: ") + e.what());
   }
   std::lock_guard lock(impl_->client_mutex);
   impl_->client = std::move(client);
@@ -77,10 +97,12 @@ wire::Variant HttpTransport::Call(const std::string& method, std::vector<comp::C
   const std::string body = wire::EncodeRequest({impl_->server, method, arguments});
   httplib::Headers headers;
   if (impl_->options.packed_rows) headers.emplace(wire::kRowEncodingHeader, wire::kPackedRows);
+  const auto started = std::chrono::steady_clock::now();
   const auto result = impl_->client->Post("/v1/call", headers, body, "application/json");
   if (!result) {
-    throw comp::EServerError("Falha de comunicação com o servidor de aplicação " + impl_->Where() + " (" +
-                             method + "): " + httplib::to_string(result.error()));
+    throw comp::EServerError(
+        "Falha de comunicação com o servidor de aplicação " + impl_->Where() + " (" + method + "): " +
+        Describe(result.error(), std::chrono::steady_clock::now() - started, impl_->options.read_timeout));
   }
   std::variant<wire::CallReply, wire::CallError> reply;
   try {

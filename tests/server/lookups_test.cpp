@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "host/components/consiste.h"
+#include "lib/sql/session.h"
 #include "tests/support/server_client.h"
 #include "tests/support/server_process.h"
 
@@ -106,7 +109,8 @@ TEST(ServerConnection, AScreenConnectionToNoServerFailsAtTheFirstCallNamingHostA
     connection.AppServer().Call("GetEmpresa", std::vector<std::string>{"T"});
     FAIL();
   } catch (const comp::EServerError& e) {
-    EXPECT_NE(std::string(e.what()).find("127.0.0.1:1"), std::string::npos) << e.what();
+    // What happened, in the user's words, and the server named once.
+    EXPECT_STREQ(e.what(), "Sem conexão com o servidor de aplicação 127.0.0.1:1 (conexão recusada).");
   }
   comp::SetTransportFactory({});
 }
@@ -114,6 +118,52 @@ TEST(ServerConnection, AScreenConnectionToNoServerFailsAtTheFirstCallNamingHostA
 TEST_F(DemoServer, TheHandshakeRefusesAnotherServerObject) {
   net::HttpTransport transport;
   EXPECT_THROW(transport.Connect("127.0.0.1", server->port(), "Other.rdmObject"), comp::EServerError);
+}
+
+}  // namespace
+
+namespace {
+
+// A database that fails: the user reads a short text, never the statement;
+// the server's log has the details.
+TEST(DatabaseFailures, TheUserReadsAShortTextAndTheLogHasTheDetails) {
+  const std::string path = TempDatabase("broken");
+  PrepareDatabase("sqlite:" + path, {"--init-demo"});
+  const std::string log = path + ".log";
+  ServerProcess server("sqlite:" + path, {}, DefaultServerBinary(), log);
+  sql::OpenSession("sqlite:" + path)->Execute("DROP TABLE EMPRESA");
+  const wire::Variant reply = ServerClient(server.port()).Call("GetEmpresa", std::vector<std::string>{"T"});
+  const auto& items = reply.AsArray();
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].AsString(), "ERRO");
+  EXPECT_EQ(items[1].AsString(),
+            "Erro no banco de dados do servidor de aplicação (os detalhes estão no registro do servidor).");
+  server.Stop();
+  std::ifstream in(log);
+  const std::string logged((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(logged.find("GetEmpresa: database error: no such table: EMPRESA"), std::string::npos) << logged;
+  std::filesystem::remove(path);
+  std::filesystem::remove(log);
+}
+
+// A call whose server went away says so in the user's words.
+TEST(TransportFailures, ACallWhoseServerWentAwaySaysSo) {
+  const std::string path = TempDatabase("closing");
+  PrepareDatabase("sqlite:" + path, {"--init-demo"});
+  auto server = std::make_unique<ServerProcess>("sqlite:" + path);
+  ServerClient client(server->port());
+  server->Stop();
+  try {
+    client.Call("GetEmpresa", std::vector<std::string>{"T"});
+    FAIL();
+  } catch (const comp::EServerError& e) {
+    const std::string what = e.what();
+    EXPECT_EQ(what.rfind("Falha de comunicação com o servidor de aplicação 127.0.0.1:", 0), 0u) << what;
+    EXPECT_NE(what.find("(GetEmpresa): "), std::string::npos) << what;
+    EXPECT_EQ(what.find("Read"), std::string::npos) << what;
+    EXPECT_EQ(what.find("Connection"), std::string::npos) << what;
+  }
+  std::filesystem::remove(path);
 }
 
 }  // namespace
