@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/components/consiste.h"
+#include "lib/wire/file_name.h"
 #include "module/globals.h"
 #include "screen/frm_arqu_mag.h"
 #include "screen/handler_support.h"
@@ -72,8 +73,12 @@ void TfrmArquMag::Vd_Data(bool required) {
     depMesFinal->SetFocus();
     Report("DTFINAL");
   }
-  depMesInicial->CheckValidDate();
-  depMesFinal->CheckValidDate();
+  // An invalid month takes the focus before it is reported, whichever month
+  // was being left: kept in the other one, the user could never correct it.
+  for (comp::TDateEditPlus* month : {depMesInicial, depMesFinal}) {
+    if (!month->IsValidDate()) month->SetFocus();
+    month->CheckValidDate();
+  }
   if (required && !(depMesFinal->GetDate() >= depMesInicial->GetDate())) {
     depMesInicial->SetFocus();
     Report("Dt_inv");
@@ -116,10 +121,7 @@ void TfrmArquMag::sbtPesqLivroAfterPesq(tk::TComponent&) {
 void TfrmArquMag::depInventarioExit(tk::TComponent&) { depInventario->CheckValidDate(); }
 
 void TfrmArquMag::edtNmArquivoKeyPress(tk::TComponent&, char32_t& key) {
-  // Characters a file name may not hold on the users' systems.
-  static constexpr char32_t kForbidden[] = {U'*', U'\\', U'/', U'#', U'!', U'?', U'@', U'$', U'%',
-                                            U'&', U'+',  U',', U':', U'<', U'>', U'"', U'|'};
-  if (std::find(std::begin(kForbidden), std::end(kForbidden), key) != std::end(kForbidden)) Report("Chr_Inv");
+  if (wire::IsForbiddenInFileName(key)) Report("Chr_Inv");
 }
 
 // The lists are set by choosing an item; no typed character reaches them.

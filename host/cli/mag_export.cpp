@@ -22,6 +22,7 @@
 #include "host/toolkit/application.h"
 #include "host/toolkit/headless_dialogs.h"
 #include "host/toolkit/user_input.h"
+#include "lib/wire/file_name.h"
 #include "lib/wire/registro_call.h"
 #include "module/globals.h"
 #include "screen/frm_arqu_mag.h"
@@ -145,10 +146,28 @@ class Filler {
  public:
   Filler(TfrmArquMag& form, tk::HeadlessDialogs& dialogs) : f_(form), user_(form), dialogs_(dialogs) {}
 
-  // A person goes on after a message (leaving the first month while the
-  // last is still empty always shows one); the Export decides the outcome.
-  // Returns whether the Export click completed.
+  // Fills the screen as a person would and presses Export; stops at the
+  // first check that keeps the focus in its field. Returns whether the
+  // Export click completed.
   bool Run(const Options& o) {
+    // The months start on the current one: a batch run names its period.
+    if (o.de.empty()) throw UsageError("--de: o primeiro mês do período deve ser informado");
+    if (o.ate.empty()) throw UsageError("--ate: o último mês do período deve ser informado");
+    RefuseAlteredName(o.nome);
+    try {
+      return Fill(o);
+    } catch (const FocusKept&) {
+      // The message was shown once; a person fixes the field first.
+      return false;
+    }
+  }
+
+ private:
+  // A field's check kept the focus in it: typing on would only run the check
+  // again from every later field.
+  struct FocusKept {};
+
+  bool Fill(const Options& o) {
     if (!o.tipo.empty()) {
       const auto& items = f_.cbbArquivo->Items();
       const auto it = std::find(items.begin(), items.end(), o.tipo);
@@ -160,8 +179,9 @@ class Filler {
     Field(*f_.edtNrInscricao, o.inscricao, "--inscricao");
     Field(*f_.edtNrInscricaoST, o.inscricao_st, "--inscricao-st");
     Field(*f_.medLivro, o.livro, "--livro");
-    Field(*f_.medCodPais, o.pais, "--pais");
+    Field(*f_.medCodPais, o.pais, "--pais", "o país");
     if (!o.estados.empty()) {
+      Enabled(*f_.rbtEstLista, "--estados", "a lista de estados");
       if (o.estados == "todos") {
         user_.Click(*f_.rbtEstTodos);
       } else {
@@ -191,28 +211,60 @@ class Filler {
           wanted.push_back(it->second);
         }
       }
+      Enabled(*f_.clbArquivos, "--registros", "a lista de registros");
       for (std::size_t i : wanted) {
-        if (f_.clbArquivos->Checked(i)) continue;
-        if (!f_.clbArquivos->EffectivelyEnabled()) {
-          throw UsageError("--registros: the register list is disabled for the file type '" +
-                           f_.cbbArquivo->Text() + "'");
-        }
-        user_.Toggle(*f_.clbArquivos, i);
+        if (!f_.clbArquivos->Checked(i)) user_.Toggle(*f_.clbArquivos, i);
       }
     }
     if (!o.inventario.empty()) {
+      Enabled(*f_.ckcInventario, "--inventario", "o inventário");
       if (!f_.ckcInventario->Checked()) user_.Click(*f_.ckcInventario);
       Field(*f_.depInventario, o.inventario, "--inventario");
     }
-    if (o.registro_88st && !f_.ckcRegistro88st->Checked()) user_.Click(*f_.ckcRegistro88st);
+    if (o.registro_88st) {
+      Enabled(*f_.ckcRegistro88st, "--registro-88st", "a opção do registro 88");
+      if (!f_.ckcRegistro88st->Checked()) user_.Click(*f_.ckcRegistro88st);
+    }
     return user_.Click(*f_.sbtImportExport);
   }
 
- private:
-  void Field(tk::TCustomEdit& field, const std::string& text, const char* option) {
+  // An option that names a control the screen has disabled would be
+  // dropped without a word: it is refused, naming what it asked for.
+  void Enabled(const tk::TControl& control, const char* option, const char* what) {
+    if (control.EffectivelyEnabled()) return;
+    throw UsageError(std::string(option) + ": " + what + " não se aplica ao tipo " + f_.cbbArquivo->Text());
+  }
+
+  void Field(tk::TCustomEdit& field, const std::string& text, const char* option,
+             const char* what = "o campo") {
     if (text.empty()) return;
-    if (!field.CanFocus()) throw UsageError(std::string(option) + ": the field is disabled on this screen");
-    if (user_.Fill(field, text)) user_.Tab();
+    if (!field.CanFocus()) {
+      Enabled(field, option, what);
+      throw UsageError(std::string(option) + ": o campo está desabilitado na tela");
+    }
+    if (!user_.Fill(field, text)) return;
+    if (!user_.Tab() && user_.form().ActiveControl() == &field) throw FocusKept{};
+  }
+
+  // The screen drops what its key filter refuses and cuts what passes its
+  // length: a batch caller's name would be written altered, so it is
+  // refused before anything is typed.
+  void RefuseAlteredName(const std::string& name) const {
+    std::string refused;
+    std::size_t characters = 0;
+    for (unsigned char c : name) {
+      if ((c & 0xC0) != 0x80) ++characters;
+      if (wire::IsForbiddenInFileName(c) && refused.find(static_cast<char>(c)) == std::string::npos) {
+        refused += refused.empty() ? "" : " ";
+        refused += static_cast<char>(c);
+      }
+    }
+    if (!refused.empty()) throw UsageError("--nome: a tela recusa no nome os caracteres " + refused);
+    const int limit = f_.edtNmArquivo->MaxLength();
+    if (limit > 0 && characters > static_cast<std::size_t>(limit)) {
+      throw UsageError("--nome: o nome tem " + std::to_string(characters) +
+                       " caracteres; a tela aceita até " + std::to_string(limit));
+    }
   }
 
   TfrmArquMag& f_;

@@ -1,6 +1,8 @@
 #include "host/components/date_edit_plus.h"
 
 #include <cctype>
+#include <cstdio>
+#include <ctime>
 
 #include "host/components/consiste.h"
 #include "lib/wire/host_date.h"
@@ -36,6 +38,18 @@ TDateEditPlus::TDateEditPlus(tk::TComponent* owner, std::string name)
 void TDateEditPlus::SetShowDia(bool value) {
   show_dia_ = value;
   SetEditMask(value ? "99/99/9999;1; " : "99/9999;1; ");
+  // A month field opens on today, as the user's calendar shows it; a form
+  // that wants it empty clears it.
+  const std::time_t now = std::time(nullptr);
+  std::tm today{};
+  localtime_r(&now, &today);
+  char text[40];
+  if (value) {
+    std::snprintf(text, sizeof text, "%02d/%02d/%04d", today.tm_mday, today.tm_mon + 1, today.tm_year + 1900);
+  } else {
+    std::snprintf(text, sizeof text, "%02d/%04d", today.tm_mon + 1, today.tm_year + 1900);
+  }
+  SetText(text);
 }
 
 std::string TDateEditPlus::Text() const {

@@ -1,7 +1,8 @@
 #pragma once
 // The month field: a masked edit for "MM/AAAA" (or "DD/MM/AAAA" with ShowDia).
-// Its text is empty until a digit is entered; GetDate gives the first day of
-// the month (the day itself with ShowDia).
+// It opens on today (the current month without ShowDia); a text without
+// digits reads as empty. GetDate gives the first day of the month (the day
+// itself with ShowDia).
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ class TDateEditPlus : public tk::TMaskEdit {
   std::string Text() const override;
 
   bool ShowDia() const { return show_dia_; }
-  // Changes the mask; the field is emptied.
+  // Changes the mask; the field shows today in it.
   void SetShowDia(bool value);
   bool SaveTime = false;
   TEditStyle EditStyle = TEditStyle::desNormal;

@@ -78,6 +78,10 @@ TEST_F(DialogFixture, CheckResultServPassesPacketsAndReportsFailures) {
 TEST_F(DialogFixture, MonthFieldsReadMonthAndYearAndReportInvalidMonths) {
   comp::TDateEditPlus field(nullptr, "depMes");
   field.SetShowDia(false);
+  // It opens on the current month.
+  EXPECT_EQ(field.Text().size(), 7u);
+  EXPECT_TRUE(field.IsValidDate() && field.GetDate() > 0);
+  field.Clear();
   EXPECT_EQ(field.Text(), "");
   EXPECT_EQ(field.GetDate(), 0);
   field.CheckValidDate();  // empty is not invalid: emptiness is the caller's check

@@ -62,8 +62,8 @@ TEST_F(MagExport, AValidScreenWritesTheServersLinesByteForByte) {
   std::ofstream(file) << "an earlier file of the same name";
   const ExportRun run = Export(Valid("janeiro.txt"));
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(run.output.find("informação: Exportação foi concluída com sucesso.  \n"), std::string::npos)
-      << run.output;
+  // Only the success message: a correct screen shows no error on the way.
+  EXPECT_EQ(run.output, "informação: Exportação foi concluída com sucesso.  \n");
 
   ServerClient client(server->port());
   std::string expected;
@@ -116,6 +116,56 @@ TEST_F(MagExport, TheChainOfChecksStopsAtItsFirstMessage) {
   }
   EXPECT_FALSE(std::filesystem::exists(out + "/x.txt"));
   EXPECT_FALSE(std::filesystem::exists(out + "/x"));
+}
+
+// An option the screen would drop or alter is refused before anything is
+// typed: no file, exit status 2, and a message that says why.
+TEST_F(MagExport, OptionsTheScreenWouldDropOrAlterAreRefused) {
+  const std::string company =
+      "--empresa 01 --imposto 01 --inscricao 110042490114 --de 01/2026 --ate 01/2026 "
+      "--versao 3 --finalidade 1 ";
+  const struct {
+    std::string options;
+    const char* message;
+  } cases[] = {
+      {company + "--estados SP --nome z.txt",
+       "mag-export: --estados: a lista de estados não se aplica ao tipo SINTEGRA"},
+      {company + "--pais 1058 --nome z.txt", "mag-export: --pais: o país não se aplica ao tipo SINTEGRA"},
+      {company + "--registros 50 --nome z.txt",
+       "mag-export: --registros: a lista de registros não se aplica ao tipo SINTEGRA"},
+      {"--tipo 'DIEF - MA' " + company + "--registros 50 --registro-88st --nome z.txt",
+       "mag-export: --registro-88st: a opção do registro 88 não se aplica ao tipo DIEF - MA"},
+      {"--tipo 'DIEF - MA' " + company + "--registros 50 --inventario 01/2026 --nome z.txt",
+       "mag-export: --inventario: o inventário não se aplica ao tipo DIEF - MA"},
+      {company + "--nome ../z.txt", "mag-export: --nome: a tela recusa no nome os caracteres /"},
+      {company + "--nome 'a*b?c*.txt'", "mag-export: --nome: a tela recusa no nome os caracteres * ?"},
+      {"--empresa 01 --imposto 01 --inscricao 110042490114 --ate 01/2026 --nome z.txt",
+       "mag-export: --de: o primeiro mês do período deve ser informado"},
+      {"--empresa 01 --imposto 01 --inscricao 110042490114 --de 01/2026 --nome z.txt",
+       "mag-export: --ate: o último mês do período deve ser informado"},
+      {company + "--nome " + std::string(51, 'z'),
+       "mag-export: --nome: o nome tem 51 caracteres; a tela aceita até 50"},
+  };
+  for (const auto& c : cases) {
+    const ExportRun run = Export(c.options + " 2>&1");
+    EXPECT_EQ(run.status, 2) << c.options << "\n" << run.output;
+    const std::string last = std::string(c.message) + "\n";
+    EXPECT_TRUE(run.output.size() >= last.size() &&
+                run.output.compare(run.output.size() - last.size(), last.size(), last) == 0)
+        << c.options << "\n"
+        << run.output;
+  }
+  EXPECT_FALSE(std::filesystem::exists(out + "/z.txt"));
+  EXPECT_FALSE(std::filesystem::exists(out + "/..z.txt"));
+}
+
+TEST_F(MagExport, AFieldWhoseCheckKeepsTheFocusEndsTheRunWithItsMessageOnce) {
+  const ExportRun run = Export(
+      "--empresa 77 --imposto 01 --inscricao 110042490114 --de 01/2026 --ate 01/2026 "
+      "--versao 3 --finalidade 1 --nome w.txt");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.output, "erro: Empresa não cadastrada.  \n");
+  EXPECT_FALSE(std::filesystem::exists(out + "/w.txt"));
 }
 
 TEST_F(MagExport, AServerThatCannotBeReachedEndsWithStatusTwo) {

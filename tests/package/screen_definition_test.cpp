@@ -23,9 +23,12 @@ TEST_F(ScreenDefinition, ANewFormShowsItsDefinedInitialValues) {
   EXPECT_EQ(f.cbbArquivo->Text(), "SINTEGRA");
   for (tk::TCustomEdit* empty : std::initializer_list<tk::TCustomEdit*>{
            f.cbbVersao, f.cbbFinalidade, f.edtNmArquivo, f.medCdEmpresa, f.medCdImposto, f.edtNrInscricao,
-           f.edtNrInscricaoST, f.medCodPais, f.depMesInicial, f.depMesFinal, f.depInventario}) {
+           f.edtNrInscricaoST, f.medCodPais, f.depInventario}) {
     EXPECT_EQ(empty->Text(), "") << empty->Name();
   }
+  // The period opens on the current month.
+  EXPECT_TRUE(f.depMesInicial->IsValidDate() && f.depMesInicial->GetDate() > 0);
+  EXPECT_EQ(f.depMesFinal->Text(), f.depMesInicial->Text());
   EXPECT_EQ(f.medLivro->Text(), std::string(10, ' '));
   EXPECT_TRUE(f.rbtEstTodos->Checked());
   EXPECT_FALSE(f.rbtEstLista->Checked());

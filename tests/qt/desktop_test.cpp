@@ -335,6 +335,31 @@ TEST_F(Desktop, TheStatePickerTakesSeveralStatesAndTheMonthEditorAMonth) {
   EXPECT_EQ(month->edit()->text(), "04/2026");
 }
 
+TEST_F(Desktop, AnInvalidFirstMonthCanBeCorrectedAfterTheLastMonthIsFilled) {
+  ASSERT_NE(Open(), nullptr);
+  // Both months emptied, as a user would find them after clearing them.
+  Cli_mag04200::frmArquMag->depMesInicial->Clear();
+  Cli_mag04200::frmArquMag->depMesFinal->Clear();
+  std::vector<Seen> seen;
+  Fill("depMesInicial", "132026");
+  ExpectMessage(seen);
+  drive::Tab();  // the last month is still empty: the focus goes there
+  EXPECT_EQ(FocusName(), "depMesFinal");
+  drive::Type("012026");
+  ExpectMessage(seen);
+  drive::Tab();  // the first month is invalid: the focus goes back to it
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].text, "Data final deve ser informada.");
+  EXPECT_EQ(seen[1].text, "Data inválida.");
+  EXPECT_EQ(FocusName(), "depMesInicial");
+  drive::Key(Qt::Key_Home);
+  drive::Type("012026");
+  drive::Tab();
+  EXPECT_EQ(seen.size(), 2u);  // no further message
+  EXPECT_EQ(W<qtfront::MonthField>("depMesInicial")->edit()->text(), "01/2026");
+  EXPECT_EQ(FocusName(), "depMesFinal");  // the next field of the tab order
+}
+
 TEST_F(Desktop, TickingRegistersAndExportWritesTheFileAndSaysSo) {
   ASSERT_NE(Open(), nullptr);
   drive::Click(W<QComboBox>("cbbArquivo")->lineEdit());
@@ -345,6 +370,9 @@ TEST_F(Desktop, TickingRegistersAndExportWritesTheFileAndSaysSo) {
   EXPECT_EQ(FocusName(), "edtNrInscricao");
   drive::Type("0623079040081");
   std::vector<Seen> seen;
+  // The months open on the current one; emptied, the last is asked for.
+  Cli_mag04200::frmArquMag->depMesInicial->Clear();
+  Cli_mag04200::frmArquMag->depMesFinal->Clear();
   Fill("depMesInicial", "012026");
   ExpectMessage(seen);  // the last month is still empty
   drive::Tab();

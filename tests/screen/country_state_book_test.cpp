@@ -122,7 +122,40 @@ TEST_F(Screen, ChoosingACountryInTheSearchResetsAChosenStateList) {
   EXPECT_FALSE(F().sbtPescEst->Enabled());
 }
 
+TEST_F(Screen, TheMonthsOpenOnTheCurrentOneAndTheInventoryMonthEmpty) {
+  const std::time_t now = std::time(nullptr);
+  std::tm today{};
+  localtime_r(&now, &today);
+  char month[40];
+  std::snprintf(month, sizeof month, "%02d/%04d", today.tm_mon + 1, today.tm_year + 1900);
+  EXPECT_EQ(F().depMesInicial->Text(), month);
+  EXPECT_EQ(F().depMesFinal->Text(), month);
+  EXPECT_EQ(F().depInventario->Text(), "");
+  // A period typed over them meets no message.
+  EXPECT_TRUE(Enter(*F().depMesInicial, "01/2026"));
+  EXPECT_EQ(Focused(), "depMesFinal");
+  EXPECT_TRUE(Enter(*F().depMesFinal, "01/2026"));
+  EXPECT_TRUE(Messages().empty());
+}
+
+TEST_F(Screen, AnInvalidMonthTakesTheFocusWhicheverMonthIsLeft) {
+  // The first month invalid while the last is empty: leaving the first asks
+  // for the last, and leaving the last brings the user back to the first.
+  F().depMesFinal->Clear();
+  EXPECT_FALSE(Enter(*F().depMesInicial, "13/2026"));
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Data final deve ser informada."});
+  EXPECT_EQ(Focused(), "depMesFinal");
+  dialogs.ClearTranscript();
+  EXPECT_FALSE(Enter(*F().depMesFinal, "01/2026"));
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Data inválida."});
+  EXPECT_EQ(Focused(), "depMesInicial");
+  dialogs.ClearTranscript();
+  EXPECT_TRUE(Enter(*F().depMesInicial, "01/2026"));
+  EXPECT_TRUE(Messages().empty());
+}
+
 TEST_F(Screen, MonthsAreCheckedOnLeavingAndTheirOrderOnlyWhenRequired) {
+  F().depMesFinal->Clear();
   EXPECT_FALSE(Enter(*F().depMesInicial, "02/2026"));
   EXPECT_EQ(Messages(), std::vector<std::string>{"Data final deve ser informada."});
   EXPECT_EQ(Focused(), "depMesFinal");
