@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "host/components/host_settings.h"
+#include "host/components/messages.h"
 #include "host/loader/package_host.h"
 #include "host/net/http_transport.h"
 #include "host/toolkit/application.h"
@@ -24,8 +25,6 @@
 #include "host/toolkit/user_input.h"
 #include "lib/wire/file_name.h"
 #include "lib/wire/registro_call.h"
-#include "module/globals.h"
-#include "screen/frm_arqu_mag.h"
 
 namespace {
 
@@ -51,6 +50,41 @@ std::vector<std::string> Split(const std::string& list) {
   }
   return items;
 }
+
+// The screen's controls, found by name in the form the package created: this
+// program knows the toolkit, not the package's form class.
+struct Screen {
+  explicit Screen(tk::TForm& f) : form(f) {}
+  tk::TForm& form;
+  template <typename T>
+  T& Find(const char* name) const {
+    auto* found = dynamic_cast<T*>(form.FindComponent(name));
+    if (!found)
+      throw std::runtime_error(std::string("the screen has no control '") + name + "' of the kind expected");
+    return *found;
+  }
+  tk::TComboBox& cbbArquivo = Find<tk::TComboBox>("cbbArquivo");
+  tk::TCustomEdit& medCdEmpresa = Find<tk::TCustomEdit>("medCdEmpresa");
+  tk::TCustomEdit& medCdImposto = Find<tk::TCustomEdit>("medCdImposto");
+  tk::TCustomEdit& edtNrInscricao = Find<tk::TCustomEdit>("edtNrInscricao");
+  tk::TCustomEdit& edtNrInscricaoST = Find<tk::TCustomEdit>("edtNrInscricaoST");
+  tk::TCustomEdit& medLivro = Find<tk::TCustomEdit>("medLivro");
+  tk::TCustomEdit& medCodPais = Find<tk::TCustomEdit>("medCodPais");
+  tk::TRadioButton& rbtEstTodos = Find<tk::TRadioButton>("rbtEstTodos");
+  tk::TRadioButton& rbtEstLista = Find<tk::TRadioButton>("rbtEstLista");
+  tk::TControl& sbtPescEst = Find<tk::TControl>("sbtPescEst");
+  tk::TCustomEdit& depMesInicial = Find<tk::TCustomEdit>("depMesInicial");
+  tk::TCustomEdit& depMesFinal = Find<tk::TCustomEdit>("depMesFinal");
+  tk::TComboBox& cbbVersao = Find<tk::TComboBox>("cbbVersao");
+  tk::TComboBox& cbbFinalidade = Find<tk::TComboBox>("cbbFinalidade");
+  tk::TCustomEdit& edtNmArquivo = Find<tk::TCustomEdit>("edtNmArquivo");
+  tk::TCheckListBox& clbArquivos = Find<tk::TCheckListBox>("clbArquivos");
+  tk::TCheckBox& ckcInventario = Find<tk::TCheckBox>("ckcInventario");
+  tk::TCustomEdit& depInventario = Find<tk::TCustomEdit>("depInventario");
+  tk::TCheckBox& ckcRegistro88st = Find<tk::TCheckBox>("ckcRegistro88st");
+  tk::TControl& sbtImportExport = Find<tk::TControl>("sbtImportExport");
+  comp::TMessages& msgPadrao = Find<comp::TMessages>("msgPadrao");
+};
 
 int ItemStartingWith(const tk::TComboBox& combo, const std::string& code, const char* option) {
   for (std::size_t i = 0; i < combo.Items().size(); ++i) {
@@ -144,7 +178,8 @@ class ProgressTransport : public comp::IServerTransport {
 
 class Filler {
  public:
-  Filler(TfrmArquMag& form, tk::HeadlessDialogs& dialogs) : f_(form), user_(form), dialogs_(dialogs) {}
+  Filler(const Screen& screen, tk::HeadlessDialogs& dialogs)
+      : f_(screen), user_(screen.form), dialogs_(dialogs) {}
 
   // Fills the screen as a person would and presses Export; stops at the
   // first check that keeps the focus in its field. Returns whether the
@@ -169,34 +204,34 @@ class Filler {
 
   bool Fill(const Options& o) {
     if (!o.tipo.empty()) {
-      const auto& items = f_.cbbArquivo->Items();
+      const auto& items = f_.cbbArquivo.Items();
       const auto it = std::find(items.begin(), items.end(), o.tipo);
       if (it == items.end()) throw UsageError("--tipo '" + o.tipo + "' is not a file type");
-      user_.Choose(*f_.cbbArquivo, static_cast<int>(it - items.begin()));
+      user_.Choose(f_.cbbArquivo, static_cast<int>(it - items.begin()));
     }
-    Field(*f_.medCdEmpresa, o.empresa, "--empresa");
-    Field(*f_.medCdImposto, o.imposto, "--imposto");
-    Field(*f_.edtNrInscricao, o.inscricao, "--inscricao");
-    Field(*f_.edtNrInscricaoST, o.inscricao_st, "--inscricao-st");
-    Field(*f_.medLivro, o.livro, "--livro");
-    Field(*f_.medCodPais, o.pais, "--pais", "o país");
+    Field(f_.medCdEmpresa, o.empresa, "--empresa");
+    Field(f_.medCdImposto, o.imposto, "--imposto");
+    Field(f_.edtNrInscricao, o.inscricao, "--inscricao");
+    Field(f_.edtNrInscricaoST, o.inscricao_st, "--inscricao-st");
+    Field(f_.medLivro, o.livro, "--livro");
+    Field(f_.medCodPais, o.pais, "--pais", "o país");
     if (!o.estados.empty()) {
-      Enabled(*f_.rbtEstLista, "--estados", "a lista de estados");
+      Enabled(f_.rbtEstLista, "--estados", "a lista de estados");
       if (o.estados == "todos") {
-        user_.Click(*f_.rbtEstTodos);
+        user_.Click(f_.rbtEstTodos);
       } else {
-        user_.Click(*f_.rbtEstLista);
+        user_.Click(f_.rbtEstLista);
         dialogs_.ScriptPick(tk::PickAnswer::Values(Split(o.estados)));
-        user_.Click(*f_.sbtPescEst);
+        user_.Click(f_.sbtPescEst);
       }
     }
-    Field(*f_.depMesInicial, o.de, "--de");
-    Field(*f_.depMesFinal, o.ate, "--ate");
-    if (!o.versao.empty()) user_.Choose(*f_.cbbVersao, ItemStartingWith(*f_.cbbVersao, o.versao, "--versao"));
+    Field(f_.depMesInicial, o.de, "--de");
+    Field(f_.depMesFinal, o.ate, "--ate");
+    if (!o.versao.empty()) user_.Choose(f_.cbbVersao, ItemStartingWith(f_.cbbVersao, o.versao, "--versao"));
     if (!o.finalidade.empty()) {
-      user_.Choose(*f_.cbbFinalidade, ItemStartingWith(*f_.cbbFinalidade, o.finalidade, "--finalidade"));
+      user_.Choose(f_.cbbFinalidade, ItemStartingWith(f_.cbbFinalidade, o.finalidade, "--finalidade"));
     }
-    Field(*f_.edtNmArquivo, o.nome, "--nome");
+    Field(f_.edtNmArquivo, o.nome, "--nome");
     if (!o.registros.empty()) {
       static const std::map<std::string, std::size_t> kItems = {
           {"50", 0}, {"51", 1}, {"53", 2}, {"54", 3}, {"55", 4},    {"60", 5},
@@ -211,28 +246,28 @@ class Filler {
           wanted.push_back(it->second);
         }
       }
-      Enabled(*f_.clbArquivos, "--registros", "a lista de registros");
+      Enabled(f_.clbArquivos, "--registros", "a lista de registros");
       for (std::size_t i : wanted) {
-        if (!f_.clbArquivos->Checked(i)) user_.Toggle(*f_.clbArquivos, i);
+        if (!f_.clbArquivos.Checked(i)) user_.Toggle(f_.clbArquivos, i);
       }
     }
     if (!o.inventario.empty()) {
-      Enabled(*f_.ckcInventario, "--inventario", "o inventário");
-      if (!f_.ckcInventario->Checked()) user_.Click(*f_.ckcInventario);
-      Field(*f_.depInventario, o.inventario, "--inventario");
+      Enabled(f_.ckcInventario, "--inventario", "o inventário");
+      if (!f_.ckcInventario.Checked()) user_.Click(f_.ckcInventario);
+      Field(f_.depInventario, o.inventario, "--inventario");
     }
     if (o.registro_88st) {
-      Enabled(*f_.ckcRegistro88st, "--registro-88st", "a opção do registro 88");
-      if (!f_.ckcRegistro88st->Checked()) user_.Click(*f_.ckcRegistro88st);
+      Enabled(f_.ckcRegistro88st, "--registro-88st", "a opção do registro 88");
+      if (!f_.ckcRegistro88st.Checked()) user_.Click(f_.ckcRegistro88st);
     }
-    return user_.Click(*f_.sbtImportExport);
+    return user_.Click(f_.sbtImportExport);
   }
 
   // An option that names a control the screen has disabled would be
   // dropped without a word: it is refused, naming what it asked for.
   void Enabled(const tk::TControl& control, const char* option, const char* what) {
     if (control.EffectivelyEnabled()) return;
-    throw UsageError(std::string(option) + ": " + what + " não se aplica ao tipo " + f_.cbbArquivo->Text());
+    throw UsageError(std::string(option) + ": " + what + " não se aplica ao tipo " + f_.cbbArquivo.Text());
   }
 
   void Field(tk::TCustomEdit& field, const std::string& text, const char* option,
@@ -260,14 +295,14 @@ class Filler {
       }
     }
     if (!refused.empty()) throw UsageError("--nome: a tela recusa no nome os caracteres " + refused);
-    const int limit = f_.edtNmArquivo->MaxLength();
+    const int limit = f_.edtNmArquivo.MaxLength();
     if (limit > 0 && characters > static_cast<std::size_t>(limit)) {
       throw UsageError("--nome: o nome tem " + std::to_string(characters) +
                        " caracteres; a tela aceita até " + std::to_string(limit));
     }
   }
 
-  TfrmArquMag& f_;
+  const Screen& f_;
   tk::UserInput user_;
   tk::HeadlessDialogs& dialogs_;
 };
@@ -344,10 +379,14 @@ int main(int argc, char** argv) {
     host::PackageHost host(dialogs, [] { return std::make_unique<ProgressTransport>(); });
     host.Load(o.package.empty() ? host::PackageHost::DefaultPackagePath() : o.package);
     host.IniProc();
-    if (!Cli_mag04200::boIdCriado) return 2;
-    TfrmArquMag& form = *Cli_mag04200::frmArquMag;
-    const std::string success = form.msgPadrao->Msg("Sucess");
-    Filler filler(form, dialogs);
+    tk::TForm* form = nullptr;
+    for (tk::TForm* open : tk::Application().Forms()) {
+      if (open->Name() == "frmArquMag") form = open;
+    }
+    if (!form) return 2;  // the package said why
+    const Screen screen(*form);
+    const std::string success = screen.msgPadrao.Msg("Sucess");
+    Filler filler(screen, dialogs);
     const bool completed = filler.Run(o);
     host.Unload();
     if (completed && last_information == success) return 0;

@@ -168,6 +168,15 @@ TEST_F(MagExport, AFieldWhoseCheckKeepsTheFocusEndsTheRunWithItsMessageOnce) {
   EXPECT_FALSE(std::filesystem::exists(out + "/w.txt"));
 }
 
+// The package is found and loaded when the program runs, as the desktop
+// host loads it; without it nothing is typed.
+TEST_F(MagExport, ThePackageIsLoadedAtRunTime) {
+  const ExportRun run = Export("--package /nonexistent/Pkg_mag04200.so " + Valid("p.txt") + " 2>&1");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.output.rfind("mag-export: cannot load package /nonexistent/Pkg_mag04200.so", 0), 0u)
+      << run.output;
+}
+
 TEST_F(MagExport, AServerThatCannotBeReachedEndsWithStatusTwo) {
   const std::string command = std::string(MAG_EXPORT_PATH) + " --settings /dev/null --server 127.0.0.1:1 " +
                               "--database sqlite:" + path + " " + Valid("y.txt") + " >/dev/null 2>&1";
