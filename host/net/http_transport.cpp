@@ -18,7 +18,7 @@ std::string Describe(httplib::Error error, std::chrono::steady_clock::duration w
     case httplib::Error::Read:
       // The library says the same of a closed connection and of a wait
       // that ran out.
-      if (waited >= read_timeout - std::chrono::seconds(1)) {
+      if (waited * 10 >= read_timeout * 9) {
         return "tempo esgotado: sem resposta em " + std::to_string(read_timeout.count()) + " s";
       }
       return "o servidor encerrou a conexão";

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <fstream>
 
 #include "host/components/consiste.h"
@@ -144,6 +149,28 @@ TEST(DatabaseFailures, TheUserReadsAShortTextAndTheLogHasTheDetails) {
   EXPECT_NE(logged.find("GetEmpresa: database error: no such table: EMPRESA"), std::string::npos) << logged;
   std::filesystem::remove(path);
   std::filesystem::remove(log);
+}
+
+// A server that takes the connection and never answers: the wait runs out.
+TEST(TransportFailures, AServerThatNeverAnswersRunsTheTimeOut) {
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  socklen_t length = sizeof address;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+  net::HttpTransportOptions options;
+  options.read_timeout = std::chrono::seconds(1);
+  net::HttpTransport transport(options);
+  try {
+    transport.Connect("127.0.0.1", ntohs(address.sin_port), "Mag04200.rdmArqMag");
+    FAIL();
+  } catch (const comp::EServerError& e) {
+    EXPECT_STREQ(e.what(), "tempo esgotado: sem resposta em 1 s");
+  }
+  close(listener);
 }
 
 // A call whose server went away says so in the user's words.
