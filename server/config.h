@@ -23,6 +23,8 @@ struct ServerConfig {
   int threads = 8;
   // Files built at once, each on a thread of its own beside the workers.
   int max_builds = 16;
+  // Register groups of one file built at once (0: one per processor).
+  int build_threads = 0;
   int request_timeout = 30;  // seconds from the first byte of a request to its last
   int idle_timeout = 60;     // seconds a kept-alive connection may wait for a request
   std::size_t max_connections = 512;

@@ -44,6 +44,10 @@ int main(int argc, char** argv) {
   app.add_option("--max-builds", config.max_builds, "files built at once; more wait their turn")
       ->capture_default_str()
       ->check(CLI::Range(1, 256));
+  app.add_option("--build-threads", config.build_threads,
+                 "register groups of one file built at once (0: one per processor)")
+      ->capture_default_str()
+      ->check(CLI::Range(0, 64));
   app.add_option("--request-timeout", config.request_timeout,
                  "seconds a request may take to arrive, headers and body")
       ->capture_default_str()
@@ -76,6 +80,8 @@ int main(int argc, char** argv) {
   // the size of a page, whatever the size of the file.
   mallopt(M_ARENA_MAX, 1);
   config.encoding = keep_latin1 ? server::TextEncoding::Latin1 : server::TextEncoding::Ascii;
+  if (config.build_threads == 0)
+    config.build_threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   if (config.output_dir.empty()) config.output_dir = std::filesystem::current_path().string();
   if (config.output_dir.back() != '/') config.output_dir += '/';
 

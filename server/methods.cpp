@@ -413,9 +413,15 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
       // writes the blocks: the reads see one snapshot of the data and hold
       // no lock that other exports wait for.
       auto reader = sessions_.Acquire();
-      FileBuilder builder(*reader, config_.encoding);
+      FileBuilder builder(
+          *reader, config_.encoding,
+          [this](const std::function<void(sql::Session&)>& body) {
+            auto own = sessions_.Acquire();
+            body(*own);
+          },
+          config_.build_threads);
       try {
-        request = store.Create([&](const auto& emit) { builder.Build(file, emit); }, Now());
+        request = store.Create([&](LineSink& out) { builder.Build(file, out); }, Now());
       } catch (const FileRefused& e) {
         if (log) {
           const std::string where =

@@ -14,14 +14,36 @@ std::string Secret() {
   return buffer;
 }
 
-// Lines are kept in blocks: one row per block instead of one per line makes
-// storing and deleting a large file cheap, and a page reads a few rows.
-constexpr std::size_t kLinesPerBlock = 1000;
+// Writes the blocks of a request as the build hands them on, each in a
+// statement (a transaction) of its own.
+class BlockWriter : public BlockSink {
+ public:
+  BlockWriter(sql::Session& session, std::string sequence)
+      : session_(session), sequence_(std::move(sequence)) {}
+  // Every line taken so far is stored; returns how many there are.
+  std::int64_t Finish() {
+    FlushLines();
+    return lines_;
+  }
+
+ private:
+  void Store(std::int64_t lines, const std::string& packed) override {
+    session_.Execute(
+        "INSERT INTO ARQMAGBLOCO (NRSEQARQMAG, NRPRIMEIRA, NRULTIMA, DSBLOCO) VALUES (:S, :A, :B, :L)",
+        {{"S", sequence_},
+         {"A", std::to_string(lines_ + 1)},
+         {"B", std::to_string(lines_ + lines)},
+         {"L", packed}});
+    lines_ += lines;
+  }
+  sql::Session& session_;
+  const std::string sequence_;
+  std::int64_t lines_ = 0;
+};
 
 }  // namespace
 
-StoredRequest RequestStore::Create(
-    const std::function<void(const std::function<void(const std::string&)>&)>& build, std::int64_t now) {
+StoredRequest RequestStore::Create(const std::function<void(LineSink&)>& build, std::int64_t now) {
   StoredRequest request;
   {
     // Taking the next number is a short transaction of its own: concurrent
@@ -33,26 +55,10 @@ StoredRequest RequestStore::Create(
   }
   request.key = std::to_string(request.sequence) + "-" + Secret();
   const std::string sequence = std::to_string(request.sequence);
-  std::vector<std::string> block;
-  block.reserve(kLinesPerBlock);
-  const auto flush = [&] {
-    if (block.empty()) return;
-    const std::int64_t first = request.lines - static_cast<std::int64_t>(block.size()) + 1;
-    session_.Execute(
-        "INSERT INTO ARQMAGBLOCO (NRSEQARQMAG, NRPRIMEIRA, NRULTIMA, DSBLOCO) VALUES (:S, :A, :B, :L)",
-        {{"S", sequence},
-         {"A", std::to_string(first)},
-         {"B", std::to_string(request.lines)},
-         {"L", wire::PackLines(block)}});
-    block.clear();
-  };
   try {
-    build([&](const std::string& line) {
-      ++request.lines;
-      block.push_back(line);
-      if (block.size() == kLinesPerBlock) flush();
-    });
-    flush();
+    BlockWriter writer(session_, sequence);
+    build(writer);
+    request.lines = writer.Finish();
     // The request exists for the pages only once every block is in.
     session_.Execute(
         "INSERT INTO ARQMAGPEDIDO (NRSEQARQMAG, DSCHAVE, NRLINHAS, NRACESSO) VALUES (:S, :K, :N, :T)",

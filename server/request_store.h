@@ -9,6 +9,7 @@
 #include <string>
 
 #include "lib/sql/session.h"
+#include "server/line_sink.h"
 
 namespace server {
 
@@ -22,13 +23,12 @@ class RequestStore {
  public:
   explicit RequestStore(sql::Session& session) : session_(session) {}
 
-  // Stores the lines that `build` emits (numbered from 1) under a new request,
+  // Stores the lines that `build` hands on (numbered from 1) under a new request,
   // in blocks written in short transactions as the build goes, so that no
   // build holds the database's write lock for its length; `build` reads
   // through another session. The request is visible (Find) only when its
   // last block is in; a failed build leaves nothing behind.
-  StoredRequest Create(const std::function<void(const std::function<void(const std::string&)>&)>& build,
-                       std::int64_t now);
+  StoredRequest Create(const std::function<void(LineSink&)>& build, std::int64_t now);
   // The request a continuation key names, or nullopt for an unknown or
   // expired key.
   std::optional<StoredRequest> Find(const std::string& key, std::int64_t now);

@@ -114,11 +114,23 @@ std::string PackLines(const std::vector<std::string>& lines) {
     text += l;
     text += '\n';
   }
+  return PackJoinedLines(text);
+}
+
+std::string PackJoinedLines(const std::string& text) {
+  if (!text.empty() && text.back() != '\n') throw std::invalid_argument("the last line has no line feed");
   return Base64Encode(Deflate(text));
 }
 
+std::string UnpackJoinedLines(const std::string& block) {
+  std::string text = Inflate(Base64Decode(block));
+  if (!text.empty() && text.back() != '\n')
+    throw std::invalid_argument("a block of lines does not end with a line feed");
+  return text;
+}
+
 std::vector<std::string> UnpackLines(const std::string& block) {
-  const std::string text = Inflate(Base64Decode(block));
+  const std::string text = UnpackJoinedLines(block);
   std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < text.size()) {

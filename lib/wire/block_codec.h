@@ -13,7 +13,11 @@ std::string Base64Decode(const std::string& text);
 
 // Lines must hold no LF (register lines never do).
 std::string PackLines(const std::vector<std::string>& lines);
+// The same from the lines already joined, each ended by LF.
+std::string PackJoinedLines(const std::string& text);
 // Throws std::invalid_argument for a block that was not packed by PackLines.
 std::vector<std::string> UnpackLines(const std::string& block);
+// The lines of a block joined, each ended by LF (the text packed).
+std::string UnpackJoinedLines(const std::string& block);
 
 }  // namespace wire

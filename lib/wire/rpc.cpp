@@ -1,5 +1,6 @@
 #include "lib/wire/rpc.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -140,7 +141,9 @@ bool Packable(const DataPacket& packet) {
         if (!std::holds_alternative<double>(row[i])) return false;
       } else {
         const auto* text = std::get_if<std::string>(&row[i]);
-        if (!text || text->find_first_of("\t\n") != std::string::npos) return false;
+        if (!text) return false;
+        for (const char c : *text)
+          if (c == '\t' || c == '\n') return false;
       }
     }
   }
@@ -148,24 +151,22 @@ bool Packable(const DataPacket& packet) {
 }
 
 std::string PackRows(const DataPacket& packet) {
-  std::vector<std::string> lines;
-  lines.reserve(packet.rows.size());
+  std::string text;
   for (const auto& row : packet.rows) {
-    std::string line;
     for (std::size_t i = 0; i < row.size(); ++i) {
-      if (i) line += '\t';
+      if (i) text += '\t';
       if (const auto* number = std::get_if<double>(&row[i])) {
-        WriteNumber(line, *number);
+        WriteNumber(text, *number);
       } else {
-        const std::string& text = std::get<std::string>(row[i]);
-        if (packet.fields[i].type != FieldType::Bytes && !IsUtf8(text))
+        const std::string& cell = std::get<std::string>(row[i]);
+        if (packet.fields[i].type != FieldType::Bytes && !IsUtf8(cell))
           throw std::runtime_error("cannot encode the message: a text is not valid UTF-8");
-        line += text;
+        text += cell;
       }
     }
-    lines.push_back(std::move(line));
+    text += '\n';
   }
-  return PackLines(lines);
+  return PackJoinedLines(text);
 }
 
 void WriteValue(std::string& out, const Variant& v, RowEncoding rows) {
@@ -248,24 +249,29 @@ Cell DecodeCell(const json& value, FieldType type) {
 }
 
 void UnpackRows(const std::string& packed, double count, DataPacket& packet) {
-  std::vector<std::string> lines;
+  std::string text;
   try {
-    lines = UnpackLines(packed);
+    text = UnpackJoinedLines(packed);
   } catch (const std::invalid_argument& e) {
     Bad(std::string("packed rows: ") + e.what());
   }
-  if (static_cast<double>(lines.size()) != count) Bad("packed rows: the count does not match the rows");
-  packet.rows.reserve(lines.size());
-  for (const std::string& line : lines) {
+  const std::string_view all(text);
+  packet.rows.reserve(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')));
+  for (std::size_t start = 0; start < all.size();) {
+    const std::size_t end_of_line = all.find('\n', start);
+    const std::string_view line = all.substr(start, end_of_line - start);
+    start = end_of_line + 1;
+    if (static_cast<double>(packet.rows.size()) >= count)
+      Bad("packed rows: the count does not match the rows");
     std::vector<Cell> cells;
     cells.reserve(packet.fields.size());
-    std::size_t start = 0;
+    std::size_t from = 0;
     for (std::size_t i = 0; i < packet.fields.size(); ++i) {
-      const std::size_t tab = line.find('\t', start);
+      const std::size_t tab = line.find('\t', from);
       const bool last = i + 1 == packet.fields.size();
-      if (last != (tab == std::string::npos)) Bad("packed rows: every row must hold one cell per field");
+      if (last != (tab == std::string_view::npos)) Bad("packed rows: every row must hold one cell per field");
       const std::size_t end = last ? line.size() : tab;
-      const std::string_view cell(line.data() + start, end - start);
+      const std::string_view cell = line.substr(from, end - from);
       if (NumericField(packet.fields[i].type)) {
         double d = 0;
         const auto [p, ec] = std::from_chars(cell.data(), cell.data() + cell.size(), d);
@@ -273,15 +279,16 @@ void UnpackRows(const std::string& packed, double count, DataPacket& packet) {
           Bad("packed rows: a numeric cell is not a number");
         cells.emplace_back(d);
       } else {
-        std::string text(cell);
-        if (packet.fields[i].type != FieldType::Bytes && !IsUtf8(text))
+        std::string cell_text(cell);
+        if (packet.fields[i].type != FieldType::Bytes && !IsUtf8(cell_text))
           Bad("packed rows: a text is not valid UTF-8");
-        cells.emplace_back(std::move(text));
+        cells.emplace_back(std::move(cell_text));
       }
-      start = end + 1;
+      from = end + 1;
     }
     packet.rows.push_back(std::move(cells));
   }
+  if (static_cast<double>(packet.rows.size()) != count) Bad("packed rows: the count does not match the rows");
 }
 
 Variant DecodeValue(const json& j, int depth = 0) {

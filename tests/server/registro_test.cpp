@@ -307,8 +307,8 @@ TEST(RequestStore, AbandonedRequestsAreDroppedAndFailedBuildsLeaveNothing) {
         .value_or("");
   };
 
-  const auto old = store.Create([](const auto& emit) { emit("a"), emit("b"); }, 1000);
-  const auto recent = store.Create([](const auto& emit) { emit("c"); }, 4000);
+  const auto old = store.Create([](server::LineSink& out) { out.Line("a"), out.Line("b"); }, 1000);
+  const auto recent = store.Create([](server::LineSink& out) { out.Line("c"); }, 4000);
   EXPECT_EQ(lines(), "3");
   EXPECT_EQ(store.Expire(4600, 3600), 1);  // only the one untouched since 1000
   EXPECT_FALSE(store.Find(old.key, 4600));
@@ -316,8 +316,8 @@ TEST(RequestStore, AbandonedRequestsAreDroppedAndFailedBuildsLeaveNothing) {
   EXPECT_EQ(lines(), "1");
 
   EXPECT_THROW(store.Create(
-                   [](const auto& emit) {
-                     emit("d");
+                   [](server::LineSink& out) {
+                     out.Line("d");
                      throw std::runtime_error("the build failed half-way");
                    },
                    5000),
