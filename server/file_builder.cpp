@@ -14,11 +14,10 @@ namespace {
 // The documents of the request: the informant's, inside the period, of the
 // book and of the states asked for. A file that undoes operations (purpose 5)
 // holds only the documents of operations that did not take place.
-const char* const kDocumentFilter =
+const std::string kDocumentFilter =
     " n.CDEMPRESA = :EMP AND n.CDINSCESTA = :IE AND n.DTDOCUMENTO BETWEEN :INI AND :FIM"
-    " AND (:LIVRO IS NULL OR n.CDLIVROMAG = :LIVRO)"
-    " AND (:UFS IS NULL OR INSTR(',' || :UFS || ',', ',' || n.SGESTADOPART || ',') > 0)"
-    " AND (:SOCANC IS NULL OR n.IDSITUACAO IN ('S', 'X')) ";
+    " AND (:LIVRO IS NULL OR n.CDLIVROMAG = :LIVRO)" +
+    StatesFilter("n.SGESTADOPART") + " AND (:SOCANC IS NULL OR n.IDSITUACAO IN ('S', 'X')) ";
 
 std::vector<sql::Param> FilterParams(const FileRequest& r, const std::vector<std::string>& states) {
   std::string ufs;
@@ -41,17 +40,26 @@ void CheckDocument(const GroupContext& g, const DocumentHead& d, const std::stri
 
 RegisterSelection SelectRegisters(const std::string& file_type, const std::string& mask) {
   RegisterSelection s;
-  if (file_type == "SINTEGRA" || file_type == "SINTEGRA - RS") {
-    s.r50 = s.r51 = s.r53 = s.r54 = s.r75 = true;
-    return s;
-  }
   const auto on = [&](std::size_t position) { return mask.size() >= position && mask[position - 1] == 'S'; };
-  s.r50 = on(1);
-  s.r51 = on(2);
-  s.r53 = on(3);
-  s.r54 = on(4);
-  // Only 54 cites products; every product it cites gets its 75.
-  s.r75 = s.r54;
+  if (file_type == "SINTEGRA" || file_type == "SINTEGRA - RS") {
+    // The register list is disabled for these types, and the marks it may
+    // still hold are not the user's choice: only the inventory option is.
+    s.r50 = s.r51 = s.r53 = s.r54 = s.r55 = s.r60 = s.r61 = s.r70 = true;
+    s.r74 = on(9);
+  } else {
+    s.r50 = on(1);
+    s.r51 = on(2);
+    s.r53 = on(3);
+    s.r54 = on(4);
+    s.r55 = on(5);
+    s.r60 = on(6);
+    s.r61 = on(7);
+    s.r70 = on(8);
+    s.r74 = on(9);
+    s.r88_without_movement = on(12);
+  }
+  // Every product a file cites gets its 75, and 75 lists no other.
+  s.r75 = s.r54 || s.r60 || s.r61 || s.r74;
   return s;
 }
 
@@ -171,7 +179,7 @@ long FileBuilder::Build(const FileRequest& r, LineSink& out) {
       const std::function<void(const std::string&)> put = [&](const std::string& line) {
         counted.Line(line);
       };
-      groups[i]->build(GroupContext{session, r, informant, lines_, where, params, put});
+      groups[i]->build(GroupContext{session, r, informant, lines_, where, params, put, selected});
       counts[i] = std::move(counted.counts);
     });
   }

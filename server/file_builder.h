@@ -23,15 +23,18 @@ struct FileRequest {
   std::vector<std::string> states;  // UFs of the other parties, or empty for all
   std::string file_type;            // "SINTEGRA", "DIEF - MA", ...
   std::string mask;                 // 12 x S/N
+  std::string inventory_day;        // "AAAA-MM-DD", or empty when none was given
   char version = '3';
   char purpose = '1';
 };
 
 // Which register groups a request produces. The national file types build
-// every group this server knows; the state variants follow the mask, and a
-// file with 54 lines always gets the 75 lines of their products.
+// every group that has data, the inventory (74) only when the inventory
+// option marks it; the state variants follow the mask. A file that cites
+// products (54, 60, 61, 74) always gets their 75 lines.
 struct RegisterSelection {
-  bool r50 = false, r51 = false, r53 = false, r54 = false, r75 = false;
+  bool r50 = false, r51 = false, r53 = false, r54 = false, r55 = false, r60 = false, r61 = false, r70 = false,
+       r74 = false, r75 = false, r88_without_movement = false;
 };
 RegisterSelection SelectRegisters(const std::string& file_type, const std::string& mask);
 

@@ -332,6 +332,8 @@ std::string RefusalOf(sql::Session& s, const wire::RegistroRequest& a, FileReque
   const double inventory = a.inventory;
   if (!std::isfinite(inventory) || inventory < 0 || inventory > 2958465)
     return "the inventory day is out of range";
+  // 30 and 31 December 1899 (host dates 0 and 1) stand for "no inventory date".
+  if (inventory >= 2) r.inventory_day = IsoDate(wire::DecodeDate(inventory));
   return {};
 }
 

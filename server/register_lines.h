@@ -55,6 +55,45 @@ struct Product {
   std::int64_t ipi_rate = 0, icms_rate = 0, base_reduction = 0, st_base = 0;
 };
 
+// A GNRE paid by the informant as substitute.
+struct Reg55Values {
+  std::string substitute_ie{}, payment_date{}, favoured_uf{}, bank{}, agency{}, number{}, due_date{};
+  std::string reference{};  // "AAAAMM"
+  std::string agreement{};
+  std::int64_t amount = 0;
+};
+// A fiscal printer's day: its reduction Z.
+struct EcfDay {
+  std::string date{}, serial{}, model{};
+  std::int64_t order = 0, first_coo = 0, last_coo = 0, crz = 0, cro = 0, gross = 0, grand_total = 0;
+};
+// What a printer sold of a product: in a coupon (60I), a day (60D) or a
+// month (60R), under one totaliser ("1700", "F", "I", "N", ...).
+struct EcfSale {
+  std::string product{}, totaliser{};
+  std::int64_t quantity = 0, value = 0, icms_base = 0, icms = 0;
+};
+// A day's consumer notes of one model, series, subseries and rate.
+struct Reg61Values {
+  std::string date{}, model{}, series{}, subseries{};
+  std::int64_t first = 0, last = 0, total = 0, icms_base = 0, icms = 0, exempt = 0, other = 0, rate = 0;
+};
+struct Reg61RValues {
+  std::string month{}, product{};  // month "AAAA-MM"
+  std::int64_t quantity = 0, value = 0, icms_base = 0, rate = 0;
+};
+struct Reg70Values {
+  std::string subseries{}, cfop{};
+  std::int64_t total = 0, icms_base = 0, icms = 0, exempt = 0, other = 0;
+  char freight = '0';  // 1 CIF, 2 FOB, 0 other
+};
+struct Reg74Values {
+  std::string date{}, product{};
+  std::int64_t quantity = 0, value = 0;
+  char possession = '1';  // 1 own goods held, 2 own goods held by others, 3 others' goods held
+  std::string cnpj{}, ie{}, uf{};
+};
+
 class RegisterLines {
  public:
   explicit RegisterLines(TextEncoding encoding) : encoding_(encoding) {}
@@ -65,7 +104,19 @@ class RegisterLines {
   std::string R51(const DocumentHead& doc, const Reg51Values& v) const;
   std::string R53(const DocumentHead& doc, const Reg53Values& v) const;
   std::string R54(const DocumentHead& doc, const Reg54Values& v) const;
+  std::string R55(const Informant& informant, const Reg55Values& v) const;
+  std::string R60M(const EcfDay& day) const;
+  std::string R60A(const EcfDay& day, const std::string& totaliser, std::int64_t amount) const;
+  std::string R60D(const EcfDay& day, const EcfSale& sale) const;
+  std::string R60I(const EcfDay& day, std::int64_t coo, std::int64_t item, const EcfSale& sale) const;
+  std::string R60R(const std::string& month, const EcfSale& sale) const;
+  std::string R61(const Reg61Values& v) const;
+  std::string R61R(const Reg61RValues& v) const;
+  std::string R70(const DocumentHead& doc, const Reg70Values& v) const;
+  std::string R74(const Reg74Values& v) const;
   std::string R75(const std::string& first_day, const std::string& last_day, const Product& p) const;
+  // A month without entries ("SME") or without exits ("SMS").
+  std::string R88WithoutMovement(const Informant& informant, bool entries) const;
   // The totals of the file: counts by type (ascending, without 10, 11 and 90)
   // and the number of every other line; as many 90 lines as the pairs need.
   std::vector<std::string> R90(const Informant& informant,

@@ -16,6 +16,16 @@ inline const std::vector<std::string> kModels53 = kModels51;
 // The items of NF 1/1-A and NF-e.
 inline const std::vector<std::string> kModels54 = {"01", "55"};
 
+// Consumer documents not issued by a fiscal printer: NF de venda a
+// consumidor, passenger tickets (road, water, baggage, rail) and NFC-e.
+inline const std::vector<std::string> kModels61 = {"02", "13", "14", "15", "16", "65"};
+// The monthly item summary covers the items of NF de venda a consumidor only.
+inline const std::vector<std::string> kModels61R = {"02"};
+// Transport documents: NF de serviço de transporte, the road, water, air,
+// rail and multimodal bills of lading, the rail transport note, CT-e and
+// CT-e OS.
+inline const std::vector<std::string> kModels70 = {"07", "08", "09", "10", "11", "26", "27", "57", "67"};
+
 // "('01', '04')" for a statement text; the lists are the constants above,
 // never a value from outside.
 inline std::string SqlList(const std::vector<std::string>& models) {
