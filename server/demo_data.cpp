@@ -1,5 +1,7 @@
 #include "server/demo_data.h"
 
+#include "server/demo_retail.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -277,7 +279,14 @@ bool LoadDemoData(sql::Session& s) {
   for (int k = 0; k < 5; ++k)
     notes.push_back(make("03", "85400371", 1, 10 + k, parties[(k + 2) % 4], k % 2 == 0));
   for (int k = 0; k < 3; ++k) notes.push_back(make("04", "0960012346", 1, 7 + k, parties[k % 4], true));
+  // The retailer's purchases of the month.
+  LoadRetailCompanies(s);
+  for (int k = 0; k < 2; ++k) {
+    Note purchase = make(kRetailCompany, RetailRegistration(), 1, 12 + k, parties[k * 2], false);
+    notes.push_back(purchase);
+  }
   InsertNotes(s, notes);
+  LoadRetailActivity(s);
   transaction.Commit();
   return true;
 }

@@ -121,6 +121,120 @@ const std::map<std::string, std::vector<Field>>& Layouts() {
         {105, 4, F::N, "ICMS rate"},
         {109, 5, F::N, "base reduction"},
         {114, 13, F::N, "ST base"}}},
+      {"55",
+       {{3, 14, F::N, "CNPJ"},
+        {17, 14, F::X, "IE"},
+        {31, 8, F::Date, "date"},
+        {39, 2, F::X, "UF"},
+        {41, 2, F::X, "favoured UF"},
+        {43, 3, F::N, "bank"},
+        {46, 4, F::N, "agency"},
+        {50, 20, F::X, "GNRE number"},
+        {70, 13, F::N, "amount"},
+        {83, 8, F::Date, "due date"},
+        {91, 6, F::N, "reference month"},
+        {97, 30, F::X, "agreement"}}},
+      {"60M",
+       {{4, 8, F::Date, "date"},
+        {12, 20, F::X, "ECF serial"},
+        {32, 3, F::N, "ECF order"},
+        {35, 2, F::X, "model"},
+        {37, 6, F::N, "first COO"},
+        {43, 6, F::N, "last COO"},
+        {49, 6, F::N, "CRZ"},
+        {55, 3, F::N, "CRO"},
+        {58, 16, F::N, "gross sales"},
+        {74, 16, F::N, "grand total"},
+        {90, 37, F::X, "blanks"}}},
+      {"60A",
+       {{4, 8, F::Date, "date"},
+        {12, 20, F::X, "ECF serial"},
+        {32, 4, F::X, "totaliser"},
+        {36, 12, F::N, "amount"},
+        {48, 79, F::X, "blanks"}}},
+      {"60D",
+       {{4, 8, F::Date, "date"},
+        {12, 20, F::X, "ECF serial"},
+        {32, 14, F::X, "product"},
+        {46, 13, F::N, "quantity"},
+        {59, 16, F::N, "amount"},
+        {75, 16, F::N, "ICMS base"},
+        {91, 4, F::X, "totaliser"},
+        {95, 13, F::N, "ICMS"},
+        {108, 19, F::X, "blanks"}}},
+      {"60I",
+       {{4, 8, F::Date, "date"},
+        {12, 20, F::X, "ECF serial"},
+        {32, 2, F::X, "model"},
+        {34, 6, F::N, "COO"},
+        {40, 3, F::N, "item"},
+        {43, 14, F::X, "product"},
+        {57, 13, F::N, "quantity"},
+        {70, 13, F::N, "amount"},
+        {83, 12, F::N, "ICMS base"},
+        {95, 4, F::X, "totaliser"},
+        {99, 12, F::N, "ICMS"},
+        {111, 16, F::X, "blanks"}}},
+      {"60R",
+       {{4, 6, F::N, "month"},
+        {10, 14, F::X, "product"},
+        {24, 13, F::N, "quantity"},
+        {37, 16, F::N, "amount"},
+        {53, 16, F::N, "ICMS base"},
+        {69, 4, F::X, "totaliser"},
+        {73, 54, F::X, "blanks"}}},
+      {"61",
+       {{3, 28, F::X, "blanks"},
+        {31, 8, F::Date, "date"},
+        {39, 2, F::N, "model"},
+        {41, 3, F::X, "series"},
+        {44, 2, F::X, "subseries"},
+        {46, 6, F::N, "first number"},
+        {52, 6, F::N, "last number"},
+        {58, 13, F::N, "total"},
+        {71, 13, F::N, "ICMS base"},
+        {84, 12, F::N, "ICMS"},
+        {96, 13, F::N, "exempt"},
+        {109, 13, F::N, "other"},
+        {122, 4, F::N, "rate"},
+        {126, 1, F::X, "blank"}}},
+      {"61R",
+       {{4, 6, F::N, "month"},
+        {10, 14, F::X, "product"},
+        {24, 13, F::N, "quantity"},
+        {37, 16, F::N, "amount"},
+        {53, 16, F::N, "ICMS base"},
+        {69, 4, F::N, "rate"},
+        {73, 54, F::X, "blanks"}}},
+      {"70",
+       {{3, 14, F::N, "CNPJ"},
+        {17, 14, F::X, "IE"},
+        {31, 8, F::Date, "date"},
+        {39, 2, F::X, "UF"},
+        {41, 2, F::N, "model"},
+        {43, 1, F::X, "series"},
+        {44, 2, F::X, "subseries"},
+        {46, 6, F::N, "number"},
+        {52, 4, F::N, "CFOP"},
+        {56, 13, F::N, "total"},
+        {69, 14, F::N, "ICMS base"},
+        {83, 14, F::N, "ICMS"},
+        {97, 14, F::N, "exempt"},
+        {111, 14, F::N, "other"},
+        {125, 1, F::N, "freight"},
+        {126, 1, F::X, "situation"}}},
+      {"74",
+       {{3, 8, F::Date, "date"},
+        {11, 14, F::X, "product"},
+        {25, 13, F::N, "quantity"},
+        {38, 13, F::N, "amount"},
+        {51, 1, F::X, "possession"},
+        {52, 14, F::N, "CNPJ"},
+        {66, 14, F::X, "IE"},
+        {80, 2, F::X, "UF"},
+        {82, 45, F::X, "blanks"}}},
+      {"88SME", {{6, 14, F::N, "CNPJ"}, {20, 34, F::X, "message"}, {54, 73, F::X, "blanks"}}},
+      {"88SMS", {{6, 14, F::N, "CNPJ"}, {20, 34, F::X, "message"}, {54, 73, F::X, "blanks"}}},
       {"90", {{3, 14, F::N, "CNPJ"}, {17, 14, F::X, "IE"}, {126, 1, F::N, "number of 90 lines"}}},
   };
   return layouts;
@@ -138,6 +252,25 @@ const std::set<std::string> kStates = {"AC", "AL", "AP", "AM", "BA", "CE", "DF",
 const std::set<std::string> kModels50 = {"01", "03", "04", "06", "21", "22", "55"};
 const std::set<std::string> kModels53 = {"01", "03", "04", "21", "55"};
 const std::set<std::string> kModels54 = {"01", "55"};
+const std::set<std::string> kModels61 = {"02", "13", "14", "15", "16", "65"};
+const std::set<std::string> kModels70 = {"07", "08", "09", "10", "11", "26", "27", "57", "67"};
+
+// The layout a line follows: its type, with the subtype where the type has
+// several ("60M", "61R", "88SME").
+std::string LayoutOf(const std::string& type, const std::string& raw) {
+  if (type == "60" && raw.size() > 2) return "60" + raw.substr(2, 1);
+  if (type == "61" && raw.size() > 2 && raw[2] == 'R') return "61R";
+  if (type == "88" && raw.size() > 4) return "88" + raw.substr(2, 3);
+  return type;
+}
+
+// A partial totaliser of a fiscal printer: a rate in four digits or a code.
+bool Totaliser(const std::string& field) {
+  const std::string code = field.substr(0, field.find_last_not_of(' ') + 1);
+  if (code.size() == 4 && std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return true;
+  return code == "F" || code == "I" || code == "N" || code == "CANC" || code == "DESC" || code == "ISS";
+}
 const std::string kSituations = "NSEX24";
 
 bool Digits(const std::string& s) {
@@ -203,11 +336,17 @@ class Checker {
     if (lines == 0) Error(0, "", "", "the file is empty");
     if (lines > 0 && !seen_10_) Error(0, "10", "", "the file has no register 10");
     if (lines > 0 && ninety_.empty()) Error(0, "90", "", "the file has no register 90");
+    if (without_movement_) {
+      for (const auto& [type, count] : counts_) {
+        if (type != "10" && type != "11" && type != "88")
+          Error(0, "88", "", "a file without movement (88SME/88SMS) holds register " + type);
+      }
+    }
     for (const auto& [line, use] : products_used_) {
-      const auto it = products_75_.find(use.first);
+      const auto it = products_75_.find(use.code);
       if (it == products_75_.end()) {
-        Add(line, Severity::Error, "54", "product", use.second,
-            "product '" + TrimRight(use.first) + "' of register 54 has no register 75");
+        Add(line, Severity::Error, use.type, "product", use.document,
+            "product '" + TrimRight(use.code) + "' of register " + use.type + " has no register 75");
       }
     }
     for (const auto& [code, line] : products_75_) {
@@ -276,6 +415,9 @@ class Checker {
       if (type == "50" || type == "51" || type == "53") key = raw.substr(30, 8);
       if (type == "54") key = raw.substr(2, 14) + raw.substr(18, 3) + raw.substr(21, 6) + raw.substr(34, 3);
       if (type == "75") key = raw.substr(18, 14);
+      if (type == "55" || type == "70") key = raw.substr(30, 8);
+      if (type == "61") key = raw[2] == 'R' ? "R" + raw.substr(9, 14) : " " + raw.substr(30, 8);
+      if (type == "60") key = Key60(number, raw);
     }
     if (!key.empty()) {
       auto& last = last_key_[type];
@@ -284,14 +426,42 @@ class Checker {
     }
   }
 
+  // The 60 lines: each printer's day (date, serial) is a 60M and then its
+  // 60A, 60D and 60I lines in that order; the 60R lines come after them all,
+  // by month and product.
+  std::string Key60(long number, const std::string& raw) {
+    const char subtype = raw[2];
+    if (subtype == 'R') return "R" + raw.substr(5, 4) + raw.substr(3, 2) + raw.substr(9, 14);
+    static const std::string kRanks = "MADI";
+    const auto rank = kRanks.find(subtype);
+    if (rank == std::string::npos) {
+      Error(number, "60", "subtype", std::string("unknown register 60 subtype '") + subtype + "'");
+      return {};
+    }
+    const std::string day = raw.substr(3, 28);
+    if (subtype == 'M') {
+      ecf_day_ = day;
+      ecf_rank_ = 0;
+    } else if (day != ecf_day_) {
+      Error(number, "60", "date",
+            std::string("register 60") + subtype + " has no register 60M of its day and printer before it");
+    } else if (rank < ecf_rank_) {
+      Error(number, "60", "subtype",
+            std::string("register 60") + subtype + " out of order in its printer's day");
+    }
+    ecf_rank_ = std::max(ecf_rank_, rank);
+    return " " + day;
+  }
+
   void Fields(const std::string& type, const std::string& raw) {
-    const auto it = Layouts().find(type);
+    const auto it = Layouts().find(LayoutOf(type, raw));
     if (it == Layouts().end()) return;
     for (const Field& f : it->second) {
       const std::string value = raw.substr(f.start - 1, f.width);
       if (f.format == F::N && !Digits(value)) {
-        Here(f.name, "register " + type + " field '" + f.name + "' (" + std::to_string(f.start) + "-" +
-                         std::to_string(f.start + f.width - 1) + ") is not numeric: '" + value + "'");
+        Here(f.name, "register " + LayoutOf(type, raw) + " field '" + f.name + "' (" +
+                         std::to_string(f.start) + "-" + std::to_string(f.start + f.width - 1) +
+                         ") is not numeric: '" + value + "'");
       } else if (f.format == F::Date && !ValidDate(value)) {
         Here(f.name, "register " + type + " field '" + f.name + "' holds no valid date: '" + value + "'");
       } else if (f.format == F::X) {
@@ -402,7 +572,111 @@ class Checker {
       if (!Blank(raw.substr(97, 29))) Here("blanks", "register 53 positions 98-126 are not blank");
     }
     if (type == "54") Register54(raw);
+    if (type == "55") Register55(raw);
+    if (type == "60") Register60(raw);
+    if (type == "61") Register61(raw);
+    if (type == "70") Register70(raw);
+    if (type == "74") Register74(raw);
     if (type == "75") Register75(raw);
+    if (type == "88") Register88(raw);
+  }
+
+  // A product a register cites: it needs its 75.
+  void Cites(const std::string& product) {
+    if (Blank(product)) return Here("product", "register " + type_ + " without a product code");
+    products_used_.emplace(line_, Citation{product, type_, document_});
+    products_cited_.insert(product);
+  }
+
+  void Register55(const std::string& raw) {
+    if (first_line_.size() == kWidth && raw.substr(2, 14) != first_line_.substr(2, 14))
+      Here("CNPJ", "register 55 CNPJ is not the informant's");
+    for (const std::size_t at : {38u, 40u}) {
+      if (!kStates.count(raw.substr(at, 2)))
+        Here("UF", "'" + raw.substr(at, 2) + "' is no state abbreviation");
+    }
+    StateRegistration(raw.substr(16, 14), raw.substr(40, 2), false);
+    InPeriod(raw.substr(30, 8));
+    const std::string month = raw.substr(90, 2);
+    if (Digits(month) && (month < "01" || month > "12"))
+      Here("reference month", "register 55 reference month " + raw.substr(90, 6) + " is not MMAAAA");
+  }
+
+  void Register60(const std::string& raw) {
+    const char subtype = raw[2];
+    if (subtype == 'R') {
+      if (Digits(raw.substr(3, 2)) && (raw.substr(3, 2) < "01" || raw.substr(3, 2) > "12"))
+        Here("month", "register 60R month " + raw.substr(3, 6) + " is not MMAAAA");
+      if (!Totaliser(raw.substr(68, 4))) Here("totaliser", "'" + raw.substr(68, 4) + "' is no totaliser");
+      return Cites(raw.substr(9, 14));
+    }
+    InPeriod(raw.substr(3, 8));
+    if (subtype == 'M' || subtype == 'I') {
+      const std::string model = raw.substr(subtype == 'M' ? 34 : 31, 2);
+      if (model != "2B" && model != "2C" && model != "2D")
+        Here("model", "model '" + model + "' of a fiscal printer's document is not 2B, 2C or 2D");
+    }
+    if (subtype == 'A' && !Totaliser(raw.substr(31, 4)))
+      Here("totaliser", "'" + raw.substr(31, 4) + "' is no totaliser");
+    if (subtype == 'D') {
+      if (!Totaliser(raw.substr(90, 4))) Here("totaliser", "'" + raw.substr(90, 4) + "' is no totaliser");
+      Cites(raw.substr(31, 14));
+    }
+    if (subtype == 'I') {
+      if (!Totaliser(raw.substr(94, 4))) Here("totaliser", "'" + raw.substr(94, 4) + "' is no totaliser");
+      Cites(raw.substr(42, 14));
+    }
+  }
+
+  void Register61(const std::string& raw) {
+    if (raw[2] == 'R') {
+      seen_61r_ = true;
+      if (Digits(raw.substr(3, 2)) && (raw.substr(3, 2) < "01" || raw.substr(3, 2) > "12"))
+        Here("month", "register 61R month " + raw.substr(3, 6) + " is not MMAAAA");
+      return Cites(raw.substr(9, 14));
+    }
+    if (seen_61r_) Here("date", "register 61 after the 61R lines");
+    if (!kModels61.count(raw.substr(38, 2)))
+      Here("model", "model " + raw.substr(38, 2) + " is not taken in register 61");
+    InPeriod(raw.substr(30, 8));
+    if (raw.substr(45, 6) > raw.substr(51, 6)) Here("last number", "register 61 ends before it starts");
+  }
+
+  void Register70(const std::string& raw) {
+    const std::string uf = raw.substr(38, 2);
+    Codes(uf, raw[125]);
+    PartyNumber(raw.substr(2, 14), uf);
+    StateRegistration(raw.substr(16, 14), uf, true);
+    Cfop(raw.substr(51, 4), uf);
+    InPeriod(raw.substr(30, 8));
+    if (!kModels70.count(raw.substr(40, 2)))
+      Here("model", "model " + raw.substr(40, 2) + " is not taken in register 70");
+    if (raw[124] != '0' && raw[124] != '1' && raw[124] != '2')
+      Here("freight", std::string("freight '") + raw[124] + "' is not 1 (CIF), 2 (FOB) or 0");
+  }
+
+  void Register74(const std::string& raw) {
+    const char possession = raw[50];
+    const std::string uf = raw.substr(79, 2);
+    if (!kStates.count(uf) && uf != "EX") Here("UF", "'" + uf + "' is no state abbreviation");
+    if (possession == '1') {
+      if (raw.substr(51, 14) != std::string(14, '0') || !Blank(raw.substr(65, 14)))
+        Here("possession", "goods the informant holds itself name no holder (CNPJ zeros, IE blank)");
+    } else if (possession == '2' || possession == '3') {
+      PartyNumber(raw.substr(51, 14), uf);
+      StateRegistration(raw.substr(65, 14), uf, true);
+    } else {
+      Here("possession", std::string("possession '") + possession + "' is not 1, 2 or 3");
+    }
+    Cites(raw.substr(10, 14));
+  }
+
+  void Register88(const std::string& raw) {
+    const std::string subtype = raw.substr(2, 3);
+    if (subtype != "SME" && subtype != "SMS") return;
+    without_movement_ = true;
+    if (first_line_.size() == kWidth && raw.substr(5, 14) != first_line_.substr(2, 14))
+      Here("CNPJ", "register 88" + subtype + " CNPJ is not the informant's");
   }
 
   void Register10(const std::string& raw) {
@@ -459,7 +733,7 @@ class Checker {
     if (!charge) {
       if (!Digits(cst)) Here("CST", "CST '" + cst + "' is not three digits");
       if (Blank(product)) Here("product", "register 54 item without a product code");
-      products_used_.emplace(line_, std::make_pair(product, document_));
+      products_used_.emplace(line_, Citation{product, type_, document_});
       products_cited_.insert(product);
     } else if (!Blank(cst) && !Digits(cst)) {
       Here("CST", "CST '" + cst + "' is neither three digits nor blank");
@@ -554,7 +828,14 @@ class Checker {
   std::map<std::string, std::string> documents_;  // document key (with model) -> UF of its 50
   std::set<std::string> documents_51_;            // document keys without the model
   std::set<std::string> lines_50_;
-  std::multimap<long, std::pair<std::string, std::string>> products_used_;  // line -> code, document
+  struct Citation {
+    std::string code, type, document;
+  };
+  std::multimap<long, Citation> products_used_;  // by line
+  std::string ecf_day_;                          // date and serial of the last 60M
+  std::string::size_type ecf_rank_ = 0;          // M, A, D, I: how far its day has gone
+  bool seen_61r_ = false;
+  bool without_movement_ = false;
   std::set<std::string> products_cited_;
   std::map<std::string, long> products_75_;  // code -> line
 };

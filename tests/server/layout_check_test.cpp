@@ -150,6 +150,79 @@ TEST(LayoutCheck, FindingsAreErrorsOrWarningsNamingTheFieldAndTheDocument) {
   EXPECT_NE(json.find(R"("errors":1,"warnings":1)"), std::string::npos) << json;
 }
 
+// A valid file of the other groups: a printer's day (60M, 60A, 60D, 60I),
+// its month (60R), consumer notes (61, 61R), a freight bill (70), the
+// inventory (74), their product's 75 and the 90.
+std::vector<std::string> ValidRetailFile() {
+  server::RegisterLines r(server::TextEncoding::Ascii);
+  auto lines = ValidFile();
+  const server::Informant informant{server::CnpjFrom("112223330001"), "110042490114", "Empresa", "Cidade",
+                                    "SP"};
+  const server::EcfDay day{"2026-01-05", "ECF1", "2D", 1, 10, 11, 5, 1, 1000, 50000};
+  const server::EcfSale sale{"P1", "1800", 1000, 1000, 1000, 180};
+  server::DocumentHead freight{
+      server::CnpjFrom("556667770001"), "115566770891", "2026-01-07", "SP", "57", "1", "88", 'T', 'N', 'E'};
+  const std::vector<std::string> retail = {
+      r.R60M(day),
+      r.R60A(day, "1800", 1000),
+      r.R60D(day, sale),
+      r.R60I(day, 10, 1, sale),
+      r.R60R("2026-01", sale),
+      r.R61({"2026-01-06", "02", "D", "", 1, 9, 900, 900, 162, 0, 0, 1800}),
+      r.R61R({"2026-01", "P1", 1000, 900, 900, 1800}),
+      r.R70(freight, {"", "1353", 5000, 5000, 600, 0, 0, '2'}),
+      r.R74({"2025-12-31", "P1", 1000, 700, '1', "", "", "SP"}),
+  };
+  lines.erase(lines.begin() + 2, lines.begin() + 5);  // the notes
+  lines.insert(lines.begin() + 2, retail.begin(), retail.end());
+  lines.pop_back();
+  for (const auto& l : r.R90(informant, {{"60", 5}, {"61", 2}, {"70", 1}, {"74", 1}, {"75", 1}},
+                             static_cast<long>(lines.size())))
+    lines.push_back(l);
+  return lines;
+}
+
+TEST(LayoutCheck, ChecksThePrintersConsumerNotesFreightAndInventory) {
+  {
+    const auto report = Check(ValidRetailFile());
+    ASSERT_TRUE(report.ok()) << layout::Describe(report);
+  }
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<std::string>&)> breaks;
+    long line;
+    const char* says;
+  } cases[] = {
+      {"60D before its 60M", [](auto& l) { std::swap(l[2], l[4]); }, 3, "has no register 60M"},
+      {"60A after 60D", [](auto& l) { std::swap(l[3], l[4]); }, 5, "out of order in its printer's day"},
+      {"60R before the days", [](auto& l) { std::swap(l[5], l[6]); }, 7, "out of order within its type"},
+      {"unknown totaliser", [](auto& l) { l[3].replace(31, 4, "X   "); }, 4, "is no totaliser"},
+      {"printer model", [](auto& l) { l[2].replace(34, 2, "2A"); }, 3, "not 2B, 2C or 2D"},
+      {"60D of a product without 75", [](auto& l) { l[4].replace(31, 14, "P9            "); }, 5,
+       "of register 60 has no register 75"},
+      {"61 model", [](auto& l) { l[7].replace(38, 2, "55"); }, 8, "not taken in register 61"},
+      {"61 after 61R", [](auto& l) { std::swap(l[7], l[8]); }, 9, "register 61 after the 61R lines"},
+      {"70 model", [](auto& l) { l[9].replace(40, 2, "55"); }, 10, "not taken in register 70"},
+      {"70 freight", [](auto& l) { l[9][124] = '7'; }, 10, "freight '7'"},
+      {"70 CFOP", [](auto& l) { l[9].replace(51, 4, "2353"); }, 10, "does not agree"},
+      {"own goods naming a holder", [](auto& l) { l[10].replace(51, 14, "55666777000181"); }, 11,
+       "name no holder"},
+      {"possession", [](auto& l) { l[10][50] = '4'; }, 11, "possession '4'"},
+      {"88 without movement beside other registers",
+       [](auto& l) {
+         l.insert(l.end() - 1, "88SME" + l[0].substr(2, 14) + std::string("Sem Movimento de Entradas") +
+                                   std::string(9 + 73, ' '));
+       },
+       0, "a file without movement"},
+  };
+  for (const Case& c : cases) {
+    auto lines = ValidRetailFile();
+    c.breaks(lines);
+    const auto report = Check(lines);
+    EXPECT_TRUE(Mentions(report, c.line, c.says)) << c.name << "\n" << layout::Describe(report);
+  }
+}
+
 // A file as a public peer publishes it for its own tests (see tests/data/README.md).
 TEST(LayoutCheck, APublicPeersValidFilePasses) {
   const auto report = layout::CheckFile(std::string(MAG_TEST_DATA) + "/peer-stoq-sintegra-expected.txt");

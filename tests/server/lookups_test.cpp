@@ -38,8 +38,8 @@ struct DemoServer : ::testing::Test {
 
 TEST_F(DemoServer, GetEmpresaListsAllWithTOrOneByCodeWithTheScreensFields) {
   const auto all = client.Call("GetEmpresa", std::vector<std::string>{"T"});
-  EXPECT_EQ(Column(all, "CDEMPRESA"), (std::vector<std::string>{"01", "02", "03", "04"}));
-  EXPECT_EQ(Column(all, "CDSITUCRT"), (std::vector<std::string>{"3", "1", "2", ""}));
+  EXPECT_EQ(Column(all, "CDEMPRESA"), (std::vector<std::string>{"01", "02", "03", "04", "05", "06"}));
+  EXPECT_EQ(Column(all, "CDSITUCRT"), (std::vector<std::string>{"3", "1", "2", "", "3", "1"}));
   const auto& fields = all.AsPacket().fields;
   ASSERT_EQ(fields.size(), 3u);
   EXPECT_EQ(fields[1].name, "NMEMPRESA");

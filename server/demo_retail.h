@@ -1,0 +1,28 @@
+#pragma once
+// The demo's retailer (company "05", São Paulo): two fiscal printers with a
+// month of reductions Z and coupon items, consumer notes, freight bills, a
+// GNRE and the inventory of 31 December 2025; and a company ("06", Mato
+// Grosso do Sul) with a month without movement. Every total adds up from
+// its items, and every product exists.
+#include <string>
+
+#include "lib/sql/session.h"
+
+namespace server {
+
+// The companies, registrations and locked maps of both.
+void LoadRetailCompanies(sql::Session& session);
+// The retailer's printers, consumer notes, freight bills, GNRE and inventory.
+void LoadRetailActivity(sql::Session& session);
+
+// The first registration of state `uf` with valid check digits at or after
+// `from` (digits only).
+std::string StateRegistrationFrom(const std::string& uf, long long from);
+
+// The demo retailer and the company without movement.
+inline const char* const kRetailCompany = "05";
+inline const char* const kQuietCompany = "06";
+std::string RetailRegistration();
+std::string QuietRegistration();
+
+}  // namespace server

@@ -1,0 +1,207 @@
+// The register groups beyond the notes, on a real server and database: a
+// small February of the demo's company without movement, every line worked
+// out by hand from the rows below, and the file read by the layout checker.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "lib/layout/layout_check.h"
+#include "lib/sql/session.h"
+#include "server/demo_data.h"
+#include "server/demo_retail.h"
+#include "server/file_builder.h"
+#include "tests/support/server_client.h"
+#include "tests/support/server_process.h"
+
+namespace {
+
+std::string Blanks(std::size_t n) { return std::string(n, ' '); }
+std::string Pad(const std::string& text, std::size_t width) { return text + Blanks(width - text.size()); }
+
+// The substitute's registration in Rio de Janeiro.
+std::string RjRegistration() { return server::StateRegistrationFrom("RJ", 77100000); }
+
+layout::Report Check(const std::vector<std::string>& lines) {
+  std::string file;
+  for (const auto& l : lines) file += l + "\r\n";
+  std::istringstream in(file);
+  return layout::CheckStream(in);
+}
+
+class RegisterGroups : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    path_ = new std::string(TempDatabase("groups"));
+    PrepareDatabase("sqlite:" + *path_, {"--init-demo"});
+    auto s = sql::OpenSession("sqlite:" + *path_);
+    const std::string ie = server::QuietRegistration();
+    const auto run = [&](const std::string& text) { s->Execute(text); };
+    run("INSERT INTO MAPAFISCAL VALUES ('06', '" + ie + "', '202602', 'S')");
+    run("INSERT INTO GNRE VALUES (90, '06', '" + ie + "', '" + RjRegistration() +
+        "', 'RJ', '2026-02-10', '237', '0415', "
+        "'GNRE-1', 150075, '2026-02-09', '202601', 'Protocolo 41/08')");
+    run("INSERT INTO ECF VALUES ('06', '" + ie + "', 'ECF0001', 7, '2D')");
+    run("INSERT INTO ECFREDUCAOZ VALUES (90, '06', '" + ie +
+        "', 'ECF0001', '2026-02-10', 101, 102, 31, 2, 1500, 991500)");
+    run("INSERT INTO ECFTOTALIZADOR VALUES (90, '1700', 1000), (90, 'F', 500)");
+    run("INSERT INTO ECFITEM VALUES (90, 101, 1, 'CAFE500G', 2000, 1000, 1000, '1700', 170),"
+        " (90, 102, 1, 'CERVEJA350', 1500, 500, 0, 'F', 0)");
+    run("INSERT INTO NOTACONSUMIDOR VALUES (90, '06', '" + ie +
+        "', '2026-02-11', '02', 'B', '', 77, 1200, 2000, 2000, 240, 0, 0)");
+    run("INSERT INTO NOTACONSUMIDORITEM VALUES (90, 1, 'OLEO900ML', 4000, 2000, 2000)");
+    run("INSERT INTO CONHECIMENTO VALUES (90, '06', '" + ie + "', NULL, 'E', '" +
+        server::CnpjFrom("556667770001") + "', '" + server::QuietRegistration() +
+        "', 'MS', '2026-02-12', '57', '1', '', '1234567', '1353', 30000,"
+        " 30000, 3600, 0, 0, '1', 'N')");
+    run("INSERT INTO INVENTARIO VALUES ('06', '" + ie +
+        "', '2026-02-28', 'ARROZ5KG', '1', '', '', 'MS', 5000,"
+        " 9000), ('06', '" +
+        ie + "', '2026-02-28', 'ARROZ5KG', '3', '" + server::CnpjFrom("556667770001") +
+        "', '115566770891', 'SP', 1000, 1800)");
+    server_ = new ServerProcess("sqlite:" + *path_);
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    std::filesystem::remove(*path_);
+    delete path_;
+  }
+  static RegistroArgs February() {
+    RegistroArgs a;
+    a.company = "06";
+    a.registration = server::QuietRegistration();
+    a.tax = "";
+    a.first_day = wire::EncodeDate(2026, 2, 1);
+    a.last_day = wire::EncodeDate(2026, 2, 28);
+    return a;
+  }
+  static std::string* path_;
+  static ServerProcess* server_;
+};
+std::string* RegisterGroups::path_ = nullptr;
+ServerProcess* RegisterGroups::server_ = nullptr;
+
+TEST_F(RegisterGroups, EveryGroupGivesTheLinesWorkedOutByHandAndPassesTheChecker) {
+  RegistroArgs a = February();
+  a.mask = "NNNNNNNNSNNN";  // the inventory option
+  a.inventory = wire::EncodeDate(2026, 2, 28);
+  const auto file = ServerClient(server_->port()).Fetch(a);
+  ASSERT_EQ(file.status, "OK");
+  const std::string cnpj = server::CnpjFrom("234567890001"), party = server::CnpjFrom("556667770001");
+  const std::string ie = server::QuietRegistration();
+  const std::string serial = Pad("ECF0001", 20);
+  const std::vector<std::string> expected = {
+      // 55: CNPJ, substitute's IE in RJ, payment, UFs, bank, agency, number,
+      // amount, due date, reference MMAAAA, agreement.
+      "55" + cnpj + Pad(RjRegistration(), 14) + "20260210" + "MS" + "RJ" + "237" + "0415" +
+          Pad("GNRE-1", 20) + "0000000150075" + "20260209" + "012026" + Pad("Protocolo 41/08", 30),
+      // 60M: date, serial, order, model, COO 101-102, CRZ 31, CRO 2, gross, GT.
+      "60M20260210" + serial + "007" + "2D" + "000101" + "000102" + "000031" + "002" + "0000000000001500" +
+          "0000000000991500" + Blanks(37),
+      // 60A by totaliser code.
+      "60A20260210" + serial + "1700" + "000000001000" + Blanks(79),
+      "60A20260210" + serial + "F   " + "000000000500" + Blanks(79),
+      // 60D by product: quantity (3 decimals), value, base, totaliser, ICMS.
+      "60D20260210" + serial + Pad("CAFE500G", 14) + "0000000002000" + "0000000000001000" +
+          "0000000000001000" + "1700" + "0000000000170" + Blanks(19),
+      "60D20260210" + serial + Pad("CERVEJA350", 14) + "0000000001500" + "0000000000000500" +
+          "0000000000000000" + "F   " + "0000000000000" + Blanks(19),
+      // 60I by coupon and item.
+      "60I20260210" + serial + "2D" + "000101" + "001" + Pad("CAFE500G", 14) + "0000000002000" +
+          "0000000001000" + "000000001000" + "1700" + "000000000170" + Blanks(16),
+      "60I20260210" + serial + "2D" + "000102" + "001" + Pad("CERVEJA350", 14) + "0000000001500" +
+          "0000000000500" + "000000000000" + "F   " + "000000000000" + Blanks(16),
+      // 60R: the month MMAAAA by product.
+      "60R022026" + Pad("CAFE500G", 14) + "0000000002000" + "0000000000001000" + "0000000000001000" + "1700" +
+          Blanks(54),
+      "60R022026" + Pad("CERVEJA350", 14) + "0000000001500" + "0000000000000500" + "0000000000000000" +
+          "F   " + Blanks(54),
+      // 61: blanks, date, model, series, subseries, numbers, values, rate.
+      "61" + Blanks(28) + "20260211" + "02" + "B  " + "  " + "000077" + "000077" + "0000000002000" +
+          "0000000002000" + "000000000240" + "0000000000000" + "0000000000000" + "1200" + " ",
+      "61R022026" + Pad("OLEO900ML", 14) + "0000000004000" + "0000000000002000" + "0000000000002000" +
+          "1200" + Blanks(54),
+      // 70: the carrier, the CT-e's last six digits, CFOP, values of 13 and
+      // 14 positions, CIF, normal.
+      "70" + party + Pad(ie, 14) + "20260212" + "MS" + "57" + "1" + "  " + "234567" + "1353" +
+          "0000000030000" + "00000000030000" + "00000000003600" + "00000000000000" + "00000000000000" + "1" +
+          "N",
+      // 74: own goods (no holder), then the retailer's goods held by the informant.
+      "7420260228" + Pad("ARROZ5KG", 14) + "0000000005000" + "0000000009000" + "1" + std::string(14, '0') +
+          Blanks(14) + "MS" + Blanks(45),
+      "7420260228" + Pad("ARROZ5KG", 14) + "0000000001000" + "0000000001800" + "3" + party +
+          Pad("115566770891", 14) + "SP" + Blanks(45),
+  };
+  std::vector<std::string> middle(file.lines.begin() + 2, file.lines.end());
+  // The 75 lines and the 90 after the groups: one 75 per product cited.
+  std::vector<std::string> products;
+  while (!middle.empty() && middle.back().rfind("75", 0) != 0) middle.pop_back();
+  while (!middle.empty() && middle.back().rfind("75", 0) == 0) {
+    products.insert(products.begin(), middle.back().substr(18, 14));
+    middle.pop_back();
+  }
+  EXPECT_EQ(middle, expected);
+  EXPECT_EQ(products, (std::vector<std::string>{Pad("ARROZ5KG", 14), Pad("CAFE500G", 14),
+                                                Pad("CERVEJA350", 14), Pad("OLEO900ML", 14)}));
+  // Register 90 counts 60M/A/D/I/R as 60 and 61/61R as 61.
+  EXPECT_EQ(file.lines.back().substr(30, 70),
+            "55000000016000000009610000000270000000017400000002750000000499" + std::string("00000022"));
+  const auto report = Check(file.lines);
+  EXPECT_TRUE(report.ok()) << layout::Describe(report);
+}
+
+TEST_F(RegisterGroups, WithoutMovementOnlyWhenThePeriodHasNoneAndOnlyForTheStateTypesThatAsk) {
+  RegistroArgs a = February();
+  a.first_day = wire::EncodeDate(2026, 1, 1);
+  a.last_day = wire::EncodeDate(2026, 1, 31);
+  a.file_type = "SINTEGRA - MS";
+  a.mask = "SSSSSSSSSSSS";
+  const auto quiet = ServerClient(server_->port()).Fetch(a);
+  ASSERT_EQ(quiet.status, "OK");
+  const std::string cnpj = server::CnpjFrom("234567890001");
+  ASSERT_EQ(quiet.lines.size(), 5u);
+  EXPECT_EQ(quiet.lines[2], "88SME" + cnpj + Pad("Sem Movimento de Entradas", 34) + Blanks(73));
+  EXPECT_EQ(quiet.lines[3], "88SMS" + cnpj + Pad("Sem Movimento de Saidas", 34) + Blanks(73));
+  EXPECT_EQ(quiet.lines[4].substr(30, 20), "880000000299" + std::string("00000005"));
+  EXPECT_TRUE(Check(quiet.lines).ok()) << layout::Describe(Check(quiet.lines));
+
+  // February has movement: no 88 at all; the national type writes none either.
+  a = February();
+  a.file_type = "SINTEGRA - MS";
+  a.mask = "NNNNNNNNNNNS";
+  const auto busy = ServerClient(server_->port()).Fetch(a);
+  ASSERT_EQ(busy.status, "OK");
+  EXPECT_EQ(busy.lines.size(), 3u);  // 10, 11, 90
+  a = February();
+  a.first_day = wire::EncodeDate(2026, 1, 1);
+  a.last_day = wire::EncodeDate(2026, 1, 31);
+  a.mask = "SSSSSSSSSSSS";
+  EXPECT_EQ(ServerClient(server_->port()).Fetch(a).lines.size(), 3u);
+}
+
+TEST(RegisterSelection, NationalTypesBuildEveryGroupAndStateTypesFollowTheMask) {
+  struct Case {
+    const char* type;
+    const char* mask;
+    std::string groups;  // 50 51 53 54 55 60 61 70 74 75 88-without-movement
+  } cases[] = {
+      {"SINTEGRA", "NNNNNNNNNNNN", "SSSSSSSSNSN"},
+      // Marks left in the disabled list are not the user's choice; the
+      // inventory option is.
+      {"SINTEGRA", "NNNNNNNNSNNS", "SSSSSSSSSSN"},
+      {"SINTEGRA - RS", "SNNNNNNNNNNN", "SSSSSSSSNSN"},
+      {"SINTEGRA - MS", "NNNNNNNNNNNS", "NNNNNNNNNNS"},
+      {"DIEF - MA", "NNNNNSNNNNNN", "NNNNNSNNNSN"},  // 60 cites products: its 75 follow
+      {"SINTEGRA - RJ", "SNNNNNNSNNNN", "SNNNNNNSNNN"},
+      {"DIEF - PI", "NNNNNNNNNSNN", "NNNNNNNNNNN"},  // 75 alone cites nothing
+  };
+  for (const Case& c : cases) {
+    const auto s = server::SelectRegisters(c.type, c.mask);
+    std::string got;
+    for (const bool on :
+         {s.r50, s.r51, s.r53, s.r54, s.r55, s.r60, s.r61, s.r70, s.r74, s.r75, s.r88_without_movement})
+      got += on ? 'S' : 'N';
+    EXPECT_EQ(got, c.groups) << c.type << " " << c.mask;
+  }
+}
+
+}  // namespace
