@@ -76,6 +76,39 @@ TEST_F(MagExport, AValidScreenWritesTheServersLinesByteForByte) {
   EXPECT_EQ(entries, 1u);  // no temporary file left beside it
 }
 
+// The demo's retailer month (printers, consumer notes and their products) and
+// its month without movement, as a user would export them.
+TEST_F(MagExport, TheRetailerMonthAndTheMonthWithoutMovementPassTheChecker) {
+  const struct {
+    const char* options;
+    const char* name;
+    std::vector<std::string> types;  // the register types of the file, in order
+  } cases[] = {
+      {"--tipo \"SINTEGRA - MS\" --empresa 05 --imposto 01 --inscricao 123456794005 --registros 60,61",
+       "varejo.txt",
+       {"10", "11", "60", "61", "75", "90"}},
+      {"--tipo \"SINTEGRA - MS\" --empresa 06 --inscricao 283000007 --registros 88SM",
+       "parado.txt",
+       {"10", "11", "88", "90"}},
+  };
+  for (const auto& c : cases) {
+    const ExportRun run = Export(std::string(c.options) +
+                                 " --de 01/2026 --ate 01/2026 --versao 3 --finalidade 1 "
+                                 "--nome " +
+                                 c.name);
+    ASSERT_EQ(run.status, 0) << c.name << ": " << run.output;
+    const std::string file = out + "/" + c.name;
+    const auto report = layout::CheckFile(file);
+    EXPECT_TRUE(report.ok()) << c.name << "\n" << layout::Describe(report);
+    std::vector<std::string> types;
+    std::istringstream lines(Read(file));
+    for (std::string line; std::getline(lines, line);)
+      if (types.empty() || types.back() != line.substr(0, 2)) types.push_back(line.substr(0, 2));
+    EXPECT_EQ(types, c.types) << c.name;
+    std::filesystem::remove(file);
+  }
+}
+
 TEST_F(MagExport, TheChainOfChecksStopsAtItsFirstMessage) {
   const std::string rest = " --de 01/2026 --ate 01/2026 --versao 3 --finalidade 1 --nome x.txt";
   struct Case {
