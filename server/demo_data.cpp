@@ -285,6 +285,12 @@ bool LoadDemoData(sql::Session& s) {
     Note purchase = make(kRetailCompany, RetailRegistration(), 1, 12 + k, parties[k * 2], false);
     notes.push_back(purchase);
   }
+  // Beer bought with IPI and the ICMS withheld by the supplier.
+  Note beer = make(kRetailCompany, RetailRegistration(), 1, 14, parties[0], false);
+  beer.items = {{"CERVEJA350", 480000, 260}};
+  beer.ipi = true;
+  beer.st = true;
+  notes.push_back(beer);
   InsertNotes(s, notes);
   LoadRetailActivity(s);
   transaction.Commit();

@@ -195,6 +195,14 @@ void LoadRetailActivity(sql::Session& s) {
        {emp, ie, "2025-12-31", "CAFE500G", "2", CnpjFrom("889990000001"), "9012345663", "PR", "200000",
         "260000"},
        {emp, ie, "2025-12-31", "CERVEJA350", "1", "", "", "SP", "480000", "124800"}});
+
+  // The beer under tax substitution in that stock, with the ICMS withheld on
+  // it by the supplier and the ICMS of the retailer's own purchase.
+  InsertAll(s,
+            "INSERT INTO ESTOQUEST (CDEMPRESA, CDINSCESTA, DTESTOQUE, CDPRODUTO, QTPRODUTO, VRICMSST, "
+            "VRICMSPROPRIO)"
+            " VALUES (:E, :I, :D, :P, :Q, :ST, :OWN)",
+            {{emp, ie, "2025-12-31", "CERVEJA350", "480000", "11232", "22464"}});
 }
 
 }  // namespace server

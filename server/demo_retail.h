@@ -1,7 +1,8 @@
 #pragma once
 // The demo's retailer (company "05", São Paulo): two fiscal printers with a
 // month of reductions Z and coupon items, consumer notes, freight bills, a
-// GNRE and the inventory of 31 December 2025; and a company ("06", Mato
+// GNRE, and the inventory of 31 December 2025 with its stock under tax
+// substitution; and a company ("06", Mato
 // Grosso do Sul) with a month without movement. Every total adds up from
 // its items, and every product exists.
 #include <string>

@@ -46,6 +46,7 @@ RegisterSelection SelectRegisters(const std::string& file_type, const std::strin
     // still hold are not the user's choice: only the inventory option is.
     s.r50 = s.r51 = s.r53 = s.r54 = s.r55 = s.r60 = s.r61 = s.r70 = true;
     s.r74 = on(9);
+    s.r88_st = on(11);
   } else {
     s.r50 = on(1);
     s.r51 = on(2);
@@ -56,6 +57,7 @@ RegisterSelection SelectRegisters(const std::string& file_type, const std::strin
     s.r61 = on(7);
     s.r70 = on(8);
     s.r74 = on(9);
+    s.r88_st = on(11);
     s.r88_without_movement = on(12);
   }
   // Every product a file cites gets its 75, and 75 lists no other.

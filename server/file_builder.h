@@ -34,7 +34,7 @@ struct FileRequest {
 // products (54, 60, 61, 74) always gets their 75 lines.
 struct RegisterSelection {
   bool r50 = false, r51 = false, r53 = false, r54 = false, r55 = false, r60 = false, r61 = false, r70 = false,
-       r74 = false, r75 = false, r88_without_movement = false;
+       r74 = false, r75 = false, r88_without_movement = false, r88_st = false;
 };
 RegisterSelection SelectRegisters(const std::string& file_type, const std::string& mask);
 

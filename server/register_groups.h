@@ -43,6 +43,7 @@ void Build70(const GroupContext& g);
 void Build74(const GroupContext& g);
 void Build75(const GroupContext& g);
 void Build88WithoutMovement(const GroupContext& g);
+void Build88Stock(const GroupContext& g);
 
 // The informant's own rows of the period: :EMP, :IE, :INI and :FIM.
 std::vector<sql::Param> PeriodParams(const GroupContext& g);
@@ -67,7 +68,8 @@ inline const std::vector<RegisterGroup>& RegisterGroups() {
       {"70", &RegisterSelection::r70, Build70},
       {"74", &RegisterSelection::r74, Build74},
       {"75", &RegisterSelection::r75, Build75},
-      {"88", &RegisterSelection::r88_without_movement, Build88WithoutMovement}};
+      {"88", &RegisterSelection::r88_without_movement, Build88WithoutMovement},
+      {"88", &RegisterSelection::r88_st, Build88Stock}};
   return groups;
 }
 

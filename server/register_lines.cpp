@@ -161,6 +161,12 @@ std::string RegisterLines::R88WithoutMovement(const Informant& i, bool entries) 
                  std::string(73, ' '));
 }
 
+std::string RegisterLines::R88Stock(const Informant& i, const StStock& s) const {
+  return Checked("88STES" + Cnpj(i.cnpj) + DateField(s.date) + X(s.product, 60) +
+                 N(s.quantity, 13, "Quantidade") + N(s.st_icms, 12, "Valor do ICMS ST") +
+                 N(s.own_icms, 12, "Valor do ICMS das operações próprias") + " ");
+}
+
 std::vector<std::string> RegisterLines::R90(const Informant& i,
                                             const std::vector<std::pair<std::string, long>>& counts,
                                             long lines_before_90) const {

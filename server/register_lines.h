@@ -94,6 +94,13 @@ struct Reg74Values {
   std::string cnpj{}, ie{}, uf{};
 };
 
+// A product's stock under tax substitution: the ICMS withheld on it and the
+// ICMS of the informant's own operations.
+struct StStock {
+  std::string date{}, product{};
+  std::int64_t quantity = 0, st_icms = 0, own_icms = 0;
+};
+
 class RegisterLines {
  public:
   explicit RegisterLines(TextEncoding encoding) : encoding_(encoding) {}
@@ -117,6 +124,8 @@ class RegisterLines {
   std::string R75(const std::string& first_day, const std::string& last_day, const Product& p) const;
   // A month without entries ("SME") or without exits ("SMS").
   std::string R88WithoutMovement(const Informant& informant, bool entries) const;
+  // The stock of a product under tax substitution on a day ("STES").
+  std::string R88Stock(const Informant& informant, const StStock& stock) const;
   // The totals of the file: counts by type (ascending, without 10, 11 and 90)
   // and the number of every other line; as many 90 lines as the pairs need.
   std::vector<std::string> R90(const Informant& informant,

@@ -141,7 +141,8 @@ CREATE TABLE ARQMAGBLOCO (
     // 3: what the other register groups report: GNRE payments, fiscal
     // printers (ECF) with their daily reductions, partial totals and coupon
     // items, consumer notes not issued by a printer with their items,
-    // transport documents, and the inventory.
+    // transport documents, the inventory, and the stock of goods under tax
+    // substitution with the tax they carry.
     R"(
 CREATE TABLE GNRE (
   NRSEQGNRE INTEGER NOT NULL PRIMARY KEY,
@@ -258,6 +259,16 @@ CREATE TABLE INVENTARIO (
   QTPRODUTO INTEGER NOT NULL,
   VRPRODUTO INTEGER NOT NULL,
   PRIMARY KEY (CDEMPRESA, CDINSCESTA, DTINVENTARIO, CDPRODUTO, IDPOSSE, NRCNPJPOSS),
+  FOREIGN KEY (CDEMPRESA, CDINSCESTA) REFERENCES INSCRESTAD (CDEMPRESA, CDINSCESTA));
+CREATE TABLE ESTOQUEST (
+  CDEMPRESA VARCHAR(2) NOT NULL,
+  CDINSCESTA VARCHAR(16) NOT NULL,
+  DTESTOQUE VARCHAR(10) NOT NULL,
+  CDPRODUTO VARCHAR(60) NOT NULL,
+  QTPRODUTO INTEGER NOT NULL,
+  VRICMSST INTEGER NOT NULL,
+  VRICMSPROPRIO INTEGER NOT NULL,
+  PRIMARY KEY (CDEMPRESA, CDINSCESTA, DTESTOQUE, CDPRODUTO),
   FOREIGN KEY (CDEMPRESA, CDINSCESTA) REFERENCES INSCRESTAD (CDEMPRESA, CDINSCESTA));
 )",
 };

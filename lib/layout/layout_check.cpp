@@ -235,6 +235,14 @@ const std::map<std::string, std::vector<Field>>& Layouts() {
         {82, 45, F::X, "blanks"}}},
       {"88SME", {{6, 14, F::N, "CNPJ"}, {20, 34, F::X, "message"}, {54, 73, F::X, "blanks"}}},
       {"88SMS", {{6, 14, F::N, "CNPJ"}, {20, 34, F::X, "message"}, {54, 73, F::X, "blanks"}}},
+      {"88STE",
+       {{7, 14, F::N, "CNPJ"},
+        {21, 8, F::Date, "date"},
+        {29, 60, F::X, "product"},
+        {89, 13, F::N, "quantity"},
+        {102, 12, F::N, "ICMS ST"},
+        {114, 12, F::N, "own ICMS"},
+        {126, 1, F::X, "blank"}}},
       {"90", {{3, 14, F::N, "CNPJ"}, {17, 14, F::X, "IE"}, {126, 1, F::N, "number of 90 lines"}}},
   };
   return layouts;
@@ -336,12 +344,10 @@ class Checker {
     if (lines == 0) Error(0, "", "", "the file is empty");
     if (lines > 0 && !seen_10_) Error(0, "10", "", "the file has no register 10");
     if (lines > 0 && ninety_.empty()) Error(0, "90", "", "the file has no register 90");
-    if (without_movement_) {
-      for (const auto& [type, count] : counts_) {
-        if (type != "10" && type != "11" && type != "88")
-          Error(0, "88", "", "a file without movement (88SME/88SMS) holds register " + type);
-      }
-    }
+    if (without_entries_ && entry_line_)
+      Error(entry_line_, "88", "", "an entry in a file that says it has none (88SME)");
+    if (without_exits_ && exit_line_)
+      Error(exit_line_, "88", "", "an exit in a file that says it has none (88SMS)");
     for (const auto& [line, use] : products_used_) {
       const auto it = products_75_.find(use.code);
       if (it == products_75_.end()) {
@@ -515,6 +521,7 @@ class Checker {
   // another state, 3/7 abroad.
   void Cfop(const std::string& cfop, const std::string& uf) {
     if (!Digits(cfop)) return;  // reported as not numeric
+    Side(cfop[0] <= '3');
     if (std::string("123567").find(cfop[0]) == std::string::npos)
       return Here("CFOP", "CFOP " + cfop + " does not start with 1, 2, 3, 5, 6 or 7");
     if (uf.empty() || first_line_.size() != kWidth) return;
@@ -602,7 +609,14 @@ class Checker {
       Here("reference month", "register 55 reference month " + raw.substr(90, 6) + " is not MMAAAA");
   }
 
+  // A line of an entry or of an exit, for the "without movement" records.
+  void Side(bool entry) {
+    long& first = entry ? entry_line_ : exit_line_;
+    if (!first) first = line_;
+  }
+
   void Register60(const std::string& raw) {
+    Side(false);
     const char subtype = raw[2];
     if (subtype == 'R') {
       if (Digits(raw.substr(3, 2)) && (raw.substr(3, 2) < "01" || raw.substr(3, 2) > "12"))
@@ -629,6 +643,7 @@ class Checker {
   }
 
   void Register61(const std::string& raw) {
+    Side(false);
     if (raw[2] == 'R') {
       seen_61r_ = true;
       if (Digits(raw.substr(3, 2)) && (raw.substr(3, 2) < "01" || raw.substr(3, 2) > "12"))
@@ -673,8 +688,11 @@ class Checker {
 
   void Register88(const std::string& raw) {
     const std::string subtype = raw.substr(2, 3);
+    if (raw.substr(2, 4) == "STES" && first_line_.size() == kWidth &&
+        raw.substr(6, 14) != first_line_.substr(2, 14))
+      Here("CNPJ", "register 88STES CNPJ is not the informant's");
     if (subtype != "SME" && subtype != "SMS") return;
-    without_movement_ = true;
+    (subtype == "SME" ? without_entries_ : without_exits_) = true;
     if (first_line_.size() == kWidth && raw.substr(5, 14) != first_line_.substr(2, 14))
       Here("CNPJ", "register 88" + subtype + " CNPJ is not the informant's");
   }
@@ -835,7 +853,8 @@ class Checker {
   std::string ecf_day_;                          // date and serial of the last 60M
   std::string::size_type ecf_rank_ = 0;          // M, A, D, I: how far its day has gone
   bool seen_61r_ = false;
-  bool without_movement_ = false;
+  bool without_entries_ = false, without_exits_ = false;
+  long entry_line_ = 0, exit_line_ = 0;  // the first line of each side
   std::set<std::string> products_cited_;
   std::map<std::string, long> products_75_;  // code -> line
 };

@@ -208,12 +208,18 @@ TEST(LayoutCheck, ChecksThePrintersConsumerNotesFreightAndInventory) {
       {"own goods naming a holder", [](auto& l) { l[10].replace(51, 14, "55666777000181"); }, 11,
        "name no holder"},
       {"possession", [](auto& l) { l[10][50] = '4'; }, 11, "possession '4'"},
-      {"88 without movement beside other registers",
+      {"88SME in a file with an entry",
        [](auto& l) {
          l.insert(l.end() - 1, "88SME" + l[0].substr(2, 14) + std::string("Sem Movimento de Entradas") +
                                    std::string(9 + 73, ' '));
        },
-       0, "a file without movement"},
+       10, "an entry in a file that says it has none"},
+      {"88SMS in a file with an exit",
+       [](auto& l) {
+         l.insert(l.end() - 1, "88SMS" + l[0].substr(2, 14) + std::string("Sem Movimento de Saidas") +
+                                   std::string(11 + 73, ' '));
+       },
+       3, "an exit in a file that says it has none"},
   };
   for (const Case& c : cases) {
     auto lines = ValidRetailFile();

@@ -58,6 +58,7 @@ class RegisterGroups : public ::testing::Test {
         " 9000), ('06', '" +
         ie + "', '2026-02-28', 'ARROZ5KG', '3', '" + server::CnpjFrom("556667770001") +
         "', '115566770891', 'SP', 1000, 1800)");
+    run("INSERT INTO ESTOQUEST VALUES ('06', '" + ie + "', '2026-01-31', 'CERVEJA350', 24000, 1532, 2211)");
     server_ = new ServerProcess("sqlite:" + *path_);
   }
   static void TearDownTestSuite() {
@@ -149,56 +150,64 @@ TEST_F(RegisterGroups, EveryGroupGivesTheLinesWorkedOutByHandAndPassesTheChecker
   EXPECT_TRUE(report.ok()) << layout::Describe(report);
 }
 
-TEST_F(RegisterGroups, WithoutMovementOnlyWhenThePeriodHasNoneAndOnlyForTheStateTypesThatAsk) {
-  RegistroArgs a = February();
-  a.first_day = wire::EncodeDate(2026, 1, 1);
-  a.last_day = wire::EncodeDate(2026, 1, 31);
-  a.file_type = "SINTEGRA - MS";
-  a.mask = "SSSSSSSSSSSS";
-  const auto quiet = ServerClient(server_->port()).Fetch(a);
-  ASSERT_EQ(quiet.status, "OK");
+TEST_F(RegisterGroups, The88LinesSayWhichSideHadNoMovementAndCarryTheStockUnderSubstitution) {
   const std::string cnpj = server::CnpjFrom("234567890001");
-  ASSERT_EQ(quiet.lines.size(), 5u);
-  EXPECT_EQ(quiet.lines[2], "88SME" + cnpj + Pad("Sem Movimento de Entradas", 34) + Blanks(73));
-  EXPECT_EQ(quiet.lines[3], "88SMS" + cnpj + Pad("Sem Movimento de Saidas", 34) + Blanks(73));
-  EXPECT_EQ(quiet.lines[4].substr(30, 20), "880000000299" + std::string("00000005"));
-  EXPECT_TRUE(Check(quiet.lines).ok()) << layout::Describe(Check(quiet.lines));
-
-  // February has movement: no 88 at all; the national type writes none either.
-  a = February();
-  a.file_type = "SINTEGRA - MS";
-  a.mask = "NNNNNNNNNNNS";
-  const auto busy = ServerClient(server_->port()).Fetch(a);
-  ASSERT_EQ(busy.status, "OK");
-  EXPECT_EQ(busy.lines.size(), 3u);  // 10, 11, 90
-  a = February();
-  a.first_day = wire::EncodeDate(2026, 1, 1);
-  a.last_day = wire::EncodeDate(2026, 1, 31);
-  a.mask = "SSSSSSSSSSSS";
-  EXPECT_EQ(ServerClient(server_->port()).Fetch(a).lines.size(), 3u);
+  const std::string sme = "88SME" + cnpj + Pad("Sem Movimento de Entradas", 34) + Blanks(73);
+  const std::string sms = "88SMS" + cnpj + Pad("Sem Movimento de Saidas", 34) + Blanks(73);
+  // The stock of the last day of the month before the period.
+  const std::string stock = "88STES" + cnpj + "20260131" + Pad("CERVEJA350", 60) + "0000000024000" +
+                            "000000001532" + "000000002211" + " ";
+  struct Case {
+    const char* name;
+    int month;
+    const char* type;
+    const char* mask;
+    std::vector<std::string> lines88;
+  } cases[] = {
+      {"a January without movement", 1, "SINTEGRA - MS", "SSSSSSSSSSNS", {sme, sms}},
+      // February's freight bill is an entry; its printer and consumer note exits.
+      {"a February with both", 2, "SINTEGRA - MS", "NNNNNNNNNNNS", {}},
+      {"the stock under substitution", 2, "SINTEGRA - RJ", "NNNNNNNNNNSN", {stock}},
+      {"the national type: the 88 option, never the list's mark", 2, "SINTEGRA", "NNNNNNNNNNSS", {stock}},
+  };
+  for (const Case& c : cases) {
+    RegistroArgs a = February();
+    a.first_day = wire::EncodeDate(2026, c.month, 1);
+    a.last_day = wire::EncodeDate(2026, c.month, c.month == 1 ? 31 : 28);
+    a.file_type = c.type;
+    a.mask = c.mask;
+    const auto file = ServerClient(server_->port()).Fetch(a);
+    ASSERT_EQ(file.status, "OK") << c.name;
+    std::vector<std::string> lines88;
+    for (const auto& line : file.lines)
+      if (line.rfind("88", 0) == 0) lines88.push_back(line);
+    EXPECT_EQ(lines88, c.lines88) << c.name;
+    const auto report = Check(file.lines);
+    EXPECT_TRUE(report.ok()) << c.name << "\n" << layout::Describe(report);
+  }
 }
 
 TEST(RegisterSelection, NationalTypesBuildEveryGroupAndStateTypesFollowTheMask) {
   struct Case {
     const char* type;
     const char* mask;
-    std::string groups;  // 50 51 53 54 55 60 61 70 74 75 88-without-movement
+    std::string groups;  // 50 51 53 54 55 60 61 70 74 75 88-without-movement 88-stock
   } cases[] = {
-      {"SINTEGRA", "NNNNNNNNNNNN", "SSSSSSSSNSN"},
+      {"SINTEGRA", "NNNNNNNNNNNN", "SSSSSSSSNSNN"},
       // Marks left in the disabled list are not the user's choice; the
-      // inventory option is.
-      {"SINTEGRA", "NNNNNNNNSNNS", "SSSSSSSSSSN"},
-      {"SINTEGRA - RS", "SNNNNNNNNNNN", "SSSSSSSSNSN"},
-      {"SINTEGRA - MS", "NNNNNNNNNNNS", "NNNNNNNNNNS"},
-      {"DIEF - MA", "NNNNNSNNNNNN", "NNNNNSNNNSN"},  // 60 cites products: its 75 follow
-      {"SINTEGRA - RJ", "SNNNNNNSNNNN", "SNNNNNNSNNN"},
-      {"DIEF - PI", "NNNNNNNNNSNN", "NNNNNNNNNNN"},  // 75 alone cites nothing
+      // inventory and 88 options are.
+      {"SINTEGRA", "NNNNNNNNSNSS", "SSSSSSSSSSNS"},
+      {"SINTEGRA - RS", "SNNNNNNNNNNN", "SSSSSSSSNSNN"},
+      {"SINTEGRA - MS", "NNNNNNNNNNNS", "NNNNNNNNNNSN"},
+      {"DIEF - MA", "NNNNNSNNNNNN", "NNNNNSNNNSNN"},  // 60 cites products: its 75 follow
+      {"SINTEGRA - RJ", "SNNNNNNSNNSN", "SNNNNNNSNNNS"},
+      {"DIEF - PI", "NNNNNNNNNSNN", "NNNNNNNNNNNN"},  // 75 alone cites nothing
   };
   for (const Case& c : cases) {
     const auto s = server::SelectRegisters(c.type, c.mask);
     std::string got;
-    for (const bool on :
-         {s.r50, s.r51, s.r53, s.r54, s.r55, s.r60, s.r61, s.r70, s.r74, s.r75, s.r88_without_movement})
+    for (const bool on : {s.r50, s.r51, s.r53, s.r54, s.r55, s.r60, s.r61, s.r70, s.r74, s.r75,
+                          s.r88_without_movement, s.r88_st})
       got += on ? 'S' : 'N';
     EXPECT_EQ(got, c.groups) << c.type << " " << c.mask;
   }
