@@ -10,6 +10,7 @@
 #include "lib/wire/registro_call.h"
 #include "server/file_builder.h"
 #include "server/request_store.h"
+#include "server/state_file_types.h"
 
 namespace server {
 namespace {
@@ -407,6 +408,8 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
                 : "A estrutura do convênio " + v + " não é gerada por este servidor; use 3.",
             LinePacket(), "N");
       }
+      if (const std::string rule = StateRule(file, SelectRegisters(file.file_type, file.mask)); !rule.empty())
+        return answer(rule, LinePacket(), "N");
       store.Expire(Now(), config_.request_ttl);
       if (const std::int64_t stored = store.StoredLines(); stored >= config_.max_stored_lines) {
         return answer(StoreFullStatus(stored, config_.max_stored_lines), LinePacket(), "N");

@@ -84,9 +84,9 @@ TEST_F(MagExport, TheRetailerMonthAndTheMonthWithoutMovementPassTheChecker) {
     const char* name;
     std::vector<std::string> types;  // the register types of the file, in order
   } cases[] = {
-      {"--tipo \"SINTEGRA - MS\" --empresa 05 --imposto 01 --inscricao 123456794005 --registros 60,61",
+      {"--tipo \"SINTEGRA - MS\" --empresa 05 --imposto 01 --inscricao 123456794005 --registros 50,54,60,61",
        "varejo.txt",
-       {"10", "11", "60", "61", "75", "90"}},
+       {"10", "11", "50", "54", "60", "61", "75", "90"}},
       {"--tipo \"SINTEGRA - MS\" --empresa 06 --inscricao 283000007 --registros 88SM",
        "parado.txt",
        {"10", "11", "88", "90"}},

@@ -187,6 +187,28 @@ TEST_F(RegisterGroups, The88LinesSayWhichSideHadNoMovementAndCarryTheStockUnderS
   }
 }
 
+TEST_F(RegisterGroups, MatoGrossoDoSulTakesOneMonthAndThe54OfWhoReportsPrintersOrInventory) {
+  RegistroArgs a = February();
+  a.file_type = "SINTEGRA - MS";
+  a.mask = "SNNSSSSSSNNN";
+  EXPECT_EQ(ServerClient(server_->port()).Fetch(a).status, "OK");
+  a.first_day = wire::EncodeDate(2026, 1, 1);
+  EXPECT_EQ(ServerClient(server_->port()).Fetch(a).status,
+            "O arquivo SINTEGRA - MS contém um só mês: gere um arquivo para cada mês do período.");
+  for (const char* mask : {"NNNNNSNNNNNN", "NNNNNNSNNNNN", "NNNNNNNNSNNN"}) {
+    a = February();
+    a.file_type = "SINTEGRA - MS";
+    a.mask = mask;
+    EXPECT_EQ(
+        ServerClient(server_->port()).Fetch(a).status,
+        "No SINTEGRA - MS, quem informa os registros 60, 61 ou 74 informa também o registro 54 (e o 75): "
+        "marque o 54.")
+        << mask;
+  }
+  a.file_type = "SINTEGRA - RJ";  // no such rule
+  EXPECT_EQ(ServerClient(server_->port()).Fetch(a).status, "OK");
+}
+
 TEST(RegisterSelection, NationalTypesBuildEveryGroupAndStateTypesFollowTheMask) {
   struct Case {
     const char* type;
