@@ -43,6 +43,8 @@ struct Run {
 // Runs a program, waits, and gives its wall time and peak memory, sampling
 // its private memory and that of `watch` (when given) as it runs.
 pid_t Spawn(std::vector<std::string> args, const std::string& stdout_path) {
+  // What this process printed must not be printed again by the child.
+  std::fflush(stdout);
   const pid_t pid = fork();
   if (pid == 0) {
     std::FILE* out = std::freopen(stdout_path.c_str(), "w", stdout);
@@ -158,8 +160,11 @@ int main(int argc, char** argv) {
   }
   const std::string server_binary = argv[1], export_binary = argv[2], anchor = argv[3], dir = argv[4];
   const int runs = std::max(1, std::atoi(argv[5]));
-  std::printf("%10s %12s %10s %8s %10s %22s %22s\n", "lines", "mag-export s", "anchor s", "ratio",
-              "identical", "client MiB res/priv", "server MiB res/priv");
+  // The export beside the anchor is the file of the anchor's groups (50 and
+  // 54, with their 75); "all groups" is the national file of the same
+  // company, with its printers, consumer notes, freight bills and inventory.
+  std::printf("%10s %12s %10s %8s %10s %12s %12s %22s %22s\n", "lines", "mag-export s", "anchor s", "ratio",
+              "identical", "all lines", "all groups s", "client MiB res/priv", "server MiB res/priv");
   std::vector<std::pair<double, double>> sizes;  // lines, export seconds
   for (int i = 6; i < argc; ++i) {
     const std::string notes = argv[i];
@@ -169,14 +174,22 @@ int main(int argc, char** argv) {
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
     PrepareDatabase("sqlite:" + db, {"--demo-volume", notes}, server_binary);
     ServerProcess server("sqlite:" + db, {"--output-dir", out}, server_binary);
-    std::vector<double> exports, anchors, ratios;
+    std::vector<double> exports, anchors, ratios, all_groups;
     long client_kib = 0, client_private = 0, server_private = 0;
     bool identical = true;
     for (int run = 0; run < runs; ++run) {
       // Paired: each export beside one anchor run, in the same conditions.
-      const Run e = Measure(ExportCommand(export_binary, server.port(), "sqlite:" + db, true, "volume.txt"),
+      const Run e = Measure(ExportCommand(export_binary, server.port(), "sqlite:" + db, true, "volume.txt",
+                                          {"--tipo", "SINTEGRA - RJ", "--registros", "50,54"}),
                             "/dev/null", server.pid());
       const Run a = Measure({"/usr/bin/sqlite3", "-init", anchor, db, ".quit"}, out + "/anchor.txt");
+      const Run g = Measure(ExportCommand(export_binary, server.port(), "sqlite:" + db, true, "all.txt",
+                                          {"--inventario", "12/2025"}),
+                            "/dev/null", server.pid());
+      all_groups.push_back(g.seconds);
+      client_kib = std::max(client_kib, g.peak_kib);
+      client_private = std::max(client_private, g.private_kib);
+      server_private = std::max(server_private, g.watched_private_kib);
       exports.push_back(e.seconds);
       anchors.push_back(a.seconds);
       ratios.push_back(e.seconds / a.seconds);
@@ -186,11 +199,12 @@ int main(int argc, char** argv) {
       identical = identical && Lines5054(out + "/volume.txt") == Read(out + "/anchor.txt");
     }
     const auto lines = std::filesystem::file_size(out + "/volume.txt") / 128;
+    const auto all_lines = std::filesystem::file_size(out + "/all.txt") / 128;
     const auto mib = [](long kib) { return static_cast<double>(kib) / 1024.0; };
-    std::printf("%10ju %12.2f %10.2f %8.2f %10s %11.1f/%-10.1f %11.1f/%-10.1f\n",
+    std::printf("%10ju %12.2f %10.2f %8.2f %10s %12ju %12.2f %11.1f/%-10.1f %11.1f/%-10.1f\n",
                 static_cast<std::uintmax_t>(lines), Median(exports), Median(anchors), Median(ratios),
-                identical ? "yes" : "NO", mib(client_kib), mib(client_private), mib(PeakKiB(server.pid())),
-                mib(server_private));
+                identical ? "yes" : "NO", static_cast<std::uintmax_t>(all_lines), Median(all_groups),
+                mib(client_kib), mib(client_private), mib(PeakKiB(server.pid())), mib(server_private));
     sizes.emplace_back(static_cast<double>(lines), Median(exports));
     server.Stop();
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);

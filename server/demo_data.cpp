@@ -368,6 +368,7 @@ void LoadVolumeData(sql::Session& s, long documents) {
     }
   }
   InsertNotes(s, block);
+  LoadVolumeActivity(s, "90", "900000009008", documents, codes);
   transaction.Commit();
 }
 

@@ -1,5 +1,6 @@
 #include "server/demo_retail.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -36,6 +37,14 @@ const Sold kSold[] = {{"ARROZ5KG", "0700", 700, 2490},
                       {"CERVEJA350", "F", 0, 389}};
 
 std::int64_t Tax(std::int64_t base, std::int64_t rate) { return (base * rate + 5000) / 10000; }
+
+// The volume's rows take keys from here on, clear of the demo's own.
+constexpr std::int64_t kVolumeKeys = 10000000;
+
+// "2026-01-DD" for a day from 1 to 31.
+std::string January(long day) {
+  return std::string("2026-01-") + (day < 10 ? "0" : "") + std::to_string(day);
+}
 
 }  // namespace
 
@@ -203,6 +212,121 @@ void LoadRetailActivity(sql::Session& s) {
             "VRICMSPROPRIO)"
             " VALUES (:E, :I, :D, :P, :Q, :ST, :OWN)",
             {{emp, ie, "2025-12-31", "CERVEJA350", "480000", "11232", "22464"}});
+}
+
+void LoadVolumeActivity(sql::Session& s, const std::string& emp, const std::string& ie, long documents,
+                        const std::vector<std::string>& codes) {
+  const std::vector<sql::Param> own{{"E", emp}, {"I", ie}};
+  for (const char* table : {"ECFITEM", "ECFTOTALIZADOR"}) {
+    s.Execute(std::string("DELETE FROM ") + table +
+                  " WHERE NRSEQREDZ IN (SELECT NRSEQREDZ FROM ECFREDUCAOZ WHERE CDEMPRESA = :E AND "
+                  "CDINSCESTA = :I)",
+              own);
+  }
+  s.Execute(
+      "DELETE FROM NOTACONSUMIDORITEM WHERE NRSEQNC IN (SELECT NRSEQNC FROM NOTACONSUMIDOR WHERE CDEMPRESA = "
+      ":E"
+      " AND CDINSCESTA = :I)",
+      own);
+  for (const char* table : {"ECFREDUCAOZ", "ECF", "NOTACONSUMIDOR", "CONHECIMENTO", "INVENTARIO"})
+    s.Execute(std::string("DELETE FROM ") + table + " WHERE CDEMPRESA = :E AND CDINSCESTA = :I", own);
+
+  // Four printers; a reduction Z for every fifty notes, spread over the
+  // month, each of eight coupons of two items under two totalisers.
+  constexpr int kPrinters = 4;
+  std::vector<Row> printers;
+  for (int p = 1; p <= kPrinters; ++p) printers.push_back({emp, ie, "VOL" + Num(100000 + p), Num(p), "2D"});
+  InsertAll(s,
+            "INSERT INTO ECF (CDEMPRESA, CDINSCESTA, NRSERIEECF, NRORDEMECF, CDMODELODOC) VALUES (:E, :I, "
+            ":S, :O, :M)",
+            printers);
+  auto reductions = s.PrepareBatch(
+      "INSERT INTO ECFREDUCAOZ (NRSEQREDZ, CDEMPRESA, CDINSCESTA, NRSERIEECF, DTMOVIMENTO, NRCOOINICIAL,"
+      " NRCOOFINAL, NRCRZ, NRCRO, VRVENDABRUTA, VRGRANDETOTAL) VALUES (:Z, :E, :I, :S, :D, :CI, :CF, :CRZ, "
+      ":CRO,"
+      " :VB, :GT)");
+  auto totals = s.PrepareBatch(
+      "INSERT INTO ECFTOTALIZADOR (NRSEQREDZ, CDTOTALIZADOR, VRACUMULADO) VALUES (:Z, :T, :V)");
+  auto items = s.PrepareBatch(
+      "INSERT INTO ECFITEM (NRSEQREDZ, NRCOO, NRITEM, CDPRODUTO, QTITEM, VRITEM, VRBASEICMS, CDTOTALIZADOR, "
+      "VRICMS)"
+      " VALUES (:Z, :C, :N, :P, :Q, :V, :B, :T, :ICMS)");
+  const long count = std::max(1L, documents / 50);
+  std::int64_t coo[kPrinters] = {}, crz[kPrinters] = {}, grand_total[kPrinters] = {};
+  for (long z = 0; z < count; ++z) {
+    // Days in order, the printers of each day in turn.
+    const long day = 1 + z * 31 / count;
+    const int printer = static_cast<int>(z % kPrinters);
+    std::int64_t taxed = 0, substituted = 0;
+    const std::int64_t first = coo[printer] + 1;
+    for (int coupon = 0; coupon < 8; ++coupon) {
+      const std::int64_t number = ++coo[printer];
+      for (int item = 1; item <= 2; ++item) {
+        const std::string& product =
+            codes[static_cast<std::size_t>((z * 16 + coupon * 2 + item) % codes.size())];
+        const std::int64_t value = 500 + 10 * item + coupon;
+        const bool st = item == 2;
+        items->Add({Num(kVolumeKeys + z), Num(number), Num(item), product, "1000", Num(value),
+                    Num(st ? 0 : value), st ? "F" : "1800", Num(st ? 0 : (value * 1800 + 5000) / 10000)});
+        (st ? substituted : taxed) += value;
+      }
+    }
+    grand_total[printer] += taxed + substituted;
+    const std::string date = January(day);
+    reductions->Add({Num(kVolumeKeys + z), emp, ie, "VOL" + Num(100001 + printer), date, Num(first),
+                     Num(coo[printer]), Num(++crz[printer]), "1", Num(taxed + substituted),
+                     Num(grand_total[printer])});
+    totals->Add({Num(kVolumeKeys + z), "1800", Num(taxed)});
+    totals->Add({Num(kVolumeKeys + z), "F", Num(substituted)});
+  }
+  reductions->Flush();
+  totals->Flush();
+  items->Flush();
+
+  // Consumer notes of one item, one for every twenty notes.
+  auto notes = s.PrepareBatch(
+      "INSERT INTO NOTACONSUMIDOR (NRSEQNC, CDEMPRESA, CDINSCESTA, DTEMISSAO, CDMODELO, CDSERIE, CDSUBSERIE,"
+      " NRNOTA, VRALIQICMS, VRTOTAL, VRBASEICMS, VRICMS, VRISENTAS, VROUTRAS)"
+      " VALUES (:S, :E, :I, :D, '02', 'D', '', :N, 1800, :T, :T, :ICMS, 0, 0)");
+  auto note_items = s.PrepareBatch(
+      "INSERT INTO NOTACONSUMIDORITEM (NRSEQNC, NRITEM, CDPRODUTO, QTITEM, VRPRODUTO, VRBASEICMS)"
+      " VALUES (:S, 1, :P, 1000, :V, :V)");
+  for (long n = 0; n < documents / 20; ++n) {
+    const std::string date = January(1 + n * 31 / std::max(1L, documents / 20));
+    const std::int64_t value = 1000 + n % 100;
+    notes->Add(
+        {Num(kVolumeKeys + n), emp, ie, date, Num(n + 1), Num(value), Num((value * 1800 + 5000) / 10000)});
+    note_items->Add({Num(kVolumeKeys + n),
+                     codes[static_cast<std::size_t>(n % static_cast<long>(codes.size()))], Num(value)});
+  }
+  notes->Flush();
+  note_items->Flush();
+
+  // Freight bills of a carrier of the state, one for every hundred notes.
+  auto freight = s.PrepareBatch(
+      "INSERT INTO CONHECIMENTO (NRSEQCONHEC, CDEMPRESA, CDINSCESTA, CDLIVROMAG, IDENTSAI, NRCNPJPART, "
+      "CDINSCPART,"
+      " SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, CDSUBSERIE, NRCONHEC, CDCFOP, VRTOTAL, VRBASEICMS, "
+      "VRICMS,"
+      " VRISENTAS, VROUTRAS, IDFRETE, IDSITUACAO) VALUES (:S, :E, :I, NULL, 'E', :C, '115566770891', 'SP', "
+      ":D,"
+      " '57', '1', '', :N, '1353', 20000, 20000, 2400, 0, 0, '2', 'N')");
+  const std::string carrier = CnpjFrom("556667770001");
+  for (long n = 0; n < documents / 100; ++n) {
+    const std::string date = January(1 + n * 31 / std::max(1L, documents / 100));
+    freight->Add({Num(kVolumeKeys + n), emp, ie, carrier, date, Num(n + 1)});
+  }
+  freight->Flush();
+
+  // The inventory: every product, in store.
+  std::vector<Row> inventory;
+  for (const std::string& code : codes)
+    inventory.push_back({emp, ie, "2025-12-31", code, "1", "", "", "SP", "100000", "120000"});
+  InsertAll(
+      s,
+      "INSERT INTO INVENTARIO (CDEMPRESA, CDINSCESTA, DTINVENTARIO, CDPRODUTO, IDPOSSE, NRCNPJPOSS,"
+      " CDINSCPOSS, SGESTADOPOSS, QTPRODUTO, VRPRODUTO) VALUES (:E, :I, :D, :P, :PO, :C, :IP, :U, :Q, :V)",
+      inventory);
 }
 
 }  // namespace server

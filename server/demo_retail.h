@@ -6,6 +6,7 @@
 // Grosso do Sul) with a month without movement. Every total adds up from
 // its items, and every product exists.
 #include <string>
+#include <vector>
 
 #include "lib/sql/session.h"
 
@@ -15,6 +16,13 @@ namespace server {
 void LoadRetailCompanies(sql::Session& session);
 // The retailer's printers, consumer notes, freight bills, GNRE and inventory.
 void LoadRetailActivity(sql::Session& session);
+
+// The volume company's printers, consumer notes and freight bills of January
+// 2026 and its inventory of 31 December 2025, in proportion to its
+// `documents` notes (about one line for every seven of the notes), for the
+// products `codes`. Replaces an earlier volume.
+void LoadVolumeActivity(sql::Session& session, const std::string& company, const std::string& registration,
+                        long documents, const std::vector<std::string>& codes);
 
 // The first registration of state `uf` with valid check digits at or after
 // `from` (digits only).

@@ -6,7 +6,8 @@
 
 inline std::vector<std::string> ExportCommand(const std::string& binary, int port,
                                               const std::string& database, bool volume,
-                                              const std::string& file_name) {
+                                              const std::string& file_name,
+                                              const std::vector<std::string>& extra = {}) {
   std::vector<std::string> args = {binary,
                                    "--settings",
                                    "/dev/null",
@@ -29,5 +30,6 @@ inline std::vector<std::string> ExportCommand(const std::string& binary, int por
                                    "--nome",
                                    file_name};
   if (!volume) args.insert(args.end(), {"--imposto", "01"});
+  args.insert(args.end(), extra.begin(), extra.end());
   return args;
 }
