@@ -156,7 +156,7 @@ bool LoadDemoData(sql::Session& s) {
        {"03", "85400371", CnpjFrom("334445550001"), "RJ", "Rio de Janeiro", std::nullopt, "Rua da Assembléia",
         "10", "Sala 2001", "Centro", "20011000", "Sérgio Brandão", "2122330000"},
        {"04", "0960012346", CnpjFrom("445556660001"), "RS", "Porto Alegre", std::nullopt, "Rua dos Andradas",
-        "1234", "Loja 3", "Centro Histórico", "90020008", "Lúcia Prestes", "5132240000"}});
+        "1234", "Loja 3", "Centro", "90020008", "Lúcia Prestes", "5132240000"}});
   InsertAll(s, "INSERT INTO INSCRMUNICIP (CDEMPRESA, CDINSCMUNI) VALUES (:E, :I)",
             {{"01", "31245678"}, {"01", "31245679"}, {"02", "5500123"}});
   InsertAll(s,

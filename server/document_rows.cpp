@@ -77,7 +77,7 @@ std::string DocumentProblem(const DocumentHead& d, const std::string& cfop, cons
 }
 
 // The order of the document numbers as written: the last six digits.
-const char* const kNumberKey = "CAST(n.NRNOTA AS INTEGER) % 1000000";
+const char* const kNumberKey = "CAST(n.NRNOTA AS BIGINT) % 1000000";
 const std::string kDocumentOrder = std::string("n.DTDOCUMENTO, ") + kNumberKey + ", n.NRSEQNOTA";
 
 std::int64_t FirstLineCharges::operator()(const sql::Row& row) {

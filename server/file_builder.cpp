@@ -16,8 +16,9 @@ namespace {
 // holds only the documents of operations that did not take place.
 const std::string kDocumentFilter =
     " n.CDEMPRESA = :EMP AND n.CDINSCESTA = :IE AND n.DTDOCUMENTO BETWEEN :INI AND :FIM"
-    " AND (:LIVRO IS NULL OR n.CDLIVROMAG = :LIVRO)" +
-    StatesFilter("n.SGESTADOPART") + " AND (:SOCANC IS NULL OR n.IDSITUACAO IN ('S', 'X')) ";
+    " AND (CAST(:LIVRO AS VARCHAR(10)) IS NULL OR n.CDLIVROMAG = :LIVRO)" +
+    StatesFilter("n.SGESTADOPART") +
+    " AND (CAST(:SOCANC AS VARCHAR(1)) IS NULL OR n.IDSITUACAO IN ('S', 'X')) ";
 
 std::vector<sql::Param> FilterParams(const FileRequest& r, const std::vector<std::string>& states) {
   std::string ufs;

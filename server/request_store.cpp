@@ -45,14 +45,12 @@ class BlockWriter : public BlockSink {
 
 StoredRequest RequestStore::Create(const std::function<void(LineSink&)>& build, std::int64_t now) {
   StoredRequest request;
-  {
-    // Taking the next number is a short transaction of its own: concurrent
-    // builds queue only here and at each block they write.
-    sql::Transaction transaction(session_);
-    session_.Execute("UPDATE ARQMAGSEQ SET NRULTIMO = NRULTIMO + 1");
-    request.sequence = std::stoll(*session_.Query("SELECT NRULTIMO FROM ARQMAGSEQ", {}).rows.at(0).at(0));
-    transaction.Commit();
-  }
+  // The next number in one statement: safe however many servers take one at
+  // the same moment.
+  request.sequence =
+      std::stoll(*session_.Query("UPDATE ARQMAGSEQ SET NRULTIMO = NRULTIMO + 1 RETURNING NRULTIMO", {})
+                      .rows.at(0)
+                      .at(0));
   request.key = std::to_string(request.sequence) + "-" + Secret();
   const std::string sequence = std::to_string(request.sequence);
   try {
@@ -105,8 +103,8 @@ void RequestStore::Page(const StoredRequest& request, std::int64_t first, std::i
       // the file it is (a filter on NRULTIMA alone read every block before).
       "SELECT NRPRIMEIRA, DSBLOCO FROM ARQMAGBLOCO WHERE NRSEQARQMAG = :S"
       " AND NRPRIMEIRA >= COALESCE((SELECT MAX(NRPRIMEIRA) FROM ARQMAGBLOCO"
-      " WHERE NRSEQARQMAG = :S AND NRPRIMEIRA <= CAST(:A AS INTEGER)), 0)"
-      " AND NRULTIMA >= CAST(:A AS INTEGER) AND NRPRIMEIRA <= CAST(:B AS INTEGER) ORDER BY NRPRIMEIRA",
+      " WHERE NRSEQARQMAG = :S AND NRPRIMEIRA <= CAST(:A AS BIGINT)), 0)"
+      " AND NRULTIMA >= CAST(:A AS BIGINT) AND NRPRIMEIRA <= CAST(:B AS BIGINT) ORDER BY NRPRIMEIRA",
       {{"S", std::to_string(request.sequence)}, {"A", std::to_string(first)}, {"B", std::to_string(last)}},
       [&](const sql::Row& row) {
         std::int64_t number = std::stoll(row[0].value_or("0"));
@@ -127,9 +125,8 @@ void RequestStore::Finish(const StoredRequest& request) {
 }
 
 long RequestStore::Expire(std::int64_t now, std::int64_t ttl) {
-  const auto old =
-      session_.Query("SELECT NRSEQARQMAG FROM ARQMAGPEDIDO WHERE NRACESSO <= CAST(:T AS INTEGER)",
-                     {{"T", std::to_string(now - ttl)}});
+  const auto old = session_.Query("SELECT NRSEQARQMAG FROM ARQMAGPEDIDO WHERE NRACESSO <= CAST(:T AS BIGINT)",
+                                  {{"T", std::to_string(now - ttl)}});
   for (const auto& row : old.rows) Finish(StoredRequest{std::stoll(row[0].value_or("0")), {}, 0});
   return static_cast<long>(old.rows.size());
 }

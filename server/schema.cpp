@@ -1,5 +1,6 @@
 #include "server/schema.h"
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -8,9 +9,16 @@ namespace {
 
 // Money in cents, quantities in thousandths and rates in hundredths of a
 // percent, all whole numbers: the file wants exact values, never a float.
-const std::vector<std::string> kMigrations = {
+// Each migration is written once for every database; PostgreSQL takes it
+// with its types mapped (PostgreSqlTypes) and runs what only it needs after.
+struct Migration {
+  std::string common;
+  std::string postgresql_only;
+};
+
+const std::vector<Migration> kMigrations = {
     // 1: lookups, establishments, fiscal documents and the stored lines of requests.
-    R"(
+    {R"(
 CREATE TABLE PAIS (
   CDPAIS VARCHAR(4) NOT NULL PRIMARY KEY,
   NMPAIS VARCHAR(30) NOT NULL);
@@ -126,9 +134,16 @@ CREATE TABLE ARQMAGLINHA (
   DSREGARQMAG VARCHAR(4000) NOT NULL,
   PRIMARY KEY (NRSEQARQMAG, NRORDREGARQ));
 )",
+     // The functions the statements written for Oracle-like databases use
+     // (SQLite has INSTR, and the session gives it NVL).
+     R"(
+CREATE FUNCTION INSTR(TEXT, TEXT) RETURNS INTEGER AS 'SELECT STRPOS($1, $2)' LANGUAGE SQL IMMUTABLE;
+CREATE FUNCTION NVL(ANYELEMENT, ANYELEMENT) RETURNS ANYELEMENT AS 'SELECT COALESCE($1, $2)'
+  LANGUAGE SQL IMMUTABLE;
+)"},
     // 2: the lines of a request in blocks (deflated, base64), one row per
     // block with the range of line numbers it holds.
-    R"(
+    {R"(
 DROP TABLE ARQMAGLINHA;
 DELETE FROM ARQMAGPEDIDO;
 CREATE TABLE ARQMAGBLOCO (
@@ -138,12 +153,13 @@ CREATE TABLE ARQMAGBLOCO (
   DSBLOCO TEXT NOT NULL,
   PRIMARY KEY (NRSEQARQMAG, NRPRIMEIRA));
 )",
+     ""},
     // 3: what the other register groups report: GNRE payments, fiscal
     // printers (ECF) with their daily reductions, partial totals and coupon
     // items, consumer notes not issued by a printer with their items,
     // transport documents, the inventory, and the stock of goods under tax
     // substitution with the tax they carry.
-    R"(
+    {R"(
 CREATE TABLE GNRE (
   NRSEQGNRE INTEGER NOT NULL PRIMARY KEY,
   CDEMPRESA VARCHAR(2) NOT NULL,
@@ -271,10 +287,20 @@ CREATE TABLE ESTOQUEST (
   PRIMARY KEY (CDEMPRESA, CDINSCESTA, DTESTOQUE, CDPRODUTO),
   FOREIGN KEY (CDEMPRESA, CDINSCESTA) REFERENCES INSCRESTAD (CDEMPRESA, CDINSCESTA));
 )",
+     ""},
 };
 
+// PostgreSQL's INTEGER has 32 bits, and amounts in cents pass 2^31: every
+// whole number is BIGINT there. Its text columns compare byte by byte
+// (collation "C"), as SQLite's do: the file's order is the order of the
+// bytes, whatever language the database was created for.
+std::string PostgreSqlTypes(const std::string& ddl) {
+  std::string text = std::regex_replace(ddl, std::regex(R"(\bINTEGER\b)"), "BIGINT");
+  text = std::regex_replace(text, std::regex(R"(\b(VARCHAR\(\d+\)|TEXT)( NOT NULL)?)"), "$1 COLLATE \"C\"$2");
+  return text;
+}
+
 int CurrentVersion(sql::Session& session) {
-  session.Execute("CREATE TABLE IF NOT EXISTS SCHEMA_VERSION (VERSION INTEGER NOT NULL)");
   const auto rows = session.Query("SELECT MAX(VERSION) FROM SCHEMA_VERSION", {});
   if (rows.rows.empty() || !rows.rows[0][0]) return 0;
   return std::stoi(*rows.rows[0][0]);
@@ -285,15 +311,23 @@ int CurrentVersion(sql::Session& session) {
 int LatestSchemaVersion() { return static_cast<int>(kMigrations.size()); }
 
 int Migrate(sql::Session& session) {
-  int version = CurrentVersion(session);
-  while (version < LatestSchemaVersion()) {
+  const bool postgresql = session.backend() == sql::Backend::PostgreSql;
+  for (;;) {
     sql::Transaction transaction(session);
-    session.Execute(kMigrations[static_cast<std::size_t>(version)]);
-    ++version;
-    session.Execute("INSERT INTO SCHEMA_VERSION (VERSION) VALUES (:V)", {{"V", std::to_string(version)}});
+    // Servers that start together on one database migrate it one at a time.
+    if (postgresql) session.Query("SELECT pg_advisory_xact_lock(4204200)", {});
+    session.Execute("CREATE TABLE IF NOT EXISTS SCHEMA_VERSION (VERSION INTEGER NOT NULL)");
+    const int version = CurrentVersion(session);
+    if (version >= LatestSchemaVersion()) {
+      transaction.Commit();
+      return version;
+    }
+    const Migration& migration = kMigrations[static_cast<std::size_t>(version)];
+    session.Execute(postgresql ? PostgreSqlTypes(migration.common) : migration.common);
+    if (postgresql && !migration.postgresql_only.empty()) session.Execute(migration.postgresql_only);
+    session.Execute("INSERT INTO SCHEMA_VERSION (VERSION) VALUES (:V)", {{"V", std::to_string(version + 1)}});
     transaction.Commit();
   }
-  return version;
 }
 
 }  // namespace server

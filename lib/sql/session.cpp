@@ -3,6 +3,7 @@
 namespace sql {
 
 std::unique_ptr<Session> OpenSqliteSession(const std::string& path);
+std::unique_ptr<Session> OpenPostgreSqlSession(const std::string& url);
 
 std::unique_ptr<Session> OpenSession(const std::string& url) {
   const std::string sqlite = "sqlite:";
@@ -11,7 +12,10 @@ std::unique_ptr<Session> OpenSession(const std::string& url) {
     if (path.empty()) throw DatabaseError("database URL '" + url + "' names no file");
     return OpenSqliteSession(path);
   }
-  throw DatabaseError("unsupported database URL '" + url + "' (expected sqlite:<path>)");
+  if (url.rfind("postgresql://", 0) == 0 || url.rfind("postgres://", 0) == 0)
+    return OpenPostgreSqlSession(url);
+  throw DatabaseError("unsupported database URL '" + url +
+                      "' (expected sqlite:<path> or postgresql://user@host:port/database)");
 }
 
 }  // namespace sql

@@ -106,11 +106,19 @@ class Transaction {
 };
 
 // Opens a database named by a URL: "sqlite:<path>" (the file is created when
-// missing). Throws DatabaseError for an unknown scheme or a failed connect.
+// missing) or "postgresql://user@host:port/database" (any libpq connection
+// URI). Throws DatabaseError for an unknown scheme or a failed connect.
 std::unique_ptr<Session> OpenSession(const std::string& url);
 
 // The distinct parameter names of a statement, in order of first appearance,
 // ignoring text inside quotes and "::" casts.
 std::vector<std::string> ParameterNames(const std::string& text);
+// The statement with each ":NAME" replaced by "$n", n its place in
+// ParameterNames.
+std::string PositionalText(const std::string& text);
+// The values of `params` in the order of `names`. Throws DatabaseError for a
+// parameter given but not used, or used but not given.
+std::vector<std::optional<std::string>> OrderedValues(const std::vector<std::string>& names,
+                                                      const std::vector<Param>& params);
 
 }  // namespace sql

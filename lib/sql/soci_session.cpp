@@ -67,19 +67,12 @@ class SqliteQuery final : public PreparedQuery {
 
  private:
   void Bind(const std::vector<Param>& params) {
-    for (const Param& p : params) {
-      if (std::find(names_.begin(), names_.end(), p.name) == names_.end())
-        throw DatabaseError("parameter '" + p.name + "' is not used by the statement");
-    }
+    const auto values = OrderedValues(names_, params);
     for (std::size_t n = 0; n < names_.size(); ++n) {
-      const auto given =
-          std::find_if(params.begin(), params.end(), [&](const Param& p) { return p.name == names_[n]; });
-      if (given == params.end()) throw DatabaseError("parameter '" + names_[n] + "' has no value");
       if (indexes_[n] == 0) continue;
-      const int bound = given->value
-                            ? sqlite3_bind_text(statement_.get(), indexes_[n], given->value->data(),
-                                                static_cast<int>(given->value->size()), SQLITE_TRANSIENT)
-                            : sqlite3_bind_null(statement_.get(), indexes_[n]);
+      const int bound = values[n] ? sqlite3_bind_text(statement_.get(), indexes_[n], values[n]->data(),
+                                                      static_cast<int>(values[n]->size()), SQLITE_TRANSIENT)
+                                  : sqlite3_bind_null(statement_.get(), indexes_[n]);
       if (bound != SQLITE_OK) throw DatabaseError(sqlite3_errmsg(db_));
     }
   }
@@ -235,19 +228,12 @@ class SociSession final : public Session {
    public:
     Bindings(const std::string& text, const std::vector<Param>& params) {
       names_ = ParameterNames(text);
-      for (const Param& p : params) {
-        if (std::find(names_.begin(), names_.end(), p.name) == names_.end()) {
-          throw DatabaseError("parameter '" + p.name + "' is not used by the statement");
-        }
-      }
+      const auto values = OrderedValues(names_, params);
       values_.resize(names_.size());
       indicators_.resize(names_.size(), soci::i_null);
       for (std::size_t i = 0; i < names_.size(); ++i) {
-        auto it =
-            std::find_if(params.begin(), params.end(), [&](const Param& p) { return p.name == names_[i]; });
-        if (it == params.end()) throw DatabaseError("parameter '" + names_[i] + "' has no value");
-        if (it->value) {
-          values_[i] = *it->value;
+        if (values[i]) {
+          values_[i] = *values[i];
           indicators_[i] = soci::i_ok;
         }
       }

@@ -23,7 +23,8 @@ std::optional<std::string> ChosenStates(const GroupContext& g) {
 }
 
 std::string StatesFilter(const std::string& column) {
-  return " AND (:UFS IS NULL OR INSTR(',' || :UFS || ',', ',' || " + column + " || ',') > 0)";
+  return " AND (CAST(:UFS AS VARCHAR(200)) IS NULL OR INSTR(',' || :UFS || ',', ',' || " + column +
+         " || ',') > 0)";
 }
 
 }  // namespace server

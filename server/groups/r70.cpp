@@ -16,10 +16,10 @@ void Build70(const GroupContext& g) {
       " c.IDENTSAI, c.IDSITUACAO, c.CDSUBSERIE, c.CDCFOP, c.VRTOTAL, c.VRBASEICMS, c.VRICMS, c.VRISENTAS,"
       " c.VROUTRAS, c.IDFRETE FROM CONHECIMENTO c"
       " WHERE c.CDEMPRESA = :EMP AND c.CDINSCESTA = :IE AND c.DTDOCUMENTO BETWEEN :INI AND :FIM"
-      " AND (:LIVRO IS NULL OR c.CDLIVROMAG = :LIVRO)" +
+      " AND (CAST(:LIVRO AS VARCHAR(10)) IS NULL OR c.CDLIVROMAG = :LIVRO)" +
           StatesFilter("c.SGESTADOPART") +
-          " AND (:SOCANC IS NULL OR c.IDSITUACAO IN ('S', 'X'))"
-          " ORDER BY c.DTDOCUMENTO, CAST(c.NRCONHEC AS INTEGER) % 1000000, c.NRSEQCONHEC",
+          " AND (CAST(:SOCANC AS VARCHAR(1)) IS NULL OR c.IDSITUACAO IN ('S', 'X'))"
+          " ORDER BY c.DTDOCUMENTO, CAST(c.NRCONHEC AS BIGINT) % 1000000, c.NRSEQCONHEC",
       params, [&](const sql::Row& row) {
         DocumentHead doc;
         doc.cnpj = Str(row[0]);

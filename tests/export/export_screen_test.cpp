@@ -50,13 +50,12 @@ class TamperingTransport : public comp::IServerTransport {
 struct ExportScreen : ScreenFixture {
   static inline std::string out;
   static void SetUpTestSuite() {
-    path_ = TempDatabase("export_screen");
+    database_ = TestDatabase("export_screen");
     out = std::filesystem::temp_directory_path() / ("mag_export_screen_" + std::to_string(getpid()));
     std::filesystem::remove_all(out);
     std::filesystem::create_directories(out);
-    PrepareDatabase("sqlite:" + path_, {"--init-demo", "--demo-volume", "20001"});
-    server_ =
-        std::make_unique<ServerProcess>("sqlite:" + path_, std::vector<std::string>{"--output-dir", out});
+    PrepareDatabase(database_, {"--init-demo", "--demo-volume", "20001"});
+    server_ = std::make_unique<ServerProcess>(database_, std::vector<std::string>{"--output-dir", out});
   }
   static void TearDownTestSuite() {
     ScreenFixture::TearDownTestSuite();
@@ -141,7 +140,7 @@ TEST_F(ExportScreen, AServerKilledBetweenPagesLeavesTheEarlierFileAndNoPartialFi
   }
   EXPECT_EQ(BusyCount().first, BusyCount().second);  // every busy animation closed
   // The suite's next tests need a server again.
-  server_ = std::make_unique<ServerProcess>("sqlite:" + path_, std::vector<std::string>{"--output-dir", out});
+  server_ = std::make_unique<ServerProcess>(database_, std::vector<std::string>{"--output-dir", out});
 }
 
 TEST_F(ExportScreen, AnUnknownStatusWordIsShownAndEndsTheExport) {

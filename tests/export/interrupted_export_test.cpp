@@ -21,20 +21,20 @@ namespace {
 using namespace std::chrono_literals;
 
 struct InterruptedExport : ::testing::Test {
-  static inline std::string path, out;
+  static inline std::string database, out;
   static inline std::unique_ptr<ServerProcess> server;
   static void SetUpTestSuite() {
-    path = TempDatabase("interrupted");
+    database = TestDatabase("interrupted");
     out = std::filesystem::temp_directory_path() / ("mag_interrupted_out_" + std::to_string(getpid()));
     std::filesystem::remove_all(out);
     std::filesystem::create_directories(out);
     // Two pages of lines: the file is being written while the second comes.
-    PrepareDatabase("sqlite:" + path, {"--init-demo", "--demo-volume", "11001"});
-    server = std::make_unique<ServerProcess>("sqlite:" + path, std::vector<std::string>{"--output-dir", out});
+    PrepareDatabase(database, {"--init-demo", "--demo-volume", "11001"});
+    server = std::make_unique<ServerProcess>(database, std::vector<std::string>{"--output-dir", out});
   }
   static void TearDownTestSuite() {
     server.reset();
-    std::filesystem::remove(path);
+    DropTestDatabase(database);
     std::filesystem::remove_all(out);
   }
   void SetUp() override {
@@ -43,8 +43,7 @@ struct InterruptedExport : ::testing::Test {
 
   // Starts mag-export on a file of the volume company (or of company 01).
   static pid_t Start(bool volume, const std::string& name) {
-    std::vector<std::string> args =
-        ExportCommand(MAG_EXPORT_PATH, server->port(), "sqlite:" + path, volume, name);
+    std::vector<std::string> args = ExportCommand(MAG_EXPORT_PATH, server->port(), database, volume, name);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -83,7 +82,7 @@ struct InterruptedExport : ::testing::Test {
     return false;
   }
   static std::int64_t StoredLines() {
-    auto session = sql::OpenSession("sqlite:" + path);
+    auto session = sql::OpenSession(database);
     return std::stoll(
         session->Query("SELECT COALESCE(SUM(NRULTIMA - NRPRIMEIRA + 1), 0) FROM ARQMAGBLOCO", {})
             .rows.at(0)

@@ -18,26 +18,26 @@ struct ExportRun {
 
 // mag-export against a real server and database, through the screen.
 struct MagExport : ::testing::Test {
-  static inline std::string path, out;
+  static inline std::string database, out;
   static inline std::unique_ptr<ServerProcess> server;
   static void SetUpTestSuite() {
-    path = TempDatabase("export");
+    database = TestDatabase("export");
     out = std::filesystem::temp_directory_path() / ("mag_export_out_" + std::to_string(getpid()));
     std::filesystem::remove_all(out);
     std::filesystem::create_directories(out);
-    PrepareDatabase("sqlite:" + path, {"--init-demo"});
-    server = std::make_unique<ServerProcess>("sqlite:" + path, std::vector<std::string>{"--output-dir", out});
+    PrepareDatabase(database, {"--init-demo"});
+    server = std::make_unique<ServerProcess>(database, std::vector<std::string>{"--output-dir", out});
   }
   static void TearDownTestSuite() {
     server.reset();
-    std::filesystem::remove(path);
+    DropTestDatabase(database);
     std::filesystem::remove_all(out);
   }
 
   static ExportRun Export(const std::string& options) {
     const std::string command = std::string(MAG_EXPORT_PATH) +
                                 " --settings /dev/null --server 127.0.0.1:" + std::to_string(server->port()) +
-                                " --database sqlite:" + path + " " + options;
+                                " --database " + database + " " + options;
     ExportRun run;
     FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
@@ -212,7 +212,7 @@ TEST_F(MagExport, ThePackageIsLoadedAtRunTime) {
 
 TEST_F(MagExport, AServerThatCannotBeReachedEndsWithStatusTwo) {
   const std::string command = std::string(MAG_EXPORT_PATH) + " --settings /dev/null --server 127.0.0.1:1 " +
-                              "--database sqlite:" + path + " " + Valid("y.txt") + " >/dev/null 2>&1";
+                              "--database " + database + " " + Valid("y.txt") + " >/dev/null 2>&1";
   const int status = std::system(command.c_str());
   EXPECT_EQ(WEXITSTATUS(status), 2);
   EXPECT_FALSE(std::filesystem::exists(out + "/y.txt"));

@@ -67,16 +67,16 @@ class SlowTransport : public comp::IServerTransport {
 class Desktop : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    path_ = TempDatabase("desktop");
+    database_ = TestDatabase("desktop");
     out_ = std::filesystem::temp_directory_path() / ("mag_desktop_out_" + std::to_string(getpid()));
     std::filesystem::create_directories(out_);
-    PrepareDatabase("sqlite:" + path_, {"--init-demo"});
-    server_ = std::make_unique<ServerProcess>("sqlite:" + path_,
-                                              std::vector<std::string>{"--output-dir", out_.string()});
+    PrepareDatabase(database_, {"--init-demo"});
+    server_ =
+        std::make_unique<ServerProcess>(database_, std::vector<std::string>{"--output-dir", out_.string()});
   }
   static void TearDownTestSuite() {
     server_.reset();
-    std::filesystem::remove(path_);
+    DropTestDatabase(database_);
     std::filesystem::remove_all(out_);
   }
 
@@ -87,7 +87,7 @@ class Desktop : public ::testing::Test {
     comp::Settings().Clear();
     comp::Settings().Override("server.host", "127.0.0.1");
     comp::Settings().Override("server.port", std::to_string(server_->port()));
-    comp::Settings().Override("database.url", "sqlite:" + path_);
+    comp::Settings().Override("database.url", database_);
     window = std::make_unique<qtfront::MainWindow>(MAG_PACKAGE_PATH, "/dev/null", std::move(transport));
     window->show();
     window->activateWindow();
@@ -146,14 +146,14 @@ class Desktop : public ::testing::Test {
     });
   }
 
-  static std::string path_;
+  static std::string database_;
   static std::filesystem::path out_;
   static std::unique_ptr<ServerProcess> server_;
   std::unique_ptr<qtfront::MainWindow> window;
   qtfront::FormView* view = nullptr;
 };
 
-std::string Desktop::path_;
+std::string Desktop::database_;
 std::filesystem::path Desktop::out_;
 std::unique_ptr<ServerProcess> Desktop::server_;
 

@@ -14,8 +14,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::int64_t StoredLines(const std::string& path) {
-  auto session = sql::OpenSession("sqlite:" + path);
+std::int64_t StoredLines(const std::string& database) {
+  auto session = sql::OpenSession(database);
   return std::stoll(session->Query("SELECT COALESCE(SUM(NRULTIMA - NRPRIMEIRA + 1), 0) FROM ARQMAGBLOCO", {})
                         .rows.at(0)
                         .at(0)
@@ -23,8 +23,8 @@ std::int64_t StoredLines(const std::string& path) {
 }
 
 // The number of the last request the server built.
-std::int64_t LastRequest(const std::string& path) {
-  auto session = sql::OpenSession("sqlite:" + path);
+std::int64_t LastRequest(const std::string& database) {
+  auto session = sql::OpenSession(database);
   return std::stoll(session->Query("SELECT NRULTIMO FROM ARQMAGSEQ", {}).rows.at(0).at(0).value_or("0"));
 }
 
@@ -53,22 +53,22 @@ std::string Cancel(ServerClient& client, const std::string& key) {
 }
 
 struct AbandonedExports : ::testing::Test {
-  std::string path = TempDatabase("abandoned");
-  void SetUp() override { PrepareDatabase("sqlite:" + path, {"--init-demo"}); }
-  void TearDown() override { std::filesystem::remove(path); }
+  std::string database = TestDatabase("abandoned");
+  void SetUp() override { PrepareDatabase(database, {"--init-demo"}); }
+  void TearDown() override { DropTestDatabase(database); }
 };
 
 TEST_F(AbandonedExports, ACancelDropsTheStoredLinesAndTheKeyOpensNothingAfter) {
-  ServerProcess server("sqlite:" + path);
+  ServerProcess server(database);
   ServerClient client(server.port());
   const auto first = FirstLine(client);
   ASSERT_EQ(first.at(0).AsString(), "OK");
   ASSERT_EQ(first.at(3).AsString(), "S");
   const std::string key = first.at(4).AsString();
-  EXPECT_GT(StoredLines(path), 0);
+  EXPECT_GT(StoredLines(database), 0);
 
   EXPECT_EQ(Cancel(client, key), "S");
-  EXPECT_EQ(StoredLines(path), 0);
+  EXPECT_EQ(StoredLines(database), 0);
   EXPECT_EQ(Cancel(client, key), "N");  // twice is harmless
   EXPECT_EQ(Cancel(client, "1-forged"), "N");
   RegistroArgs next;
@@ -81,11 +81,11 @@ TEST_F(AbandonedExports, ACancelDropsTheStoredLinesAndTheKeyOpensNothingAfter) {
 }
 
 TEST_F(AbandonedExports, AFullStoreRefusesNewFilesWithAStatusThatSaysWhy) {
-  ServerProcess server("sqlite:" + path, {"--max-stored-lines", "5"});
+  ServerProcess server(database, {"--max-stored-lines", "5"});
   ServerClient client(server.port());
   const auto first = FirstLine(client);
   ASSERT_EQ(first.at(0).AsString(), "OK");
-  const std::int64_t stored = StoredLines(path);
+  const std::int64_t stored = StoredLines(database);
   ASSERT_GE(stored, 5);
 
   const auto refused = FirstLine(client);
@@ -104,23 +104,23 @@ TEST_F(AbandonedExports, AFullStoreRefusesNewFilesWithAStatusThatSaysWhy) {
 
 TEST_F(AbandonedExports, AFirstPageWhoseClientIsGoneIsDroppedWhenItIsBuilt) {
   // A file large enough that the client is gone long before it is built.
-  PrepareDatabase("sqlite:" + path, {"--demo-volume", "4001"});
-  ServerProcess server("sqlite:" + path);
+  PrepareDatabase(database, {"--demo-volume", "4001"});
+  ServerProcess server(database);
   RegistroArgs a;
   a.company = "90";
   a.registration = "900000009008";
   a.tax = "";
   std::vector<comp::CallArgument> arguments = a.Arguments();
   const std::string body = wire::EncodeRequest({"Mag04200.rdmArqMag", "GetRegistro", arguments});
-  const std::int64_t before = LastRequest(path);
+  const std::int64_t before = LastRequest(database);
   {
     RawConnection connection(server.port());
     connection.Send("POST /v1/call HTTP/1.1\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
                     body);
   }
   // The build stores its lines, finds nobody to answer, and drops them.
-  ASSERT_TRUE(Within(120s, [&] { return LastRequest(path) > before; }));
-  EXPECT_TRUE(Within(30s, [&] { return StoredLines(path) == 0; }));
+  ASSERT_TRUE(Within(120s, [&] { return LastRequest(database) > before; }));
+  EXPECT_TRUE(Within(30s, [&] { return StoredLines(database) == 0; }));
   ServerClient client(server.port());
   EXPECT_EQ(client.Fetch(a).status, "OK");  // the server goes on serving
 }

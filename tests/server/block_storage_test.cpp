@@ -29,9 +29,9 @@ TEST(BlockCodec, LinesComeBackAsTheyWentAndDamageIsRefused) {
 }
 
 TEST(BlockStorage, AnyRangeOfLinesReadsBackAcrossBlockEdgesAndTheBlocksGoWithTheRequest) {
-  const std::string path = TempDatabase("blocks");
-  PrepareDatabase("sqlite:" + path, {});
-  auto session = sql::OpenSession("sqlite:" + path);
+  const std::string database = TestDatabase("blocks");
+  PrepareDatabase(database, {});
+  auto session = sql::OpenSession(database);
   server::RequestStore store(*session);
   const auto text = [](int n) { return "line " + std::to_string(n); };
   // Single lines, a block packed elsewhere (as a group built side by side
@@ -68,13 +68,13 @@ TEST(BlockStorage, AnyRangeOfLinesReadsBackAcrossBlockEdgesAndTheBlocksGoWithThe
   EXPECT_EQ(blocks(), "4");
   store.Finish(request);
   EXPECT_EQ(blocks(), "0");
-  std::filesystem::remove(path);
+  DropTestDatabase(database);
 }
 
 TEST(BlockStorage, EightExportsStartedTogetherAllSucceedWithTheSerialFile) {
-  const std::string path = TempDatabase("concurrent");
-  PrepareDatabase("sqlite:" + path, {"--init-demo", "--demo-volume", "4001"});
-  ServerProcess server("sqlite:" + path);
+  const std::string database = TestDatabase("concurrent");
+  PrepareDatabase(database, {"--init-demo", "--demo-volume", "4001"});
+  ServerProcess server(database);
   RegistroArgs a;
   a.company = "90";
   a.registration = "900000009008";
@@ -102,10 +102,10 @@ TEST(BlockStorage, EightExportsStartedTogetherAllSucceedWithTheSerialFile) {
     EXPECT_EQ(files[i].status, "OK") << "export " << i;
     EXPECT_TRUE(files[i].lines == serial.lines) << "export " << i;
   }
-  auto session = sql::OpenSession("sqlite:" + path);
+  auto session = sql::OpenSession(database);
   EXPECT_EQ(session->Query("SELECT COUNT(*) FROM ARQMAGBLOCO", {}).rows[0][0].value_or(""), "0");
   server.Stop();
-  std::filesystem::remove(path);
+  DropTestDatabase(database);
 }
 
 }  // namespace

@@ -46,14 +46,14 @@ bool AnswersACall(int port) {
 }
 
 struct HostileClients : ::testing::Test {
-  static inline std::string path;
+  static inline std::string database;
   static void SetUpTestSuite() {
-    path = TempDatabase("hostile");
-    PrepareDatabase("sqlite:" + path, {"--init-demo"});
+    database = TestDatabase("hostile");
+    PrepareDatabase(database, {"--init-demo"});
   }
-  static void TearDownTestSuite() { std::filesystem::remove(path); }
+  static void TearDownTestSuite() { DropTestDatabase(database); }
   static std::unique_ptr<ServerProcess> Start(std::vector<std::string> options = {}) {
-    return std::make_unique<ServerProcess>("sqlite:" + path, std::move(options));
+    return std::make_unique<ServerProcess>(database, std::move(options));
   }
   static bool Alive(const ServerProcess& server) { return kill(server.pid(), 0) == 0; }
 };
@@ -69,12 +69,12 @@ TEST_F(HostileClients, EveryMalformedRequestGetsItsErrorAndNoneEndsTheServer) {
     int status;
     const char* kind;
   } cases[] = {
-      {"path not UTF-8", "GET /%FF HTTP/1.1\r\nHost: x\r\n\r\n", 404, "not-found"},
+      {"database not UTF-8", "GET /%FF HTTP/1.1\r\nHost: x\r\n\r\n", 404, "not-found"},
       {"server name not UTF-8", "GET /v1/servers/%FF%FE HTTP/1.1\r\n\r\n", 404, "unknown-server"},
-      {"call path not UTF-8", Post(kCall).replace(0, 13, "POST /v1/call%FF"), 404, "not-found"},
-      {"raw byte in the path", "GET /\xC3\x28 HTTP/1.1\r\n\r\n", 404, "not-found"},
+      {"call database not UTF-8", Post(kCall).replace(0, 13, "POST /v1/call%FF"), 404, "not-found"},
+      {"raw byte in the database", "GET /\xC3\x28 HTTP/1.1\r\n\r\n", 404, "not-found"},
       {"broken escape", "GET /v1/servers/%Z HTTP/1.1\r\n\r\n", 400, "bad-request"},
-      {"unknown path", "GET /v2/anything HTTP/1.1\r\n\r\n", 404, "not-found"},
+      {"unknown database", "GET /v2/anything HTTP/1.1\r\n\r\n", 404, "not-found"},
       {"call with GET", "GET /v1/call HTTP/1.1\r\n\r\n", 405, "method-not-allowed"},
       {"handshake with DELETE", "DELETE /v1/servers/Mag04200.rdmArqMag HTTP/1.1\r\n\r\n", 405,
        "method-not-allowed"},
@@ -172,9 +172,9 @@ TEST_F(HostileClients, AtTheConnectionCapIdleConnectionsGoFirstThenNewOnesAreRef
 }
 
 TEST_F(HostileClients, FilesBeingBuiltLeaveTheWorkersToOtherCalls) {
-  const std::string volume = TempDatabase("hostile_volume");
-  PrepareDatabase("sqlite:" + volume, {"--init-demo", "--demo-volume", "4001"});
-  ServerProcess server("sqlite:" + volume, {"--threads", "1", "--max-builds", "1"});
+  const std::string volume = TestDatabase("hostile_volume");
+  PrepareDatabase(volume, {"--init-demo", "--demo-volume", "4001"});
+  ServerProcess server(volume, {"--threads", "1", "--max-builds", "1"});
   RegistroArgs a;
   a.company = "90";
   a.registration = "900000009008";
@@ -193,7 +193,7 @@ TEST_F(HostileClients, FilesBeingBuiltLeaveTheWorkersToOtherCalls) {
   for (auto& b : builds) EXPECT_EQ(b->Read(120s).status, 200);
   builds.clear();
   server.Stop();
-  std::filesystem::remove(volume);
+  DropTestDatabase(volume);
 }
 
 TEST_F(HostileClients, KeptAliveConnectionsServeCallAfterCall) {

@@ -8,9 +8,9 @@ namespace {
 
 // Raw requests, as a broken or hostile client would send them.
 TEST(MalformedRequests, EachGetsAnErrorOfItsKindAndTheServerKeepsServing) {
-  const std::string path = TempDatabase("malformed");
-  PrepareDatabase("sqlite:" + path, {"--init-demo"});
-  ServerProcess server("sqlite:" + path, {"--max-body", "4096"});
+  const std::string database = TestDatabase("malformed");
+  PrepareDatabase(database, {"--init-demo"});
+  ServerProcess server(database, {"--max-body", "4096"});
   httplib::Client http("127.0.0.1", server.port());
 
   const std::string company = R"({"kind":"string","value":"01"})";
@@ -57,7 +57,7 @@ TEST(MalformedRequests, EachGetsAnErrorOfItsKindAndTheServerKeepsServing) {
   ASSERT_TRUE(alive);
   EXPECT_EQ(alive->status, 200);
   EXPECT_EQ(server.Stop(), 0);
-  std::filesystem::remove(path);
+  DropTestDatabase(database);
 }
 
 }  // namespace

@@ -74,9 +74,9 @@ TEST(PackedRows, DamagedPackedRowsAreRefused) {
 }
 
 TEST(PackedRows, OnlyAClientThatAsksGetsThem) {
-  const std::string path = TempDatabase("packed");
-  PrepareDatabase("sqlite:" + path, {"--init-demo"});
-  ServerProcess server("sqlite:" + path);
+  const std::string database = TestDatabase("packed");
+  PrepareDatabase(database, {"--init-demo"});
+  ServerProcess server(database);
   httplib::Client http("127.0.0.1", server.port());
   const std::string call =
       wire::EncodeRequest({"Mag04200.rdmArqMag", "GetEmpresa", {{wire::Variant("01"), false}}});
@@ -91,7 +91,7 @@ TEST(PackedRows, OnlyAClientThatAsksGetsThem) {
   EXPECT_EQ(packet(asked->body).rows, packet(plain->body).rows);
   EXPECT_FALSE(packet(plain->body).rows.empty());
   server.Stop();
-  std::filesystem::remove(path);
+  DropTestDatabase(database);
 }
 
 }  // namespace

@@ -31,9 +31,9 @@ layout::Report Check(const std::vector<std::string>& lines) {
 class RegisterGroups : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    path_ = new std::string(TempDatabase("groups"));
-    PrepareDatabase("sqlite:" + *path_, {"--init-demo"});
-    auto s = sql::OpenSession("sqlite:" + *path_);
+    database_ = new std::string(TestDatabase("groups"));
+    PrepareDatabase(*database_, {"--init-demo"});
+    auto s = sql::OpenSession(*database_);
     const std::string ie = server::QuietRegistration();
     const auto run = [&](const std::string& text) { s->Execute(text); };
     run("INSERT INTO MAPAFISCAL VALUES ('06', '" + ie + "', '202602', 'S')");
@@ -59,12 +59,12 @@ class RegisterGroups : public ::testing::Test {
         ie + "', '2026-02-28', 'ARROZ5KG', '3', '" + server::CnpjFrom("556667770001") +
         "', '115566770891', 'SP', 1000, 1800)");
     run("INSERT INTO ESTOQUEST VALUES ('06', '" + ie + "', '2026-01-31', 'CERVEJA350', 24000, 1532, 2211)");
-    server_ = new ServerProcess("sqlite:" + *path_);
+    server_ = new ServerProcess(*database_);
   }
   static void TearDownTestSuite() {
     delete server_;
-    std::filesystem::remove(*path_);
-    delete path_;
+    DropTestDatabase(*database_);
+    delete database_;
   }
   static RegistroArgs February() {
     RegistroArgs a;
@@ -75,10 +75,10 @@ class RegisterGroups : public ::testing::Test {
     a.last_day = wire::EncodeDate(2026, 2, 28);
     return a;
   }
-  static std::string* path_;
+  static std::string* database_;
   static ServerProcess* server_;
 };
-std::string* RegisterGroups::path_ = nullptr;
+std::string* RegisterGroups::database_ = nullptr;
 ServerProcess* RegisterGroups::server_ = nullptr;
 
 TEST_F(RegisterGroups, EveryGroupGivesTheLinesWorkedOutByHandAndPassesTheChecker) {

@@ -24,25 +24,25 @@ struct ItemRow {
 };
 
 struct RegisterValues : ::testing::Test {
-  static inline std::string path;
+  static inline std::string database;
   static inline std::unique_ptr<ServerProcess> server;
   static inline int months = 0;
   static inline int sequence = 900000;
   static void SetUpTestSuite() {
-    path = TempDatabase("values");
-    PrepareDatabase("sqlite:" + path, {"--init-demo"});
-    auto s = sql::OpenSession("sqlite:" + path);
+    database = TestDatabase("values");
+    PrepareDatabase(database, {"--init-demo"});
+    auto s = sql::OpenSession(database);
     s->Execute(
         "INSERT INTO PRODUTO (CDPRODUTO, CDNCM, NMPRODUTO, SGUNIDADE) VALUES"
         " ('VAL001', '22030000', 'Cerveja ’especial’ — lata “350ml” €', 'UN')");
-    server = std::make_unique<ServerProcess>("sqlite:" + path);
+    server = std::make_unique<ServerProcess>(database);
   }
   static void TearDownTestSuite() {
     server.reset();
-    std::filesystem::remove(path);
+    DropTestDatabase(database);
   }
 
-  std::unique_ptr<sql::Session> db = sql::OpenSession("sqlite:" + path);
+  std::unique_ptr<sql::Session> db = sql::OpenSession(database);
   int year = 2027, month = 0;
 
   // A month of its own for the case, with its fiscal map locked.
@@ -280,8 +280,8 @@ TEST_F(RegisterValues, PartiesAndCfopsTheValidatorsWouldRefuseRefuseTheFile) {
 }
 
 TEST_F(RegisterValues, TheLogOfARefusedFileListsEveryDocumentAtFault) {
-  const std::string log = path + ".log";
-  ServerProcess logged("sqlite:" + path, {}, DefaultServerBinary(), log);
+  const std::string log = TestLog("values");
+  ServerProcess logged(database, {}, DefaultServerBinary(), log);
   AddNote({.cnpj = "11222333000182", .number = "501"}, {{}});
   AddNote({.number = "502"}, {{.cfop = "6102"}});
   AddNote({.number = "503"}, {{}});

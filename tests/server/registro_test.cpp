@@ -26,17 +26,17 @@ std::size_t CountType(const std::vector<std::string>& lines, const std::string& 
 }
 
 struct Registro : ::testing::Test {
-  static inline std::string path;
+  static inline std::string database;
   static inline std::unique_ptr<ServerProcess> server;
   static void SetUpTestSuite() {
-    path = TempDatabase("registro");
-    PrepareDatabase("sqlite:" + path, {"--init-demo"});
-    server = std::make_unique<ServerProcess>("sqlite:" + path,
-                                             std::vector<std::string>{"--output-dir", "/tmp/saida"});
+    database = TestDatabase("registro");
+    PrepareDatabase(database, {"--init-demo"});
+    server =
+        std::make_unique<ServerProcess>(database, std::vector<std::string>{"--output-dir", "/tmp/saida"});
   }
   static void TearDownTestSuite() {
     server.reset();
-    std::filesystem::remove(path);
+    DropTestDatabase(database);
   }
   ServerClient client{server->port()};
 };
@@ -147,7 +147,7 @@ TEST_F(Registro, StatusWordsTellBadParametersAndOpenFiscalMaps) {
        }},
       {"version 4", "PARAM", [](RegistroArgs& a) { a.version = "4"; }},
       {"purpose 4", "PARAM", [](RegistroArgs& a) { a.purpose = "4"; }},
-      {"file name with a path", "PARAM", [](RegistroArgs& a) { a.file_name = "../janeiro.txt"; }},
+      {"file name with a database", "PARAM", [](RegistroArgs& a) { a.file_name = "../janeiro.txt"; }},
       {"file name dot-dot", "PARAM", [](RegistroArgs& a) { a.file_name = ".."; }},
       {"file name with NUL", "PARAM", [](RegistroArgs& a) { a.file_name = std::string("a\0b.txt", 7); }},
       {"file name with a newline", "PARAM", [](RegistroArgs& a) { a.file_name = "a\nb.txt"; }},
@@ -214,12 +214,12 @@ TEST_F(Registro, ByReferenceArgumentsComeBackAndTheKeyOpensTheNextPageOnly) {
 
 // More than 100,000 lines, in three pages.
 struct Volume : ::testing::Test {
-  static inline std::string path;
+  static inline std::string database;
   static void SetUpTestSuite() {
-    path = TempDatabase("volume");
-    PrepareDatabase("sqlite:" + path, {"--demo-volume", "20001"});
+    database = TestDatabase("volume");
+    PrepareDatabase(database, {"--demo-volume", "20001"});
   }
-  static void TearDownTestSuite() { std::filesystem::remove(path); }
+  static void TearDownTestSuite() { DropTestDatabase(database); }
   static RegistroArgs Args() {
     RegistroArgs a;
     a.company = "90";
@@ -230,7 +230,7 @@ struct Volume : ::testing::Test {
 };
 
 TEST_F(Volume, ALargeFileComesInThreePagesEveryLineOnceInOrder) {
-  ServerProcess server("sqlite:" + path);
+  ServerProcess server(database);
   ServerClient client(server.port());
   const auto file = client.Fetch(Args());
   ASSERT_EQ(file.status, "OK");
@@ -242,7 +242,7 @@ TEST_F(Volume, ALargeFileComesInThreePagesEveryLineOnceInOrder) {
   EXPECT_TRUE(report.ok()) << layout::Describe(report);
 
   // Nothing of a finished request stays behind.
-  auto session = sql::OpenSession("sqlite:" + path);
+  auto session = sql::OpenSession(database);
   EXPECT_EQ(session->Query("SELECT COALESCE(SUM(NRULTIMA - NRPRIMEIRA + 1), 0) FROM ARQMAGBLOCO", {})
                 .rows[0][0]
                 .value_or(""),
@@ -250,8 +250,8 @@ TEST_F(Volume, ALargeFileComesInThreePagesEveryLineOnceInOrder) {
 }
 
 TEST_F(Volume, AnyServerOnTheSameDatabaseServesAnyPage) {
-  ServerProcess first("sqlite:" + path);
-  ServerProcess second("sqlite:" + path);
+  ServerProcess first(database);
+  ServerProcess second(database);
   ServerClient a(first.port());
   ServerClient b(second.port());
   const auto whole = a.Fetch(Args());
@@ -279,10 +279,10 @@ TEST_F(Volume, AnyServerOnTheSameDatabaseServesAnyPage) {
 }
 
 TEST(Encoding, TheServerCanKeepIsoLettersInsteadOfPlainAscii) {
-  const std::string path = TempDatabase("latin1");
-  PrepareDatabase("sqlite:" + path, {"--init-demo"});
+  const std::string database = TestDatabase("latin1");
+  PrepareDatabase(database, {"--init-demo"});
   {
-    ServerProcess server("sqlite:" + path, {"--keep-latin1"});
+    ServerProcess server(database, {"--keep-latin1"});
     ServerClient client(server.port());
     const auto file = client.Fetch({});
     ASSERT_EQ(file.status, "OK");
@@ -290,7 +290,7 @@ TEST(Encoding, TheServerCanKeepIsoLettersInsteadOfPlainAscii) {
     EXPECT_EQ(file.lines[0].size(), 126u);
     EXPECT_TRUE(Check(file.lines).ok());
   }
-  std::filesystem::remove(path);
+  DropTestDatabase(database);
 }
 
 }  // namespace
@@ -298,9 +298,9 @@ TEST(Encoding, TheServerCanKeepIsoLettersInsteadOfPlainAscii) {
 namespace {
 
 TEST(RequestStore, AbandonedRequestsAreDroppedAndFailedBuildsLeaveNothing) {
-  const std::string path = TempDatabase("store");
-  PrepareDatabase("sqlite:" + path, {});
-  auto session = sql::OpenSession("sqlite:" + path);
+  const std::string database = TestDatabase("store");
+  PrepareDatabase(database, {});
+  auto session = sql::OpenSession(database);
   server::RequestStore store(*session);
   const auto lines = [&] {
     return session->Query("SELECT COALESCE(SUM(NRULTIMA - NRPRIMEIRA + 1), 0) FROM ARQMAGBLOCO", {})
@@ -324,7 +324,7 @@ TEST(RequestStore, AbandonedRequestsAreDroppedAndFailedBuildsLeaveNothing) {
                    5000),
                std::runtime_error);
   EXPECT_EQ(lines(), "1");
-  std::filesystem::remove(path);
+  DropTestDatabase(database);
 }
 
 }  // namespace

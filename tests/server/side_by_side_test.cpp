@@ -48,14 +48,14 @@ class Signal {
 class SideBySide : public ::testing::Test {
  protected:
   void SetUp() override {
-    path_ = TempDatabase("side_by_side");
-    PrepareDatabase("sqlite:" + path_, {});
-    session_ = sql::OpenSession("sqlite:" + path_);
+    database_ = TestDatabase("side_by_side");
+    PrepareDatabase(database_, {});
+    session_ = sql::OpenSession(database_);
   }
-  void TearDown() override { std::filesystem::remove(path_); }
+  void TearDown() override { DropTestDatabase(database_); }
   server::SessionSource Sessions() {
     return [this](const std::function<void(sql::Session&)>& body) {
-      auto own = sql::OpenSession("sqlite:" + path_);
+      auto own = sql::OpenSession(database_);
       body(*own);
     };
   }
@@ -64,7 +64,7 @@ class SideBySide : public ::testing::Test {
       for (int n = 1; n <= count; ++n) out.Line(prefix + std::to_string(n));
     };
   }
-  std::string path_;
+  std::string database_;
   std::unique_ptr<sql::Session> session_;
 };
 

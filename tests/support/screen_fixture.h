@@ -22,13 +22,13 @@ class ScreenFixture : public ::testing::Test {
  protected:
   // One demo database and server for the whole suite: the screen only reads.
   static void SetUpTestSuite() {
-    path_ = TempDatabase("screen");
-    PrepareDatabase("sqlite:" + path_, {"--init-demo"});
-    server_ = std::make_unique<ServerProcess>("sqlite:" + path_);
+    database_ = TestDatabase("screen");
+    PrepareDatabase(database_, {"--init-demo"});
+    server_ = std::make_unique<ServerProcess>(database_);
   }
   static void TearDownTestSuite() {
     server_.reset();
-    std::filesystem::remove(path_);
+    DropTestDatabase(database_);
   }
 
   void SetUp() override { Open(server_->port()); }
@@ -41,7 +41,7 @@ class ScreenFixture : public ::testing::Test {
     comp::Settings().Override("server.port", std::to_string(port));
     comp::SetTransportFactory(Transport());
     comp::dtmDBGeral = new comp::TdtmDBGeral(nullptr);
-    comp::dtmDBGeral->adcGeral->SetConnectionString("sqlite:" + path_);
+    comp::dtmDBGeral->adcGeral->SetConnectionString(database_);
     Initialize();
     IniProc();
     user = std::make_unique<tk::UserInput>(F());
@@ -107,6 +107,6 @@ class ScreenFixture : public ::testing::Test {
 
   tk::HeadlessDialogs dialogs;
   std::unique_ptr<tk::UserInput> user;
-  static inline std::string path_;
+  static inline std::string database_;
   static inline std::unique_ptr<ServerProcess> server_;
 };

@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "lib/sql/session.h"
+
 inline std::string DefaultServerBinary() {
 #ifdef MAG_SERVER_PATH
   return MAG_SERVER_PATH;
@@ -99,9 +101,40 @@ inline void PrepareDatabase(const std::string& url, const std::vector<std::strin
   if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot prepare " + url);
 }
 
-inline std::string TempDatabase(const std::string& name) {
-  const auto path =
-      std::filesystem::temp_directory_path() / ("mag_" + name + "_" + std::to_string(getpid()) + ".db");
+// The PostgreSQL cluster the tests run on ("postgresql://user@host:port",
+// from MAG_TEST_POSTGRESQL), or empty for SQLite files.
+inline std::string TestCluster() {
+  const char* cluster = std::getenv("MAG_TEST_POSTGRESQL");
+  return cluster ? cluster : "";
+}
+
+// A fresh, empty database for one test, as a URL: a SQLite file in the
+// temporary directory, or a new database on the test cluster.
+inline std::string TestDatabase(const std::string& name) {
+  const std::string unique = "mag_" + name + "_" + std::to_string(getpid());
+  if (const std::string cluster = TestCluster(); !cluster.empty()) {
+    auto admin = sql::OpenSession(cluster + "/postgres");
+    admin->Execute("DROP DATABASE IF EXISTS " + unique + " WITH (FORCE)");
+    admin->Execute("CREATE DATABASE " + unique);
+    return cluster + "/" + unique;
+  }
+  const auto path = std::filesystem::temp_directory_path() / (unique + ".db");
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path.string() + suffix);
-  return path.string();
+  return "sqlite:" + path.string();
+}
+
+// A file in the temporary directory for a server's log.
+inline std::string TestLog(const std::string& name) {
+  return (std::filesystem::temp_directory_path() / ("mag_" + name + "_" + std::to_string(getpid()) + ".log"))
+      .string();
+}
+
+inline void DropTestDatabase(const std::string& url) {
+  if (url.rfind("sqlite:", 0) == 0) {
+    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(url.substr(7) + suffix);
+    return;
+  }
+  const std::string cluster = TestCluster();
+  sql::OpenSession(cluster + "/postgres")
+      ->Execute("DROP DATABASE IF EXISTS " + url.substr(cluster.size() + 1) + " WITH (FORCE)");
 }
