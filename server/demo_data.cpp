@@ -2,6 +2,7 @@
 
 #include "server/demo_retail.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -51,6 +52,9 @@ struct Note {
   std::vector<Item> items;
 };
 
+void AddHead(sql::Batch& heads, const Note& n);
+void AddItems(sql::Batch& items, const Note& n);
+
 void InsertNotes(sql::Session& s, const std::vector<Note>& notes) {
   auto heads = s.PrepareBatch(
       "INSERT INTO NOTAFISCAL (NRSEQNOTA, CDEMPRESA, CDINSCESTA, CDLIVROMAG, IDENTSAI, NRCNPJPART, "
@@ -69,12 +73,30 @@ void InsertNotes(sql::Session& s, const std::vector<Note>& notes) {
       ":IPI,"
       " :ISEIPI, :OUTIPI)",
       2000);
-  for (const Note& n : notes) {
-    heads->Add({Num(n.sequence), n.company, n.registration,
-                n.book.empty() ? std::nullopt : std::optional(n.book), n.direction, n.cnpj, n.ie, n.uf,
-                n.date, n.model, n.series, n.number, n.issuer, n.situation,
-                n.anticipation.empty() ? std::nullopt : std::optional(n.anticipation), Num(n.freight),
-                Num(n.insurance), Num(n.other)});
+  // The notes of a block go in before their items: the items' foreign key
+  // names them.
+  constexpr std::size_t kBlock = 500;
+  for (std::size_t first = 0; first < notes.size(); first += kBlock) {
+    const std::size_t last = std::min(notes.size(), first + kBlock);
+    for (std::size_t k = first; k < last; ++k) AddHead(*heads, notes[k]);
+    heads->Flush();
+    for (std::size_t k = first; k < last; ++k) AddItems(*items, notes[k]);
+    items->Flush();
+  }
+}
+
+void AddHead(sql::Batch& heads, const Note& n) {
+  {
+    heads.Add({Num(n.sequence), n.company, n.registration,
+               n.book.empty() ? std::nullopt : std::optional(n.book), n.direction, n.cnpj, n.ie, n.uf, n.date,
+               n.model, n.series, n.number, n.issuer, n.situation,
+               n.anticipation.empty() ? std::nullopt : std::optional(n.anticipation), Num(n.freight),
+               Num(n.insurance), Num(n.other)});
+  }
+}
+
+void AddItems(sql::Batch& items, const Note& n) {
+  {
     int number = 0;
     for (const Item& it : n.items) {
       const std::int64_t amount = it.quantity * it.unit_price / 1000;
@@ -85,13 +107,11 @@ void InsertNotes(sql::Session& s, const std::vector<Note>& notes) {
       const std::int64_t ipi = n.ipi ? (amount - discount) / 10 : 0;
       const std::int64_t st_base = n.st ? (amount - discount) * 140 / 100 : 0;
       const std::int64_t st_icms = n.st ? st_base * n.rate / 10000 - icms : 0;
-      items->Add({Num(n.sequence), Num(++number), it.product, n.cfop, n.cst, Num(it.quantity), Num(amount),
-                  Num(discount), Num(base), Num(n.rate), Num(icms), Num(taxed ? 0 : amount - discount), "0",
-                  Num(st_base), Num(st_icms > 0 ? st_icms : 0), Num(ipi), "0", "0"});
+      items.Add({Num(n.sequence), Num(++number), it.product, n.cfop, n.cst, Num(it.quantity), Num(amount),
+                 Num(discount), Num(base), Num(n.rate), Num(icms), Num(taxed ? 0 : amount - discount), "0",
+                 Num(st_base), Num(st_icms > 0 ? st_icms : 0), Num(ipi), "0", "0"});
     }
   }
-  heads->Flush();
-  items->Flush();
 }
 
 }  // namespace

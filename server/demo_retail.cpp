@@ -240,17 +240,8 @@ void LoadVolumeActivity(sql::Session& s, const std::string& emp, const std::stri
             "INSERT INTO ECF (CDEMPRESA, CDINSCESTA, NRSERIEECF, NRORDEMECF, CDMODELODOC) VALUES (:E, :I, "
             ":S, :O, :M)",
             printers);
-  auto reductions = s.PrepareBatch(
-      "INSERT INTO ECFREDUCAOZ (NRSEQREDZ, CDEMPRESA, CDINSCESTA, NRSERIEECF, DTMOVIMENTO, NRCOOINICIAL,"
-      " NRCOOFINAL, NRCRZ, NRCRO, VRVENDABRUTA, VRGRANDETOTAL) VALUES (:Z, :E, :I, :S, :D, :CI, :CF, :CRZ, "
-      ":CRO,"
-      " :VB, :GT)");
-  auto totals = s.PrepareBatch(
-      "INSERT INTO ECFTOTALIZADOR (NRSEQREDZ, CDTOTALIZADOR, VRACUMULADO) VALUES (:Z, :T, :V)");
-  auto items = s.PrepareBatch(
-      "INSERT INTO ECFITEM (NRSEQREDZ, NRCOO, NRITEM, CDPRODUTO, QTITEM, VRITEM, VRBASEICMS, CDTOTALIZADOR, "
-      "VRICMS)"
-      " VALUES (:Z, :C, :N, :P, :Q, :V, :B, :T, :ICMS)");
+  // Reductions before their totals and items, which name them.
+  std::vector<Row> reductions, totals, items;
   const long count = std::max(1L, documents / 50);
   std::int64_t coo[kPrinters] = {}, crz[kPrinters] = {}, grand_total[kPrinters] = {};
   for (long z = 0; z < count; ++z) {
@@ -266,22 +257,33 @@ void LoadVolumeActivity(sql::Session& s, const std::string& emp, const std::stri
             codes[static_cast<std::size_t>((z * 16 + coupon * 2 + item) % codes.size())];
         const std::int64_t value = 500 + 10 * item + coupon;
         const bool st = item == 2;
-        items->Add({Num(kVolumeKeys + z), Num(number), Num(item), product, "1000", Num(value),
-                    Num(st ? 0 : value), st ? "F" : "1800", Num(st ? 0 : (value * 1800 + 5000) / 10000)});
+        items.push_back({Num(kVolumeKeys + z), Num(number), Num(item), product, "1000", Num(value),
+                         Num(st ? 0 : value), st ? "F" : "1800",
+                         Num(st ? 0 : (value * 1800 + 5000) / 10000)});
         (st ? substituted : taxed) += value;
       }
     }
     grand_total[printer] += taxed + substituted;
     const std::string date = January(day);
-    reductions->Add({Num(kVolumeKeys + z), emp, ie, "VOL" + Num(100001 + printer), date, Num(first),
-                     Num(coo[printer]), Num(++crz[printer]), "1", Num(taxed + substituted),
-                     Num(grand_total[printer])});
-    totals->Add({Num(kVolumeKeys + z), "1800", Num(taxed)});
-    totals->Add({Num(kVolumeKeys + z), "F", Num(substituted)});
+    reductions.push_back({Num(kVolumeKeys + z), emp, ie, "VOL" + Num(100001 + printer), date, Num(first),
+                          Num(coo[printer]), Num(++crz[printer]), "1", Num(taxed + substituted),
+                          Num(grand_total[printer])});
+    totals.push_back({Num(kVolumeKeys + z), "1800", Num(taxed)});
+    totals.push_back({Num(kVolumeKeys + z), "F", Num(substituted)});
   }
-  reductions->Flush();
-  totals->Flush();
-  items->Flush();
+  InsertAll(
+      s,
+      "INSERT INTO ECFREDUCAOZ (NRSEQREDZ, CDEMPRESA, CDINSCESTA, NRSERIEECF, DTMOVIMENTO, NRCOOINICIAL,"
+      " NRCOOFINAL, NRCRZ, NRCRO, VRVENDABRUTA, VRGRANDETOTAL) VALUES (:Z, :E, :I, :S, :D, :CI, :CF, :CRZ,"
+      " :CRO, :VB, :GT)",
+      reductions);
+  InsertAll(s, "INSERT INTO ECFTOTALIZADOR (NRSEQREDZ, CDTOTALIZADOR, VRACUMULADO) VALUES (:Z, :T, :V)",
+            totals);
+  InsertAll(
+      s,
+      "INSERT INTO ECFITEM (NRSEQREDZ, NRCOO, NRITEM, CDPRODUTO, QTITEM, VRITEM, VRBASEICMS, CDTOTALIZADOR,"
+      " VRICMS) VALUES (:Z, :C, :N, :P, :Q, :V, :B, :T, :ICMS)",
+      items);
 
   // Consumer notes of one item, one for every twenty notes.
   auto notes = s.PrepareBatch(

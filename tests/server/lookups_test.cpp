@@ -136,7 +136,7 @@ TEST(DatabaseFailures, TheUserReadsAShortTextAndTheLogHasTheDetails) {
   PrepareDatabase(database, {"--init-demo"});
   const std::string log = TestLog("broken");
   ServerProcess server(database, {}, DefaultServerBinary(), log);
-  sql::OpenSession(database)->Execute("DROP TABLE EMPRESA");
+  sql::OpenSession(database)->Execute("ALTER TABLE EMPRESA RENAME TO EMPRESA_ANTIGA");
   const wire::Variant reply = ServerClient(server.port()).Call("GetEmpresa", std::vector<std::string>{"T"});
   const auto& items = reply.AsArray();
   ASSERT_EQ(items.size(), 2u);
