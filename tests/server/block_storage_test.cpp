@@ -71,10 +71,12 @@ TEST(BlockStorage, AnyRangeOfLinesReadsBackAcrossBlockEdgesAndTheBlocksGoWithThe
   DropTestDatabase(database);
 }
 
-TEST(BlockStorage, EightExportsStartedTogetherAllSucceedWithTheSerialFile) {
+// Two servers on one database, the exports shared between them.
+TEST(BlockStorage, EightExportsStartedTogetherAcrossTwoServersAllSucceedWithTheSerialFile) {
   const std::string database = TestDatabase("concurrent");
   PrepareDatabase(database, {"--init-demo", "--demo-volume", "4001"});
   ServerProcess server(database);
+  ServerProcess other(database);
   RegistroArgs a;
   a.company = "90";
   a.registration = "900000009008";
@@ -90,7 +92,7 @@ TEST(BlockStorage, EightExportsStartedTogetherAllSucceedWithTheSerialFile) {
   for (std::size_t i = 0; i < files.size(); ++i) {
     exports.emplace_back([&, i] {
       try {
-        files[i] = ServerClient(server.port()).Fetch(a);
+        files[i] = ServerClient((i % 2 ? other : server).port()).Fetch(a);
       } catch (const std::exception& e) {
         failures[i] = e.what();
       }
@@ -105,6 +107,7 @@ TEST(BlockStorage, EightExportsStartedTogetherAllSucceedWithTheSerialFile) {
   auto session = sql::OpenSession(database);
   EXPECT_EQ(session->Query("SELECT COUNT(*) FROM ARQMAGBLOCO", {}).rows[0][0].value_or(""), "0");
   server.Stop();
+  other.Stop();
   DropTestDatabase(database);
 }
 

@@ -249,6 +249,35 @@ TEST_F(Volume, ALargeFileComesInThreePagesEveryLineOnceInOrder) {
             "0");
 }
 
+// The server that gave the first page is killed; the client, pointed at
+// another server of the same database, asks for the rest with its key.
+TEST_F(Volume, AnExportGoesOnOnAnotherServerWhenItsServerIsKilled) {
+  auto first = std::make_unique<ServerProcess>(database);
+  ServerProcess second(database);
+  const auto whole = ServerClient(second.port()).Fetch(Args());
+
+  RegistroArgs args = Args();
+  auto call = args.Arguments();
+  const auto page1 = ServerClient(first->port()).Call("GetRegistro", call).AsArray();
+  ASSERT_EQ(page1[0].AsString(), "OK");
+  ASSERT_EQ(page1[3].AsString(), "S");
+  first->Kill();
+  first.reset();
+  std::size_t lines = page1[1].AsPacket().rows.size();
+  ServerClient survivor(second.port());
+  args.key = page1[4].AsString();
+  args.first_page = "N";
+  std::string more = "S";
+  for (args.start = 50001; more == "S"; args.start += 50000) {
+    args.end = args.start + 49999;
+    auto next = args.Arguments();
+    const auto page = survivor.Call("GetRegistro", next).AsArray();
+    lines += page[1].AsPacket().rows.size();
+    more = page[3].AsString();
+  }
+  EXPECT_EQ(lines, whole.lines.size());
+}
+
 TEST_F(Volume, AnyServerOnTheSameDatabaseServesAnyPage) {
   ServerProcess first(database);
   ServerProcess second(database);
