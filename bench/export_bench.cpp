@@ -114,9 +114,9 @@ void Concurrent(const std::string& server_binary, const std::string& export_bina
   const std::string out = dir + "/concurrent";
   std::filesystem::create_directories(out);
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
-  PrepareDatabase("sqlite:" + db, {"--init-demo", "--demo-volume", notes}, server_binary);
-  ServerProcess server("sqlite:" + db, {"--output-dir", out}, server_binary);
-  const std::string url = "sqlite:" + db;
+  const std::string url = TestCluster().empty() ? "sqlite:" + db : TestDatabase("bench_concurrent");
+  PrepareDatabase(url, {"--init-demo", "--demo-volume", notes}, server_binary);
+  ServerProcess server(url, {"--output-dir", out}, server_binary);
   constexpr int kExports = 8;
   double serial = 0;
   for (int i = 0; i < kExports; ++i) {
@@ -149,6 +149,7 @@ void Concurrent(const std::string& server_binary, const std::string& export_bina
       static_cast<std::size_t>(std::filesystem::file_size(out + "/small.txt") / 128), small.seconds);
   server.Stop();
   for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
+  if (!TestCluster().empty()) DropTestDatabase(url);
 }
 
 }  // namespace
@@ -171,43 +172,53 @@ int main(int argc, char** argv) {
     const std::string db = dir + "/export_" + notes + ".db";
     const std::string out = dir + "/out";
     std::filesystem::create_directories(out);
+    // On the PostgreSQL cluster MAG_TEST_POSTGRESQL names, when it is set;
+    // the anchor is a SQLite statement, run only on SQLite.
+    const bool postgresql = !TestCluster().empty();
+    const std::string url = postgresql ? TestDatabase("bench_" + notes) : "sqlite:" + db;
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
-    PrepareDatabase("sqlite:" + db, {"--demo-volume", notes}, server_binary);
-    ServerProcess server("sqlite:" + db, {"--output-dir", out}, server_binary);
+    PrepareDatabase(url, {"--demo-volume", notes}, server_binary);
+    ServerProcess server(url, {"--output-dir", out}, server_binary);
     std::vector<double> exports, anchors, ratios, all_groups;
     long client_kib = 0, client_private = 0, server_private = 0;
     bool identical = true;
     for (int run = 0; run < runs; ++run) {
       // Paired: each export beside one anchor run, in the same conditions.
-      const Run e = Measure(ExportCommand(export_binary, server.port(), "sqlite:" + db, true, "volume.txt",
+      const Run e = Measure(ExportCommand(export_binary, server.port(), url, true, "volume.txt",
                                           {"--tipo", "SINTEGRA - RJ", "--registros", "50,54"}),
                             "/dev/null", server.pid());
-      const Run a = Measure({"/usr/bin/sqlite3", "-init", anchor, db, ".quit"}, out + "/anchor.txt");
-      const Run g = Measure(ExportCommand(export_binary, server.port(), "sqlite:" + db, true, "all.txt",
-                                          {"--inventario", "12/2025"}),
-                            "/dev/null", server.pid());
+      const Run a = postgresql
+                        ? Run{}
+                        : Measure({"/usr/bin/sqlite3", "-init", anchor, db, ".quit"}, out + "/anchor.txt");
+      const Run g = Measure(
+          ExportCommand(export_binary, server.port(), url, true, "all.txt", {"--inventario", "12/2025"}),
+          "/dev/null", server.pid());
       all_groups.push_back(g.seconds);
       client_kib = std::max(client_kib, g.peak_kib);
       client_private = std::max(client_private, g.private_kib);
       server_private = std::max(server_private, g.watched_private_kib);
       exports.push_back(e.seconds);
       anchors.push_back(a.seconds);
-      ratios.push_back(e.seconds / a.seconds);
+      ratios.push_back(postgresql ? 0 : e.seconds / a.seconds);
       client_kib = std::max(client_kib, e.peak_kib);
       client_private = std::max(client_private, e.private_kib);
       server_private = std::max(server_private, e.watched_private_kib);
-      identical = identical && Lines5054(out + "/volume.txt") == Read(out + "/anchor.txt");
+      identical = identical && (postgresql || Lines5054(out + "/volume.txt") == Read(out + "/anchor.txt"));
     }
     const auto lines = std::filesystem::file_size(out + "/volume.txt") / 128;
     const auto all_lines = std::filesystem::file_size(out + "/all.txt") / 128;
     const auto mib = [](long kib) { return static_cast<double>(kib) / 1024.0; };
     std::printf("%10ju %12.2f %10.2f %8.2f %10s %12ju %12.2f %11.1f/%-10.1f %11.1f/%-10.1f\n",
                 static_cast<std::uintmax_t>(lines), Median(exports), Median(anchors), Median(ratios),
-                identical ? "yes" : "NO", static_cast<std::uintmax_t>(all_lines), Median(all_groups),
-                mib(client_kib), mib(client_private), mib(PeakKiB(server.pid())), mib(server_private));
+                postgresql  ? "no anchor"
+                : identical ? "yes"
+                            : "NO",
+                static_cast<std::uintmax_t>(all_lines), Median(all_groups), mib(client_kib),
+                mib(client_private), mib(PeakKiB(server.pid())), mib(server_private));
     sizes.emplace_back(static_cast<double>(lines), Median(exports));
     server.Stop();
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
+    if (postgresql) DropTestDatabase(url);
   }
   if (sizes.size() >= 2) {
     const auto& [small_lines, small_s] = sizes.front();
