@@ -10,8 +10,8 @@ namespace server {
 bool LoadDemoData(sql::Session& session);
 // Company "90" with `documents` notes of four items each in January 2026:
 // five lines per note (one 50, four 54) plus 75 lines for its 50 products;
-// with its printers, consumer notes, freight bills and inventory
-// (LoadVolumeActivity). Replaces an earlier volume.
+// with its printers, consumer notes, freight bills, GNRE, inventory and stock
+// under tax substitution (LoadVolumeActivity). Replaces an earlier volume.
 void LoadVolumeData(sql::Session& session, long documents);
 // A CNPJ of 14 digits from its first 12, with its check digits.
 std::string CnpjFrom(const std::string& first12);

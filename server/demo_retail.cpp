@@ -38,6 +38,19 @@ const Sold kSold[] = {{"ARROZ5KG", "0700", 700, 2490},
 
 std::int64_t Tax(std::int64_t base, std::int64_t rate) { return (base * rate + 5000) / 10000; }
 
+// The rows the demo retailer and the volume company share the shape of.
+const char* const kInsertGnre =
+    "INSERT INTO GNRE (NRSEQGNRE, CDEMPRESA, CDINSCESTA, CDINSCSUBST, SGESTADOFAV, DTPAGAMENTO, CDBANCO,"
+    " CDAGENCIA, NRGNRE, VRGNRE, DTVENCIMENTO, NRANOMESREF, DSCONVENIO)"
+    " VALUES (:S, :E, :I, :IS, :UF, :D, :B, :A, :N, :V, :VE, :R, :C)";
+const char* const kInsertInventory =
+    "INSERT INTO INVENTARIO (CDEMPRESA, CDINSCESTA, DTINVENTARIO, CDPRODUTO, IDPOSSE, NRCNPJPOSS,"
+    " CDINSCPOSS, SGESTADOPOSS, QTPRODUTO, VRPRODUTO) VALUES (:E, :I, :D, :P, :PO, :C, :IP, :U, :Q, :V)";
+const char* const kInsertStStock =
+    "INSERT INTO ESTOQUEST (CDEMPRESA, CDINSCESTA, DTESTOQUE, CDPRODUTO, QTPRODUTO, VRICMSST, "
+    "VRICMSPROPRIO)"
+    " VALUES (:E, :I, :D, :P, :Q, :ST, :OWN)";
+
 // The volume's rows take keys from here on, clear of the demo's own.
 constexpr std::int64_t kVolumeKeys = 10000000;
 
@@ -185,33 +198,22 @@ void LoadRetailActivity(sql::Session& s) {
         "35500", "35500",      "4260", "0",          "0", "2",     "N"}});
 
   // ICMS withheld as substitute on a sale to Rio de Janeiro, paid by GNRE.
-  InsertAll(
-      s,
-      "INSERT INTO GNRE (NRSEQGNRE, CDEMPRESA, CDINSCESTA, CDINSCSUBST, SGESTADOFAV, DTPAGAMENTO, CDBANCO,"
-      " CDAGENCIA, NRGNRE, VRGNRE, DTVENCIMENTO, NRANOMESREF, DSCONVENIO)"
-      " VALUES (:S, :E, :I, :IS, :UF, :D, :B, :A, :N, :V, :VE, :R, :C)",
-      {{"1", emp, ie, StateRegistrationFrom("RJ", 77100000), "RJ", "2026-01-09", "001", "1234",
-        "0026010900012345", "12873", "2026-01-09", "202601", "Protocolo ICMS 11/91"}});
+  InsertAll(s, kInsertGnre,
+            {{"1", emp, ie, StateRegistrationFrom("RJ", 77100000), "RJ", "2026-01-09", "001", "1234",
+              "0026010900012345", "12873", "2026-01-09", "202601", "Protocolo ICMS 11/91"}});
 
   // The inventory of 31 December 2025: own goods in store, and goods of the
   // retailer held in a third party's warehouse.
-  InsertAll(
-      s,
-      "INSERT INTO INVENTARIO (CDEMPRESA, CDINSCESTA, DTINVENTARIO, CDPRODUTO, IDPOSSE, NRCNPJPOSS,"
-      " CDINSCPOSS, SGESTADOPOSS, QTPRODUTO, VRPRODUTO) VALUES (:E, :I, :D, :P, :PO, :C, :IP, :U, :Q, :V)",
-      {{emp, ie, "2025-12-31", "ARROZ5KG", "1", "", "", "SP", "120000", "210000"},
-       {emp, ie, "2025-12-31", "CAFE500G", "1", "", "", "SP", "80000", "104000"},
-       {emp, ie, "2025-12-31", "CAFE500G", "2", CnpjFrom("889990000001"), "9012345663", "PR", "200000",
-        "260000"},
-       {emp, ie, "2025-12-31", "CERVEJA350", "1", "", "", "SP", "480000", "124800"}});
+  InsertAll(s, kInsertInventory,
+            {{emp, ie, "2025-12-31", "ARROZ5KG", "1", "", "", "SP", "120000", "210000"},
+             {emp, ie, "2025-12-31", "CAFE500G", "1", "", "", "SP", "80000", "104000"},
+             {emp, ie, "2025-12-31", "CAFE500G", "2", CnpjFrom("889990000001"), "9012345663", "PR", "200000",
+              "260000"},
+             {emp, ie, "2025-12-31", "CERVEJA350", "1", "", "", "SP", "480000", "124800"}});
 
   // The beer under tax substitution in that stock, with the ICMS withheld on
   // it by the supplier and the ICMS of the retailer's own purchase.
-  InsertAll(s,
-            "INSERT INTO ESTOQUEST (CDEMPRESA, CDINSCESTA, DTESTOQUE, CDPRODUTO, QTPRODUTO, VRICMSST, "
-            "VRICMSPROPRIO)"
-            " VALUES (:E, :I, :D, :P, :Q, :ST, :OWN)",
-            {{emp, ie, "2025-12-31", "CERVEJA350", "480000", "11232", "22464"}});
+  InsertAll(s, kInsertStStock, {{emp, ie, "2025-12-31", "CERVEJA350", "480000", "11232", "22464"}});
 }
 
 void LoadVolumeActivity(sql::Session& s, const std::string& emp, const std::string& ie, long documents,
@@ -228,7 +230,8 @@ void LoadVolumeActivity(sql::Session& s, const std::string& emp, const std::stri
       ":E"
       " AND CDINSCESTA = :I)",
       own);
-  for (const char* table : {"ECFREDUCAOZ", "ECF", "NOTACONSUMIDOR", "CONHECIMENTO", "INVENTARIO"})
+  for (const char* table :
+       {"ECFREDUCAOZ", "ECF", "NOTACONSUMIDOR", "CONHECIMENTO", "INVENTARIO", "GNRE", "ESTOQUEST"})
     s.Execute(std::string("DELETE FROM ") + table + " WHERE CDEMPRESA = :E AND CDINSCESTA = :I", own);
 
   // Four printers; a reduction Z for every fifty notes, spread over the
@@ -320,15 +323,26 @@ void LoadVolumeActivity(sql::Session& s, const std::string& emp, const std::stri
   }
   freight->Flush();
 
-  // The inventory: every product, in store.
+  // A GNRE for every thousand notes, paid to Rio de Janeiro.
+  std::vector<Row> gnre;
+  const std::string rj = StateRegistrationFrom("RJ", 77100000);
+  for (long n = 0; n < std::max(1L, documents / 1000); ++n) {
+    gnre.push_back({Num(kVolumeKeys + n), emp, ie, rj, "RJ", January(1 + n % 31), "001", "1234",
+                    "VOL" + Num(kVolumeKeys + n), Num(10000 + n), January(1 + n % 31), "202601",
+                    "Protocolo ICMS 11/91"});
+  }
+  InsertAll(s, kInsertGnre, gnre);
+
+  // The inventory: every product, in store, and the stock under tax
+  // substitution of every tenth.
   std::vector<Row> inventory;
   for (const std::string& code : codes)
     inventory.push_back({emp, ie, "2025-12-31", code, "1", "", "", "SP", "100000", "120000"});
-  InsertAll(
-      s,
-      "INSERT INTO INVENTARIO (CDEMPRESA, CDINSCESTA, DTINVENTARIO, CDPRODUTO, IDPOSSE, NRCNPJPOSS,"
-      " CDINSCPOSS, SGESTADOPOSS, QTPRODUTO, VRPRODUTO) VALUES (:E, :I, :D, :P, :PO, :C, :IP, :U, :Q, :V)",
-      inventory);
+  InsertAll(s, kInsertInventory, inventory);
+  std::vector<Row> stock;
+  for (std::size_t p = 0; p < codes.size(); p += 10)
+    stock.push_back({emp, ie, "2025-12-31", codes[p], "100000", "2160", "4320"});
+  InsertAll(s, kInsertStStock, stock);
 }
 
 }  // namespace server

@@ -17,8 +17,9 @@ void LoadRetailCompanies(sql::Session& session);
 // The retailer's printers, consumer notes, freight bills, GNRE and inventory.
 void LoadRetailActivity(sql::Session& session);
 
-// The volume company's printers, consumer notes and freight bills of January
-// 2026 and its inventory of 31 December 2025, in proportion to its
+// The volume company's printers, consumer notes, freight bills and GNRE of
+// January 2026 and its inventory and stock under tax substitution of 31
+// December 2025, in proportion to its
 // `documents` notes (about one line for every seven of the notes), for the
 // products `codes`. Replaces an earlier volume.
 void LoadVolumeActivity(sql::Session& session, const std::string& company, const std::string& registration,

@@ -77,13 +77,19 @@ TEST_F(MagExport, AValidScreenWritesTheServersLinesByteForByte) {
 }
 
 // The demo's retailer month (printers, consumer notes and their products) and
-// its month without movement, as a user would export them.
+// its month without movement, as a user would export them; the national file
+// of every group needs two 90 lines.
 TEST_F(MagExport, TheRetailerMonthAndTheMonthWithoutMovementPassTheChecker) {
   const struct {
     const char* options;
     const char* name;
     std::vector<std::string> types;  // the register types of the file, in order
+    std::size_t nineties = 1;
   } cases[] = {
+      {"--empresa 05 --imposto 01 --inscricao 123456794005 --inventario 12/2025 --registro-88st",
+       "nacional.txt",
+       {"10", "11", "50", "51", "53", "54", "55", "60", "61", "70", "74", "75", "88", "90"},
+       2},
       {"--tipo \"SINTEGRA - MS\" --empresa 05 --imposto 01 --inscricao 123456794005 --registros 50,54,60,61",
        "varejo.txt",
        {"10", "11", "50", "54", "60", "61", "75", "90"}},
@@ -101,10 +107,14 @@ TEST_F(MagExport, TheRetailerMonthAndTheMonthWithoutMovementPassTheChecker) {
     const auto report = layout::CheckFile(file);
     EXPECT_TRUE(report.ok()) << c.name << "\n" << layout::Describe(report);
     std::vector<std::string> types;
+    std::size_t nineties = 0;
     std::istringstream lines(Read(file));
-    for (std::string line; std::getline(lines, line);)
+    for (std::string line; std::getline(lines, line);) {
       if (types.empty() || types.back() != line.substr(0, 2)) types.push_back(line.substr(0, 2));
+      nineties += line.rfind("90", 0) == 0;
+    }
     EXPECT_EQ(types, c.types) << c.name;
+    EXPECT_EQ(nineties, c.nineties) << c.name;
     std::filesystem::remove(file);
   }
 }

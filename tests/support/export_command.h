@@ -7,9 +7,9 @@
 // The national January file of the volume company with 20001 notes: 10 and
 // 11; a 50 and four 54 per note; 400 reductions Z of 35 lines each (60M, two
 // 60A, sixteen 60D and sixteen 60I) and a 60R per product (50); a 61 per day
-// (31) and a 61R per product (50); 200 freight bills (70); 50 products (75);
-// one 90.
-inline constexpr std::size_t kVolumeLines = 2 + 5 * 20001 + 400 * 35 + 50 + 31 + 50 + 200 + 50 + 1;
+// (31) and a 61R per product (50); 20 GNRE (55); 200 freight bills (70); 50
+// products (75); one 90.
+inline constexpr std::size_t kVolumeLines = 2 + 5 * 20001 + 20 + 400 * 35 + 50 + 31 + 50 + 200 + 50 + 1;
 
 inline std::vector<std::string> ExportCommand(const std::string& binary, int port,
                                               const std::string& database, bool volume,
