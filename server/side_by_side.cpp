@@ -24,7 +24,7 @@ struct Output {
 
 class Run {
  public:
-  Run(const std::vector<FilePart>& parts) : parts_(parts), outputs_(parts.size()) {}
+  explicit Run(const std::vector<FilePart>& parts) : parts_(parts), outputs_(parts.size()) {}
 
   // Takes parts in order until none is left; called by every thread.
   void Work(sql::Session& session) {

@@ -90,7 +90,7 @@ class PgSession final : public Session {
     // failures; the statement's own result says whether it worked.
     PQsetNoticeProcessor(
         connection_.get(), [](void*, const char*) {}, nullptr);
-    Check(PQexec(connection_.get(), "SET client_encoding TO 'UTF8'"), "SET");
+    Check(PQexec(connection_.get(), "SET client_encoding TO 'UTF8'"));
   }
 
   Backend backend() const override { return Backend::PostgreSql; }
@@ -176,24 +176,22 @@ class PgSession final : public Session {
   }
 
   // The result, or DatabaseError with the server's message.
-  Result Check(PGresult* raw, const std::string& what) {
+  Result Check(PGresult* raw) {
     Result result(raw);
     const auto status = result ? PQresultStatus(result.get()) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_PIPELINE_SYNC)
       return result;
     const std::string message =
         result ? PQresultErrorMessage(result.get()) : PQerrorMessage(connection_.get());
-    (void)what;
     throw DatabaseError(Trimmed(message));
   }
 
-  Result Exec(const std::string& text) { return Check(PQexec(connection_.get(), text.c_str()), text); }
+  Result Exec(const std::string& text) { return Check(PQexec(connection_.get(), text.c_str())); }
 
   Result Run(const std::string& text, const std::vector<Param>& params) {
     const Values values(OrderedValues(ParameterNames(text), params));
     return Check(PQexecParams(connection_.get(), PositionalText(text).c_str(), values.count(), nullptr,
-                              values.data(), nullptr, nullptr, 0),
-                 text);
+                              values.data(), nullptr, nullptr, 0));
   }
 
  private:
@@ -208,15 +206,13 @@ class PgSession final : public Session {
 PgPrepared::PgPrepared(PgSession& session, const std::string& text)
     : session_(session), names_(ParameterNames(text)), statement_(session.NewName("statement")) {
   session_.Check(PQprepare(session_.connection(), statement_.c_str(), PositionalText(text).c_str(),
-                           static_cast<int>(names_.size()), nullptr),
-                 text);
+                           static_cast<int>(names_.size()), nullptr));
 }
 
 void PgPrepared::Each(const std::vector<Param>& params, const std::function<void(const Row&)>& row) {
   const Values values(OrderedValues(names_, params));
   Result result = session_.Check(PQexecPrepared(session_.connection(), statement_.c_str(), values.count(),
-                                                values.data(), nullptr, nullptr, 0),
-                                 statement_);
+                                                values.data(), nullptr, nullptr, 0));
   Rows(result.get(), row);
 }
 
@@ -226,8 +222,7 @@ PgBatch::PgBatch(PgSession& session, const std::string& text, std::size_t block_
       block_size_(block_size == 0 ? 1 : block_size),
       statement_(session.NewName("batch")) {
   session_.Check(PQprepare(session_.connection(), statement_.c_str(), PositionalText(text).c_str(),
-                           static_cast<int>(parameters_), nullptr),
-                 text);
+                           static_cast<int>(parameters_), nullptr));
 }
 
 void PgBatch::Add(const Row& values) {
@@ -258,7 +253,15 @@ void PgBatch::Flush() {
   // Every result up to the synchronisation point is read, whatever failed.
   for (;;) {
     PGresult* raw = PQgetResult(c);
-    if (!raw) continue;  // the end of one statement's results
+    if (!raw) {
+      // The end of one statement's results; or a connection gone, which
+      // sends nothing more.
+      if (PQstatus(c) == CONNECTION_BAD) {
+        if (failure.empty()) failure = PQerrorMessage(c);
+        break;
+      }
+      continue;
+    }
     Result result(raw);
     const auto status = PQresultStatus(raw);
     if (status == PGRES_PIPELINE_SYNC) break;
