@@ -8,18 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "server/demo_rows.h"
+
 namespace server {
 namespace {
 
 using Row = sql::Row;
 
-void InsertAll(sql::Session& s, const std::string& text, const std::vector<Row>& rows) {
-  auto batch = s.PrepareBatch(text, 500);
-  for (const Row& row : rows) batch->Add(row);
-  batch->Flush();
-}
-
-std::string Num(std::int64_t v) { return std::to_string(v); }
+using demo::InsertAll;
+using demo::Num;
 
 struct Party {
   const char* cnpj_base;  // 12 digits, or "" for a foreign party

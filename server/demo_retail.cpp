@@ -9,18 +9,15 @@
 #include "lib/layout/state_registration.h"
 #include "server/demo_data.h"
 
+#include "server/demo_rows.h"
+
 namespace server {
 namespace {
 
 using Row = sql::Row;
 
-void InsertAll(sql::Session& s, const std::string& text, const std::vector<Row>& rows) {
-  auto batch = s.PrepareBatch(text, 500);
-  for (const Row& row : rows) batch->Add(row);
-  batch->Flush();
-}
-
-std::string Num(std::int64_t v) { return std::to_string(v); }
+using demo::InsertAll;
+using demo::Num;
 
 // What a coupon item sells: the product, its totaliser and its rate.
 struct Sold {
@@ -57,6 +54,25 @@ constexpr std::int64_t kVolumeKeys = 10000000;
 // "2026-01-DD" for a day from 1 to 31.
 std::string January(long day) {
   return std::string("2026-01-") + (day < 10 ? "0" : "") + std::to_string(day);
+}
+
+// A printer's reductions Z, then their partial totals and coupon items,
+// which name them.
+void InsertPrinterRows(sql::Session& s, const std::vector<Row>& reductions, const std::vector<Row>& totals,
+                       const std::vector<Row>& items) {
+  InsertAll(
+      s,
+      "INSERT INTO ECFREDUCAOZ (NRSEQREDZ, CDEMPRESA, CDINSCESTA, NRSERIEECF, DTMOVIMENTO, NRCOOINICIAL,"
+      " NRCOOFINAL, NRCRZ, NRCRO, VRVENDABRUTA, VRGRANDETOTAL)"
+      " VALUES (:Z, :E, :I, :S, :D, :CI, :CF, :CRZ, :CRO, :VB, :GT)",
+      reductions);
+  InsertAll(s, "INSERT INTO ECFTOTALIZADOR (NRSEQREDZ, CDTOTALIZADOR, VRACUMULADO) VALUES (:Z, :T, :V)",
+            totals);
+  InsertAll(
+      s,
+      "INSERT INTO ECFITEM (NRSEQREDZ, NRCOO, NRITEM, CDPRODUTO, QTITEM, VRITEM, VRBASEICMS, CDTOTALIZADOR,"
+      " VRICMS) VALUES (:Z, :C, :N, :P, :Q, :V, :B, :T, :ICMS)",
+      items);
 }
 
 }  // namespace
@@ -132,19 +148,7 @@ void LoadRetailActivity(sql::Session& s) {
       ++sequence;
     }
   }
-  InsertAll(
-      s,
-      "INSERT INTO ECFREDUCAOZ (NRSEQREDZ, CDEMPRESA, CDINSCESTA, NRSERIEECF, DTMOVIMENTO, NRCOOINICIAL,"
-      " NRCOOFINAL, NRCRZ, NRCRO, VRVENDABRUTA, VRGRANDETOTAL)"
-      " VALUES (:Z, :E, :I, :S, :D, :CI, :CF, :CRZ, :CRO, :VB, :GT)",
-      reductions);
-  InsertAll(s, "INSERT INTO ECFTOTALIZADOR (NRSEQREDZ, CDTOTALIZADOR, VRACUMULADO) VALUES (:Z, :T, :V)",
-            totals);
-  InsertAll(
-      s,
-      "INSERT INTO ECFITEM (NRSEQREDZ, NRCOO, NRITEM, CDPRODUTO, QTITEM, VRITEM, VRBASEICMS, CDTOTALIZADOR,"
-      " VRICMS) VALUES (:Z, :C, :N, :P, :Q, :V, :B, :T, :ICMS)",
-      items);
+  InsertPrinterRows(s, reductions, totals, items);
 
   // Consumer notes (model 02, series D, subseries 1) on two days, each of
   // one rate; the note's totals are the sums of its items.
@@ -274,19 +278,7 @@ void LoadVolumeActivity(sql::Session& s, const std::string& emp, const std::stri
     totals.push_back({Num(kVolumeKeys + z), "1800", Num(taxed)});
     totals.push_back({Num(kVolumeKeys + z), "F", Num(substituted)});
   }
-  InsertAll(
-      s,
-      "INSERT INTO ECFREDUCAOZ (NRSEQREDZ, CDEMPRESA, CDINSCESTA, NRSERIEECF, DTMOVIMENTO, NRCOOINICIAL,"
-      " NRCOOFINAL, NRCRZ, NRCRO, VRVENDABRUTA, VRGRANDETOTAL) VALUES (:Z, :E, :I, :S, :D, :CI, :CF, :CRZ,"
-      " :CRO, :VB, :GT)",
-      reductions);
-  InsertAll(s, "INSERT INTO ECFTOTALIZADOR (NRSEQREDZ, CDTOTALIZADOR, VRACUMULADO) VALUES (:Z, :T, :V)",
-            totals);
-  InsertAll(
-      s,
-      "INSERT INTO ECFITEM (NRSEQREDZ, NRCOO, NRITEM, CDPRODUTO, QTITEM, VRITEM, VRBASEICMS, CDTOTALIZADOR,"
-      " VRICMS) VALUES (:Z, :C, :N, :P, :Q, :V, :B, :T, :ICMS)",
-      items);
+  InsertPrinterRows(s, reductions, totals, items);
 
   // Consumer notes of one item, one for every twenty notes.
   auto notes = s.PrepareBatch(

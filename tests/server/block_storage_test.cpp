@@ -86,19 +86,7 @@ TEST(BlockStorage, EightExportsStartedTogetherAcrossTwoServersAllSucceedWithTheS
   const auto serial = ServerClient(server.port(), false).Fetch(a);
   ASSERT_EQ(serial.status, "OK");
   ASSERT_GT(serial.lines.size(), 20000u);
-  std::vector<ServerClient::File> files(8);
-  std::vector<std::string> failures(8);
-  std::vector<std::thread> exports;
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    exports.emplace_back([&, i] {
-      try {
-        files[i] = ServerClient((i % 2 ? other : server).port()).Fetch(a);
-      } catch (const std::exception& e) {
-        failures[i] = e.what();
-      }
-    });
-  }
-  for (auto& t : exports) t.join();
+  const auto [files, failures] = FetchTogether({server.port(), other.port()}, a, 8);
   for (std::size_t i = 0; i < files.size(); ++i) {
     EXPECT_EQ(failures[i], "") << "export " << i;
     EXPECT_EQ(files[i].status, "OK") << "export " << i;

@@ -100,19 +100,7 @@ TEST(OfficeProxy, TwoServersBehindNginxShareTheExportsAndOneMayStop) {
   const auto serial = ServerClient(second.port()).Fetch(a);
   ASSERT_EQ(serial.status, "OK");
 
-  std::vector<ServerClient::File> files(8);
-  std::vector<std::string> failures(8);
-  std::vector<std::thread> exports;
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    exports.emplace_back([&, i] {
-      try {
-        files[i] = ServerClient(proxy.port()).Fetch(a);
-      } catch (const std::exception& e) {
-        failures[i] = e.what();
-      }
-    });
-  }
-  for (auto& t : exports) t.join();
+  const auto [files, failures] = FetchTogether({proxy.port()}, a, 8);
   for (std::size_t i = 0; i < files.size(); ++i) {
     EXPECT_EQ(failures[i], "") << "export " << i;
     EXPECT_TRUE(files[i].lines == serial.lines) << "export " << i;

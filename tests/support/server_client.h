@@ -1,4 +1,5 @@
 #pragma once
+#include <thread>
 // Calls to a running mag-server through the product's HTTP transport.
 #include <string>
 #include <vector>
@@ -89,3 +90,25 @@ class ServerClient {
   }
   net::HttpTransport transport_;
 };
+
+// The same file fetched by `count` clients at once, client i through
+// ports[i % ports.size()]; each file, or the failure of its fetch.
+struct TogetherResult {
+  std::vector<ServerClient::File> files;
+  std::vector<std::string> failures;  // empty where the fetch succeeded
+};
+inline TogetherResult FetchTogether(const std::vector<int>& ports, const RegistroArgs& a, std::size_t count) {
+  TogetherResult result{std::vector<ServerClient::File>(count), std::vector<std::string>(count)};
+  std::vector<std::thread> exports;
+  for (std::size_t i = 0; i < count; ++i) {
+    exports.emplace_back([&, i] {
+      try {
+        result.files[i] = ServerClient(ports[i % ports.size()]).Fetch(a);
+      } catch (const std::exception& e) {
+        result.failures[i] = e.what();
+      }
+    });
+  }
+  for (auto& t : exports) t.join();
+  return result;
+}
