@@ -14,6 +14,9 @@ find_package(PkgConfig REQUIRED)
 # its users must see the same definitions.
 pkg_check_modules(HTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 find_package(CLI11 REQUIRED)
+# The importer's XML parser and zip reader.
+pkg_check_modules(PUGIXML REQUIRED IMPORTED_TARGET pugixml)
+pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 # The desktop host's windows; Test drives real widgets with key and mouse events.
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 

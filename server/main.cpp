@@ -11,6 +11,7 @@
 #include "lib/sql/session.h"
 #include "server/demo_data.h"
 #include "server/http_server.h"
+#include "server/import/import_command.h"
 #include "server/schema.h"
 
 int main(int argc, char** argv) {
@@ -74,7 +75,22 @@ int main(int argc, char** argv) {
   app.add_flag("--migrate-only", migrate_only,
                "bring the schema up to date (and load data as asked) and exit");
   app.add_flag("-v,--verbose", verbose, "log every call on standard error");
+  // Bringing a company's documents in: authorised XML files, directories
+  // and zip archives of them.
+  server::import::ImportOptions import_options;
+  CLI::App* import = app.add_subcommand(
+      "import", "import authorised NF-e, NFC-e and CT-e XML files (and their cancellations) for a company");
+  import->add_option("--database", import_options.database, "database URL: sqlite:<path> or postgresql://...")
+      ->required();
+  import->add_option("--company", import_options.company, "company code (CDEMPRESA)")->required();
+  import->add_option("--registration", import_options.registration, "state registration (CDINSCESTA)")
+      ->required();
+  import->add_option("--book", import_options.book, "magnetic book (CDLIVROMAG) given to the documents");
+  import
+      ->add_option("paths", import_options.paths, "XML files, directories (searched recursively), zip files")
+      ->required();
   CLI11_PARSE(app, argc, argv);
+  if (import->parsed()) return server::import::RunImport(import_options);
   // Every worker thread would otherwise keep its own heap sized for the
   // largest page it ever served; one shared heap keeps the server's memory
   // the size of a page, whatever the size of the file.

@@ -26,6 +26,10 @@ inline const std::vector<std::string> kModels61R = {"02"};
 // CT-e OS.
 inline const std::vector<std::string> kModels70 = {"07", "08", "09", "10", "11", "26", "27", "57", "67"};
 
+// The situations of a document that reports its number and no values:
+// cancelled, cancelled and entered late, denied, number voided.
+inline const char* const kSituationsWithoutValues = "('S', 'X', '2', '4')";
+
 // "('01', '04')" for a statement text; the lists are the constants above,
 // never a value from outside.
 inline std::string SqlList(const std::vector<std::string>& models) {

@@ -19,11 +19,16 @@ void Build61(const GroupContext& g) {
                                           Str(row[1]) + " número " + Str(row[2]) + " de " + Str(row[3]) +
                                           " não é de um modelo do registro 61 (02, 13 a 16, 65).");
                       });
+  // A cancelled or denied note keeps its number in the day's range and adds
+  // nothing to the day's values.
+  const auto value = [](const char* column) {
+    return std::string(" SUM(CASE WHEN n.IDSITUACAO IN ") + kSituationsWithoutValues + " THEN 0 ELSE n." +
+           column + " END)";
+  };
   g.session.QueryEach(
-      "SELECT n.DTEMISSAO, n.CDMODELO, n.CDSERIE, n.CDSUBSERIE, MIN(n.NRNOTA), MAX(n.NRNOTA), SUM(n.VRTOTAL),"
-      " SUM(n.VRBASEICMS), SUM(n.VRICMS), SUM(n.VRISENTAS), SUM(n.VROUTRAS), n.VRALIQICMS FROM "
-      "NOTACONSUMIDOR n" +
-          own +
+      "SELECT n.DTEMISSAO, n.CDMODELO, n.CDSERIE, n.CDSUBSERIE, MIN(n.NRNOTA), MAX(n.NRNOTA)," +
+          value("VRTOTAL") + "," + value("VRBASEICMS") + "," + value("VRICMS") + "," + value("VRISENTAS") +
+          "," + value("VROUTRAS") + ", n.VRALIQICMS FROM NOTACONSUMIDOR n" + own +
           " GROUP BY n.DTEMISSAO, n.CDMODELO, n.CDSERIE, n.CDSUBSERIE, n.VRALIQICMS"
           " ORDER BY n.DTEMISSAO, n.CDMODELO, n.CDSERIE, n.CDSUBSERIE, n.VRALIQICMS",
       PeriodParams(g), [&](const sql::Row& row) {
@@ -39,7 +44,8 @@ void Build61(const GroupContext& g) {
   g.session.QueryEach(
       "SELECT SUBSTR(n.DTEMISSAO, 1, 7), i.CDPRODUTO, SUM(i.QTITEM), SUM(i.VRPRODUTO), SUM(i.VRBASEICMS),"
       " n.VRALIQICMS FROM NOTACONSUMIDORITEM i JOIN NOTACONSUMIDOR n ON n.NRSEQNC = i.NRSEQNC" +
-          own + " AND n.CDMODELO IN " + SqlList(kModels61R) +
+          own + " AND n.CDMODELO IN " + SqlList(kModels61R) + " AND n.IDSITUACAO NOT IN " +
+          kSituationsWithoutValues +
           " GROUP BY SUBSTR(n.DTEMISSAO, 1, 7), i.CDPRODUTO, n.VRALIQICMS"
           " ORDER BY SUBSTR(n.DTEMISSAO, 1, 7), i.CDPRODUTO, n.VRALIQICMS",
       PeriodParams(g), [&](const sql::Row& row) {

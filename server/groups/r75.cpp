@@ -37,7 +37,8 @@ void Build75(const GroupContext& g) {
       cited.push_back(
           "SELECT i.CDPRODUTO FROM NOTACONSUMIDORITEM i JOIN NOTACONSUMIDOR c ON c.NRSEQNC = i.NRSEQNC WHERE "
           "c." +
-          own.substr(1) + "c.DTEMISSAO BETWEEN :INI AND :FIM AND c.CDMODELO IN " + SqlList(kModels61R));
+          own.substr(1) + "c.DTEMISSAO BETWEEN :INI AND :FIM AND c.CDMODELO IN " + SqlList(kModels61R) +
+          " AND c.IDSITUACAO NOT IN " + kSituationsWithoutValues);
       add(PeriodParams(g));
     }
     if (g.selected.r74) {

@@ -42,17 +42,17 @@ class RegisterGroups : public ::testing::Test {
         "'GNRE-1', 150075, '2026-02-09', '202601', 'Protocolo 41/08')");
     run("INSERT INTO ECF VALUES ('06', '" + ie + "', 'ECF0001', 7, '2D')");
     run("INSERT INTO ECFREDUCAOZ VALUES (90, '06', '" + ie +
-        "', 'ECF0001', '2026-02-10', 101, 102, 31, 2, 1500, 991500)");
+        "', 'ECF0001', '2026-02-10', 101, 102, 31, 2, 1500, 991500, 'N')");
     run("INSERT INTO ECFTOTALIZADOR VALUES (90, '1700', 1000), (90, 'F', 500)");
     run("INSERT INTO ECFITEM VALUES (90, 101, 1, 'CAFE500G', 2000, 1000, 1000, '1700', 170),"
         " (90, 102, 1, 'CERVEJA350', 1500, 500, 0, 'F', 0)");
     run("INSERT INTO NOTACONSUMIDOR VALUES (90, '06', '" + ie +
-        "', '2026-02-11', '02', 'B', '', 77, 1200, 2000, 2000, 240, 0, 0)");
+        "', '2026-02-11', '02', 'B', '', 77, 1200, 2000, 2000, 240, 0, 0, NULL, 'N', 'N')");
     run("INSERT INTO NOTACONSUMIDORITEM VALUES (90, 1, 'OLEO900ML', 4000, 2000, 2000)");
     run("INSERT INTO CONHECIMENTO VALUES (90, '06', '" + ie + "', NULL, 'E', '" +
         server::CnpjFrom("556667770001") + "', '" + server::QuietRegistration() +
         "', 'MS', '2026-02-12', '57', '1', '', '1234567', '1353', 30000,"
-        " 30000, 3600, 0, 0, '1', 'N')");
+        " 30000, 3600, 0, 0, '1', 'N', NULL)");
     run("INSERT INTO INVENTARIO VALUES ('06', '" + ie +
         "', '2026-02-28', 'ARROZ5KG', '1', '', '', 'MS', 5000,"
         " 9000), ('06', '" +

@@ -1,0 +1,96 @@
+#include "server/import/dfe_rules.h"
+
+#include "server/document_rows.h"
+#include "server/import/xml_paths.h"
+
+namespace server::import {
+
+Party ReadParty(const pugi::xml_node& group, const char* address, const std::string& what) {
+  Party party;
+  const std::string cnpj = xml::Optional(group, "CNPJ"), cpf = xml::Optional(group, "CPF");
+  party.uf = xml::Optional(group, std::string(address) + "/UF");
+  if (!cnpj.empty() && Digits(cnpj).find_first_not_of('0') != std::string::npos) {
+    party.cnpj = Bounded(cnpj, 14, true, what + ": o CNPJ");
+  } else if (!cpf.empty()) {
+    party.cnpj = Bounded(cpf, 11, true, what + ": o CPF");
+  } else if (xml::Child(group, "idEstrangeiro") || party.uf == "EX" || !cnpj.empty()) {
+    // Abroad: no Brazilian number; the file carries zeros.
+    party.cnpj = std::string(14, '0');
+  } else {
+    throw ImportRefused(what + " sem CNPJ nem CPF");
+  }
+  if (party.uf.size() != 2) throw ImportRefused(what + " sem UF de 2 letras (" + address + "/UF)");
+  const std::string ie = xml::Optional(group, "IE");
+  party.ie = ie.empty() || ie == "ISENTO" ? "ISENTO" : Bounded(Digits(ie), 14, true, what + ": a IE");
+  return party;
+}
+
+void RequireProduction(const std::string& environment, const std::string& what) {
+  if (environment != "1")
+    throw ImportRefused(what + " é do ambiente de homologação (tpAmb " + environment +
+                        "): não tem valor fiscal");
+}
+
+char SituationOfStatus(const std::string& status, const std::string& reason, const std::string& what) {
+  if (status == "100" || status == "150") return 'N';
+  if (status == "110" || status == "301" || status == "302" || status == "303") return '2';
+  throw ImportRefused(what + " não foi autorizado (cStat " + status + (reason.empty() ? "" : " - " + reason) +
+                      ")");
+}
+
+std::string KeyOfId(const std::string& id, const std::string& prefix) {
+  const std::string key = id.rfind(prefix, 0) == 0 ? id.substr(prefix.size()) : std::string();
+  if (key.size() != 44 || Digits(key) != key)
+    throw ImportRefused("o Id '" + id + "' não é " + prefix + " seguido da chave de acesso de 44 dígitos");
+  return key;
+}
+
+std::string OwnCfop(const std::string& cfop, char direction) {
+  if (cfop.size() != 4 || Digits(cfop) != cfop || std::string("123567").find(cfop[0]) == std::string::npos)
+    throw ImportRefused("o CFOP '" + cfop + "' não é um código de 4 dígitos de entrada ou saída");
+  std::string own = cfop;
+  const bool entry_code = cfop[0] <= '3';
+  if (direction == 'E' && !entry_code) own[0] = static_cast<char>(cfop[0] - 4);
+  if (direction == 'S' && entry_code) own[0] = static_cast<char>(cfop[0] + 4);
+  return own;
+}
+
+bool SameRegistration(const std::string& registration, const std::string& ie) {
+  return Digits(registration) == Digits(ie) && !Digits(ie).empty();
+}
+
+}  // namespace server::import
+
+namespace server::import {
+
+ImportRefused OfAnotherEstablishment(const Informant& informant, const std::string& issuer,
+                                     const std::string& other_role, const std::string& other) {
+  return ImportRefused("o documento não é da empresa " + informant.company + " (CNPJ " + informant.cnpj +
+                       "): emitente " + (issuer.empty() ? "sem CNPJ" : issuer) + ", " + other_role + " " +
+                       (other.empty() ? "sem CNPJ" : other));
+}
+
+void RequireRegistration(const Informant& informant, const std::string& ie, const std::string& role) {
+  if (ie.empty() || ie == "ISENTO" || SameRegistration(informant.registration, ie)) return;
+  throw ImportRefused("o documento é da inscrição estadual " + ie + " (" + role + "), não da " +
+                      informant.registration);
+}
+
+std::string Bounded(const std::string& text, std::size_t size, bool digits, const std::string& what) {
+  if (text.empty() || text.size() > size || (digits && Digits(text) != text))
+    throw ImportRefused(what + " '" + text + "' não tem de 1 a " + std::to_string(size) +
+                        (digits ? " dígitos" : " caracteres"));
+  return text;
+}
+
+std::string Truncated(const std::string& text, std::size_t characters) {
+  std::size_t count = 0;
+  for (std::size_t k = 0; k < text.size(); ++k) {
+    // A character starts at every byte that is not a continuation byte.
+    if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80 && count++ == characters)
+      return text.substr(0, k);
+  }
+  return text;
+}
+
+}  // namespace server::import

@@ -1,0 +1,301 @@
+#include "server/import/dfe_store.h"
+
+#include <cstdio>
+#include <map>
+
+#include "server/document_rows.h"
+
+namespace server::import {
+namespace {
+
+std::string Num(std::int64_t v) { return std::to_string(v); }
+
+// What a document gave, in 16 hexadecimal digits (FNV-1a): the same file, or
+// another file with the same values, gives the same digest.
+class Digest {
+ public:
+  Digest& operator<<(const std::string& text) {
+    for (char c : text) Mix(static_cast<unsigned char>(c));
+    Mix(0x1F);
+    return *this;
+  }
+  Digest& operator<<(std::int64_t v) { return *this << Num(v); }
+  Digest& operator<<(char c) { return *this << std::string(1, c); }
+  std::string Hex() const {
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash_));
+    return text;
+  }
+
+ private:
+  void Mix(unsigned char c) {
+    hash_ ^= c;
+    hash_ *= 1099511628211ULL;
+  }
+  std::uint64_t hash_ = 14695981039346656037ULL;
+};
+
+std::string DigestOf(const ImportedDocument& d, const std::string& book) {
+  Digest h;
+  h << static_cast<std::int64_t>(d.table) << d.key << d.model << d.series << d.number << d.date << d.situation
+    << d.direction << d.issuer << d.party_cnpj << d.party_ie << d.party_uf << d.freight << d.insurance
+    << d.other_charges << d.cfop << d.total << d.icms_base << d.icms << d.exempt << d.other << d.freight_code
+    << book;
+  for (const ImportedItem& i : d.items) {
+    h << static_cast<std::int64_t>(i.number) << i.product << i.description << i.ncm << i.unit << i.cfop
+      << i.cst << i.quantity << i.value << i.discount << i.charges << i.icms_base << i.icms_rate << i.icms
+      << i.exempt << i.other << i.st_base << i.st << i.ipi << i.ipi_rate << i.reduction;
+  }
+  return h.Hex();
+}
+
+std::optional<std::string> Optional(const std::string& text) {
+  return text.empty() ? std::nullopt : std::optional<std::string>(text);
+}
+
+}  // namespace
+
+Informant LoadInformant(sql::Session& session, const std::string& company, const std::string& registration) {
+  const auto rows = session.Query(
+      "SELECT NRINSJURIEST, SGESTADO FROM INSCRESTAD WHERE CDEMPRESA = :EMP AND CDINSCESTA = :IE",
+      {{"EMP", company}, {"IE", registration}});
+  if (rows.rows.empty())
+    throw ImportRefused("a empresa " + company + " não tem a inscrição estadual " + registration);
+  return Informant{company, registration, Digits(Str(rows.rows[0][0])), Str(rows.rows[0][1]), {}};
+}
+
+struct DfeStore::Statements {
+  std::unique_ptr<sql::PreparedQuery> known, cancelled, locked, product;
+  std::unique_ptr<sql::Batch> remember, forget_items, forget_notes, forget_consumer_items, forget_consumer,
+      forget_bills, note, note_item, consumer, consumer_item, bill, new_product, cancellation, cancel_note,
+      cancel_consumer, cancel_bill;
+};
+
+DfeStore::DfeStore(sql::Session& session, Informant informant)
+    : session_(session), informant_(std::move(informant)), statements_(std::make_unique<Statements>()) {
+  Statements& s = *statements_;
+  const std::string own = " CDEMPRESA = :EMP AND CDINSCESTA = :IE AND DSCHAVEACESSO = :CHAVE";
+  s.known = session_.Prepare("SELECT DSRESUMO, DTDOCUMENTO FROM DFEDOCUMENTO WHERE" + own);
+  s.cancelled = session_.Prepare("SELECT 1 FROM DFECANCELAMENTO WHERE" + own);
+  s.locked = session_.Prepare(
+      "SELECT IDBLOQUEADO FROM MAPAFISCAL WHERE CDEMPRESA = :EMP AND CDINSCESTA = :IE AND NRANOMES = :MES");
+  s.product = session_.Prepare("SELECT 1 FROM PRODUTO WHERE CDPRODUTO = :PROD");
+  const auto batch = [&](const std::string& text) { return session_.PrepareBatch(text, 1000); };
+  s.remember = batch(
+      "INSERT INTO DFEDOCUMENTO (CDEMPRESA, CDINSCESTA, DSCHAVEACESSO, CDMODELO, DTDOCUMENTO, DSRESUMO)"
+      " VALUES (:EMP, :IE, :CHAVE, :MOD, :DT, :RESUMO)");
+  s.forget_items = batch(
+      "DELETE FROM NOTAFISCALITEM WHERE NRSEQNOTA IN (SELECT NRSEQNOTA FROM NOTAFISCAL WHERE" + own + ")");
+  s.forget_notes = batch("DELETE FROM NOTAFISCAL WHERE" + own);
+  s.forget_consumer_items =
+      batch("DELETE FROM NOTACONSUMIDORITEM WHERE NRSEQNC IN (SELECT NRSEQNC FROM NOTACONSUMIDOR WHERE" +
+            own + ")");
+  s.forget_consumer = batch("DELETE FROM NOTACONSUMIDOR WHERE" + own);
+  s.forget_bills = batch("DELETE FROM CONHECIMENTO WHERE" + own);
+  s.note = batch(
+      "INSERT INTO NOTAFISCAL (NRSEQNOTA, CDEMPRESA, CDINSCESTA, CDLIVROMAG, IDENTSAI, NRCNPJPART, "
+      "CDINSCPART,"
+      " SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRNOTA, IDEMITENTE, IDSITUACAO, VRFRETE, VRSEGURO,"
+      " VRDESPESAS, DSCHAVEACESSO) VALUES (:SEQ, :EMP, :IE, :LIVRO, :ES, :CNPJ, :IEP, :UF, :DT, :MOD, :SER,"
+      " :NR, :EMI, :SIT, :FRE, :SEG, :DESP, :CHAVE)");
+  s.note_item = batch(
+      "INSERT INTO NOTAFISCALITEM (NRSEQNOTA, NRITEM, CDPRODUTO, CDCFOP, CDCST, QTITEM, VRPRODUTO, "
+      "VRDESCONTO,"
+      " VRBASEICMS, VRALIQICMS, VRICMS, VRISENTAS, VROUTRAS, VRBASEST, VRICMSST, VRIPI) VALUES (:SEQ, :IT,"
+      " :PROD, :CFOP, :CST, :QT, :VR, :DESC, :BC, :ALIQ, :ICMS, :ISE, :OUT, :BCST, :ST, :IPI)");
+  s.consumer = batch(
+      "INSERT INTO NOTACONSUMIDOR (NRSEQNC, CDEMPRESA, CDINSCESTA, DTEMISSAO, CDMODELO, CDSERIE, NRNOTA,"
+      " VRALIQICMS, VRTOTAL, VRBASEICMS, VRICMS, VRISENTAS, VROUTRAS, DSCHAVEACESSO, IDSITUACAO) VALUES "
+      "(:SEQ,"
+      " :EMP, :IE, :DT, :MOD, :SER, :NR, :ALIQ, :TOT, :BC, :ICMS, :ISE, :OUT, :CHAVE, :SIT)");
+  s.consumer_item = batch(
+      "INSERT INTO NOTACONSUMIDORITEM (NRSEQNC, NRITEM, CDPRODUTO, QTITEM, VRPRODUTO, VRBASEICMS)"
+      " VALUES (:SEQ, :IT, :PROD, :QT, :VR, :BC)");
+  s.bill = batch(
+      "INSERT INTO CONHECIMENTO (NRSEQCONHEC, CDEMPRESA, CDINSCESTA, CDLIVROMAG, IDENTSAI, NRCNPJPART,"
+      " CDINSCPART, SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRCONHEC, CDCFOP, VRTOTAL, VRBASEICMS,"
+      " VRICMS, VRISENTAS, VROUTRAS, IDFRETE, IDSITUACAO, DSCHAVEACESSO) VALUES (:SEQ, :EMP, :IE, :LIVRO,"
+      " :ES, :CNPJ, :IEP, :UF, :DT, :MOD, :SER, :NR, :CFOP, :TOT, :BC, :ICMS, :ISE, :OUT, :FRETE, :SIT,"
+      " :CHAVE)");
+  s.new_product = batch(
+      "INSERT INTO PRODUTO (CDPRODUTO, CDNCM, NMPRODUTO, SGUNIDADE, VRALIQIPI, VRALIQICMS, VRPERREDBC,"
+      " VRBASEST) VALUES (:PROD, :NCM, :NOME, :UN, :IPI, :ICMS, :RED, 0)");
+  s.cancellation = batch(
+      "INSERT INTO DFECANCELAMENTO (CDEMPRESA, CDINSCESTA, DSCHAVEACESSO, DTEVENTO, NRPROTOCOLO)"
+      " VALUES (:EMP, :IE, :CHAVE, :DT, :PROT)");
+  s.cancel_note = batch("UPDATE NOTAFISCAL SET IDSITUACAO = 'S' WHERE" + own);
+  s.cancel_consumer = batch("UPDATE NOTACONSUMIDOR SET IDSITUACAO = 'S' WHERE" + own);
+  s.cancel_bill = batch("UPDATE CONHECIMENTO SET IDSITUACAO = 'S' WHERE" + own);
+}
+
+DfeStore::~DfeStore() = default;
+
+void DfeStore::BeginFile() {
+  if (session_.backend() == sql::Backend::PostgreSql)
+    session_.Query("SELECT pg_advisory_xact_lock(4204201)", {});
+}
+
+void DfeStore::RequireOpenMonth(const std::string& date) {
+  const std::string month = date.substr(0, 4) + date.substr(5, 2);
+  bool locked = false;
+  statements_->locked->Each({{"EMP", informant_.company}, {"IE", informant_.registration}, {"MES", month}},
+                            [&](const sql::Row& row) { locked = Str(row[0]) == "S"; });
+  if (locked)
+    throw ImportRefused("o mês " + date.substr(5, 2) + "/" + date.substr(0, 4) +
+                        " está bloqueado no mapa fiscal da inscrição " + informant_.registration +
+                        ": desbloqueie-o para importar documentos dele");
+}
+
+std::int64_t DfeStore::Next(const char* column, const char* table) {
+  const auto rows = session_.Query(std::string("SELECT MAX(") + column + ") FROM " + table, {});
+  return rows.rows.empty() ? 1 : Int(rows.rows[0][0]) + 1;
+}
+
+Outcome DfeStore::Store(const ImportedDocument& d) {
+  Statements& s = *statements_;
+  const sql::Row key{informant_.company, informant_.registration, d.key};
+  const std::vector<sql::Param> params{
+      {"EMP", informant_.company}, {"IE", informant_.registration}, {"CHAVE", d.key}};
+  const std::string digest = DigestOf(d, informant_.book);
+  std::optional<sql::Row> known;
+  s.known->Each(params, [&](const sql::Row& row) { known = row; });
+  if (known && Str((*known)[0]) == digest) return Outcome::Unchanged;
+  RequireOpenMonth(d.date);
+  if (known) {
+    RequireOpenMonth(Str((*known)[1]));
+    for (auto* forget :
+         {&s.forget_items, &s.forget_notes, &s.forget_consumer_items, &s.forget_consumer, &s.forget_bills}) {
+      (*forget)->Add(key);
+      (*forget)->Flush();
+    }
+    session_.Execute(
+        "DELETE FROM DFEDOCUMENTO WHERE CDEMPRESA = :EMP AND CDINSCESTA = :IE AND DSCHAVEACESSO = :CHAVE",
+        params);
+  }
+  bool cancelled = false;
+  s.cancelled->Each(params, [&](const sql::Row&) { cancelled = true; });
+  const char situation = cancelled ? 'S' : d.situation;
+  EnsureProducts(d);
+  switch (d.table) {
+    case DocumentTable::Note: InsertNote(d, situation); break;
+    case DocumentTable::ConsumerNote: InsertConsumerNote(d, situation); break;
+    case DocumentTable::TransportBill: InsertTransportBill(d, situation); break;
+  }
+  s.remember->Add({informant_.company, informant_.registration, d.key, d.model, d.date, digest});
+  s.remember->Flush();
+  return known ? Outcome::Updated : Outcome::Imported;
+}
+
+void DfeStore::EnsureProducts(const ImportedDocument& d) {
+  Statements& s = *statements_;
+  std::vector<std::string> added;
+  for (const ImportedItem& i : d.items) {
+    bool exists = std::find(added.begin(), added.end(), i.product) != added.end();
+    if (!exists) s.product->Each({{"PROD", i.product}}, [&](const sql::Row&) { exists = true; });
+    if (exists) continue;
+    added.push_back(i.product);
+    s.new_product->Add({i.product, Optional(i.ncm), i.description, i.unit, Num(i.ipi_rate), Num(i.icms_rate),
+                        Num(i.reduction)});
+  }
+  s.new_product->Flush();
+}
+
+void DfeStore::InsertNote(const ImportedDocument& d, char situation) {
+  Statements& s = *statements_;
+  const std::string seq = Num(Next("NRSEQNOTA", "NOTAFISCAL"));
+  s.note->Add({seq, informant_.company, informant_.registration, Optional(informant_.book),
+               std::string(1, d.direction), d.party_cnpj, d.party_ie, d.party_uf, d.date, d.model, d.series,
+               d.number, std::string(1, d.issuer), std::string(1, situation), Num(d.freight),
+               Num(d.insurance), Num(d.other_charges), d.key});
+  s.note->Flush();
+  for (const ImportedItem& i : d.items) {
+    s.note_item->Add({seq, Num(i.number), i.product, i.cfop, i.cst, Num(i.quantity), Num(i.value),
+                      Num(i.discount), Num(i.icms_base), Num(i.icms_rate), Num(i.icms), Num(i.exempt),
+                      Num(i.other), Num(i.st_base), Num(i.st), Num(i.ipi)});
+  }
+  s.note_item->Flush();
+}
+
+void DfeStore::InsertConsumerNote(const ImportedDocument& d, char situation) {
+  Statements& s = *statements_;
+  // The consumer register sums a day's notes by rate: a note with items of
+  // several rates is one row per rate, all under its number.
+  struct Sums {
+    std::int64_t total = 0, base = 0, icms = 0, exempt = 0, other = 0;
+    std::vector<const ImportedItem*> items;
+  };
+  std::map<std::int64_t, Sums> by_rate;
+  for (const ImportedItem& i : d.items) {
+    Sums& sums = by_rate[i.icms_rate];
+    sums.total += i.value - i.discount + i.charges + i.ipi + i.st;
+    sums.base += i.icms_base;
+    sums.icms += i.icms;
+    sums.exempt += i.exempt;
+    sums.other += i.other;
+    sums.items.push_back(&i);
+  }
+  std::int64_t seq = Next("NRSEQNC", "NOTACONSUMIDOR");
+  for (const auto& [rate, sums] : by_rate) {
+    s.consumer->Add({Num(seq), informant_.company, informant_.registration, d.date, d.model, d.series,
+                     d.number, Num(rate), Num(sums.total), Num(sums.base), Num(sums.icms), Num(sums.exempt),
+                     Num(sums.other), d.key, std::string(1, situation)});
+    for (const ImportedItem* i : sums.items)
+      s.consumer_item->Add(
+          {Num(seq), Num(i->number), i->product, Num(i->quantity), Num(i->value), Num(i->icms_base)});
+    ++seq;
+  }
+  s.consumer->Flush();
+  s.consumer_item->Flush();
+}
+
+void DfeStore::InsertTransportBill(const ImportedDocument& d, char situation) {
+  Statements& s = *statements_;
+  s.bill->Add({Num(Next("NRSEQCONHEC", "CONHECIMENTO")),
+               informant_.company,
+               informant_.registration,
+               Optional(informant_.book),
+               std::string(1, d.direction),
+               d.party_cnpj,
+               d.party_ie,
+               d.party_uf,
+               d.date,
+               d.model,
+               d.series,
+               d.number,
+               d.cfop,
+               Num(d.total),
+               Num(d.icms_base),
+               Num(d.icms),
+               Num(d.exempt),
+               Num(d.other),
+               std::string(1, d.freight_code),
+               std::string(1, situation),
+               d.key});
+  s.bill->Flush();
+}
+
+Outcome DfeStore::Cancel(const Cancellation& c) {
+  Statements& s = *statements_;
+  const std::vector<sql::Param> params{
+      {"EMP", informant_.company}, {"IE", informant_.registration}, {"CHAVE", c.key}};
+  bool recorded = false;
+  s.cancelled->Each(params, [&](const sql::Row&) { recorded = true; });
+  if (recorded) return Outcome::Unchanged;
+  std::optional<std::string> date;
+  s.known->Each(params, [&](const sql::Row& row) { date = Str(row[1]); });
+  if (!date && c.author_cnpj != informant_.cnpj)
+    throw ImportRefused("o cancelamento da chave " + c.key + " é de um documento de outro emitente (CNPJ " +
+                        c.author_cnpj + ") que não foi importado para a empresa " + informant_.company +
+                        ": importe o documento com ele");
+  if (date) RequireOpenMonth(*date);
+  const sql::Row key{informant_.company, informant_.registration, c.key};
+  s.cancellation->Add({informant_.company, informant_.registration, c.key, c.date, Optional(c.protocol)});
+  s.cancellation->Flush();
+  for (auto* cancel : {&s.cancel_note, &s.cancel_consumer, &s.cancel_bill}) {
+    (*cancel)->Add(key);
+    (*cancel)->Flush();
+  }
+  return Outcome::Imported;
+}
+
+}  // namespace server::import

@@ -1,0 +1,18 @@
+#pragma once
+// The import commands of mag-server, as the command line gives them.
+#include <string>
+#include <vector>
+
+namespace server::import {
+
+struct ImportOptions {
+  std::string database, company, registration, book;
+  std::vector<std::string> paths;
+};
+
+// Imports the electronic documents of `options.paths`, printing a line per
+// file refused or ignored and the summary. Returns the exit status: 0 when
+// nothing was refused, 1 otherwise, 2 when the run could not start.
+int RunImport(const ImportOptions& options);
+
+}  // namespace server::import

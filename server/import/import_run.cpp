@@ -1,0 +1,180 @@
+#include "server/import/import_run.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "server/import/dfe_reader.h"
+
+namespace server::import {
+namespace {
+
+namespace fs = std::filesystem;
+
+// No authorised document comes near this: a larger file is not one.
+constexpr std::uintmax_t kLargestDocument = 64u << 20;
+
+bool EndsWith(const std::string& name, const std::string& suffix) {
+  if (name.size() < suffix.size()) return false;
+  return std::equal(suffix.rbegin(), suffix.rend(), name.rbegin(),
+                    [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
+}
+
+class Run {
+ public:
+  Run(sql::Session& session, DfeStore& store, const ImportOutput& output)
+      : session_(session), store_(store), output_(output) {}
+
+  void Path(const std::string& path) {
+    std::error_code error;
+    if (fs::is_directory(path, error)) {
+      // Entries in name order: the same directory imports the same way twice.
+      std::vector<fs::path> entries;
+      for (const auto& entry : fs::directory_iterator(path, error)) entries.push_back(entry.path());
+      std::sort(entries.begin(), entries.end());
+      for (const fs::path& entry : entries) {
+        if (!summary_.stopped.empty()) return;
+        const std::string name = entry.string();
+        if (fs::is_directory(entry, error) || EndsWith(name, ".xml") || EndsWith(name, ".zip")) Path(name);
+      }
+      return;
+    }
+    if (!fs::is_regular_file(path, error)) return Refuse(path, "o arquivo não existe ou não pode ser lido");
+    if (EndsWith(path, ".zip")) return Archive(path);
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error || size > kLargestDocument)
+      return Refuse(path, "o arquivo não pode ser lido ou passa de 64 MiB");
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+      return Refuse(path, "o arquivo não pode ser lido");
+    Document(path, bytes);
+  }
+
+  void Cancellations() {
+    for (const auto& [name, cancellation] : cancellations_) {
+      if (!summary_.stopped.empty()) return;
+      InTransaction(name, [&] {
+        const Outcome outcome = store_.Cancel(cancellation);
+        ++(outcome == Outcome::Unchanged ? summary_.unchanged : summary_.cancelled);
+      });
+    }
+  }
+
+  const ImportSummary& summary() const { return summary_; }
+
+ private:
+  void Archive(const std::string& path) {
+    int code = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    if (!archive) {
+      zip_error_t error;
+      zip_error_init_with_code(&error, code);
+      const std::string reason = zip_error_strerror(&error);
+      zip_error_fini(&error);
+      return Refuse(path, "o arquivo zip não pode ser aberto: " + reason);
+    }
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t k = 0; k < count && summary_.stopped.empty(); ++k) {
+      zip_stat_t stat;
+      if (zip_stat_index(archive, static_cast<zip_uint64_t>(k), 0, &stat) != 0 || !stat.name) continue;
+      const std::string name = path + ":" + stat.name;
+      if (!EndsWith(stat.name, ".xml")) continue;
+      if (stat.size > kLargestDocument) {
+        Refuse(name, "o arquivo passa de 64 MiB");
+        continue;
+      }
+      std::string bytes(static_cast<std::size_t>(stat.size), '\0');
+      zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(k), 0);
+      const zip_int64_t read = file ? zip_fread(file, bytes.data(), bytes.size()) : -1;
+      if (file) zip_fclose(file);
+      if (read != static_cast<zip_int64_t>(bytes.size())) {
+        Refuse(name, "o arquivo não pode ser lido do zip");
+        continue;
+      }
+      Document(name, bytes);
+    }
+    zip_close(archive);
+  }
+
+  void Document(const std::string& name, const std::string& bytes) {
+    ++summary_.files;
+    try {
+      DfeContent content = ReadDfe(bytes, store_.informant());
+      if (auto* ignored = std::get_if<Ignored>(&content)) {
+        ++summary_.ignored;
+        output_.note("ignorado: " + name + ": " + ignored->reason);
+      } else if (auto* cancellation = std::get_if<Cancellation>(&content)) {
+        cancellations_.emplace_back(name, std::move(*cancellation));
+      } else {
+        const auto& document = std::get<ImportedDocument>(content);
+        InTransaction(name, [&] {
+          const Outcome outcome = store_.Store(document);
+          ++(outcome == Outcome::Imported  ? summary_.imported
+             : outcome == Outcome::Updated ? summary_.updated
+                                           : summary_.unchanged);
+        });
+      }
+    } catch (const ImportRefused& e) {
+      Refuse(name, e.what());
+    }
+    output_.progress(summary_);
+  }
+
+  template <typename F>
+  void InTransaction(const std::string& name, F&& write) {
+    try {
+      sql::Transaction transaction(session_);
+      store_.BeginFile();
+      write();
+      transaction.Commit();
+    } catch (const ImportRefused& e) {
+      Refuse(name, e.what());
+    } catch (const sql::DatabaseError& e) {
+      // The database is not the file's fault: the run stops rather than
+      // refuse every file after this one for the same reason.
+      summary_.stopped = name + ": " + e.what();
+    }
+  }
+
+  void Refuse(const std::string& name, const std::string& reason) {
+    ++summary_.refused;
+    output_.note("recusado: " + name + ": " + reason);
+  }
+
+  sql::Session& session_;
+  DfeStore& store_;
+  const ImportOutput& output_;
+  ImportSummary summary_;
+  std::vector<std::pair<std::string, Cancellation>> cancellations_;
+};
+
+}  // namespace
+
+ImportSummary ImportDocuments(sql::Session& session, DfeStore& store, const std::vector<std::string>& paths,
+                              const ImportOutput& output) {
+  Run run(session, store, output);
+  for (const std::string& path : paths) {
+    if (!run.summary().stopped.empty()) break;
+    run.Path(path);
+  }
+  run.Cancellations();
+  return run.summary();
+}
+
+std::string DescribeSummary(const ImportSummary& s) {
+  std::string text =
+      "arquivos: " + std::to_string(s.files) + "\n" + "importados: " + std::to_string(s.imported) + "\n" +
+      "atualizados: " + std::to_string(s.updated) + "\n" + "cancelados: " + std::to_string(s.cancelled) +
+      "\n" + "ignorados: " + std::to_string(s.unchanged + s.ignored) + " (" + std::to_string(s.unchanged) +
+      " já importados sem mudança, " + std::to_string(s.ignored) + " eventos que não mudam o arquivo)\n" +
+      "recusados: " + std::to_string(s.refused) + "\n";
+  if (!s.stopped.empty())
+    text += "a importação parou por um erro do banco de dados em " + s.stopped +
+            "; os arquivos seguintes não foram lidos\n";
+  return text;
+}
+
+}  // namespace server::import

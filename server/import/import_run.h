@@ -1,0 +1,35 @@
+#pragma once
+// Brings the electronic documents of files, directories (recursively) and
+// zip archives into the fiscal tables, one transaction per document file.
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "lib/sql/session.h"
+#include "server/import/dfe_store.h"
+
+namespace server::import {
+
+struct ImportSummary {
+  std::size_t files = 0;
+  std::size_t imported = 0, updated = 0, unchanged = 0, cancelled = 0, ignored = 0, refused = 0;
+  // Set when a database failure stopped the run before its end.
+  std::string stopped;
+};
+
+struct ImportOutput {
+  // One line per file refused or ignored, with its name and the reason.
+  std::function<void(const std::string&)> note = [](const std::string&) {};
+  // Called after each file, for a progress line.
+  std::function<void(const ImportSummary&)> progress = [](const ImportSummary&) {};
+};
+
+// Cancellations are applied after every document of the run, so that a
+// cancellation met before its document still finds it.
+ImportSummary ImportDocuments(sql::Session& session, DfeStore& store, const std::vector<std::string>& paths,
+                              const ImportOutput& output);
+
+// The summary's closing lines.
+std::string DescribeSummary(const ImportSummary& summary);
+
+}  // namespace server::import
