@@ -89,8 +89,20 @@ int main(int argc, char** argv) {
   import
       ->add_option("paths", import_options.paths, "XML files, directories (searched recursively), zip files")
       ->required();
+  // Merging another system's magnetic file: its printers' days, consumer
+  // documents and products.
+  server::import::ImportOptions merge_options;
+  CLI::App* merge = app.add_subcommand(
+      "import-file", "merge another system's magnetic file (registers 60, 61, 61R and 75) for a company");
+  merge->add_option("--database", merge_options.database, "database URL: sqlite:<path> or postgresql://...")
+      ->required();
+  merge->add_option("--company", merge_options.company, "company code (CDEMPRESA)")->required();
+  merge->add_option("--registration", merge_options.registration, "state registration (CDINSCESTA)")
+      ->required();
+  merge->add_option("file", merge_options.paths, "the magnetic file")->required()->expected(1);
   CLI11_PARSE(app, argc, argv);
   if (import->parsed()) return server::import::RunImport(import_options);
+  if (merge->parsed()) return server::import::RunImportFile(merge_options);
   // Every worker thread would otherwise keep its own heap sized for the
   // largest page it ever served; one shared heap keeps the server's memory
   // the size of a page, whatever the size of the file.

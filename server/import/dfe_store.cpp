@@ -65,7 +65,7 @@ Informant LoadInformant(sql::Session& session, const std::string& company, const
 }
 
 struct DfeStore::Statements {
-  std::unique_ptr<sql::PreparedQuery> known, cancelled, locked, product;
+  std::unique_ptr<sql::PreparedQuery> known, cancelled, product;
   std::unique_ptr<sql::Batch> remember, forget_items, forget_notes, forget_consumer_items, forget_consumer,
       forget_bills, note, note_item, consumer, consumer_item, bill, new_product, cancellation, cancel_note,
       cancel_consumer, cancel_bill;
@@ -77,8 +77,6 @@ DfeStore::DfeStore(sql::Session& session, Informant informant)
   const std::string own = " CDEMPRESA = :EMP AND CDINSCESTA = :IE AND DSCHAVEACESSO = :CHAVE";
   s.known = session_.Prepare("SELECT DSRESUMO, DTDOCUMENTO FROM DFEDOCUMENTO WHERE" + own);
   s.cancelled = session_.Prepare("SELECT 1 FROM DFECANCELAMENTO WHERE" + own);
-  s.locked = session_.Prepare(
-      "SELECT IDBLOQUEADO FROM MAPAFISCAL WHERE CDEMPRESA = :EMP AND CDINSCESTA = :IE AND NRANOMES = :MES");
   s.product = session_.Prepare("SELECT 1 FROM PRODUTO WHERE CDPRODUTO = :PROD");
   const auto batch = [&](const std::string& text) { return session_.PrepareBatch(text, 1000); };
   s.remember = batch(
@@ -135,14 +133,15 @@ void DfeStore::BeginFile() {
     session_.Query("SELECT pg_advisory_xact_lock(4204201)", {});
 }
 
-void DfeStore::RequireOpenMonth(const std::string& date) {
-  const std::string month = date.substr(0, 4) + date.substr(5, 2);
-  bool locked = false;
-  statements_->locked->Each({{"EMP", informant_.company}, {"IE", informant_.registration}, {"MES", month}},
-                            [&](const sql::Row& row) { locked = Str(row[0]) == "S"; });
-  if (locked)
+void RequireOpenMonth(sql::Session& session, const Informant& informant, const std::string& date) {
+  const auto rows = session.Query(
+      "SELECT IDBLOQUEADO FROM MAPAFISCAL WHERE CDEMPRESA = :EMP AND CDINSCESTA = :IE AND NRANOMES = :MES",
+      {{"EMP", informant.company},
+       {"IE", informant.registration},
+       {"MES", date.substr(0, 4) + date.substr(5, 2)}});
+  if (!rows.rows.empty() && Str(rows.rows[0][0]) == "S")
     throw ImportRefused("o mês " + date.substr(5, 2) + "/" + date.substr(0, 4) +
-                        " está bloqueado no mapa fiscal da inscrição " + informant_.registration +
+                        " está bloqueado no mapa fiscal da inscrição " + informant.registration +
                         ": desbloqueie-o para importar documentos dele");
 }
 

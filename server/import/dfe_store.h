@@ -16,6 +16,10 @@ enum class Outcome { Imported, Updated, Unchanged };
 // Throws ImportRefused when the registration does not exist.
 Informant LoadInformant(sql::Session& session, const std::string& company, const std::string& registration);
 
+// Refuses a date in a month the informant's fiscal map has locked: a closed
+// month takes no more documents.
+void RequireOpenMonth(sql::Session& session, const Informant& informant, const std::string& date);
+
 class DfeStore {
  public:
   DfeStore(sql::Session& session, Informant informant);
@@ -39,7 +43,7 @@ class DfeStore {
 
  private:
   struct Statements;
-  void RequireOpenMonth(const std::string& date);
+  void RequireOpenMonth(const std::string& date) { import::RequireOpenMonth(session_, informant_, date); }
   void InsertNote(const ImportedDocument& d, char situation);
   void InsertConsumerNote(const ImportedDocument& d, char situation);
   void InsertTransportBill(const ImportedDocument& d, char situation);

@@ -5,19 +5,38 @@
 #include <chrono>
 #include <iostream>
 
+#include "lib/layout/layout_check.h"
 #include "server/import/import_run.h"
+#include "server/import/register_merge.h"
 #include "server/schema.h"
 
 namespace server::import {
 
+namespace {
+
+// The database brought up to date and the informant of the options; nullptr
+// (after saying why) when either fails.
+std::unique_ptr<sql::Session> Open(const ImportOptions& options, const char* command, Informant& informant) {
+  try {
+    auto session = sql::OpenSession(options.database);
+    Migrate(*session);
+    informant = LoadInformant(*session, options.company, options.registration);
+    informant.book = options.book;
+    return session;
+  } catch (const std::exception& e) {
+    std::cerr << "mag-server " << command << ": " << e.what() << "\n";
+    return nullptr;
+  }
+}
+
+}  // namespace
+
 int RunImport(const ImportOptions& options) {
-  std::unique_ptr<sql::Session> session;
+  Informant informant;
+  const std::unique_ptr<sql::Session> session = Open(options, "import", informant);
+  if (!session) return 2;
   std::unique_ptr<DfeStore> store;
   try {
-    session = sql::OpenSession(options.database);
-    Migrate(*session);
-    Informant informant = LoadInformant(*session, options.company, options.registration);
-    informant.book = options.book;
     store = std::make_unique<DfeStore>(*session, std::move(informant));
   } catch (const std::exception& e) {
     std::cerr << "mag-server import: " << e.what() << "\n";
@@ -42,6 +61,47 @@ int RunImport(const ImportOptions& options) {
   if (terminal) std::cerr << "\r\033[K" << std::flush;
   std::cout << DescribeSummary(summary);
   return summary.refused == 0 && summary.stopped.empty() ? 0 : 1;
+}
+
+int RunImportFile(const ImportOptions& options) {
+  Informant informant;
+  const std::unique_ptr<sql::Session> session = Open(options, "import-file", informant);
+  if (!session) return 2;
+  const std::string& path = options.paths.front();
+  try {
+    // A line the checker refuses refuses the file: its values would not be
+    // read as the other system meant them.
+    const layout::Report report = layout::CheckFile(path);
+    for (const layout::Problem& p : report.problems) {
+      if (p.severity != layout::Severity::Error) continue;
+      throw ImportRefused((p.line > 0 ? "linha " + std::to_string(p.line) + ": " : std::string()) +
+                          p.message);
+    }
+    const RegisterFile file = ReadRegisterFile(path);
+    const MergeSummary s = MergeRegisterFile(*session, informant, file);
+    std::cout << "importado: " << path << "\n"
+              << "reduções Z (60M): " << s.reductions << ", totalizadores (60A): " << s.totals
+              << ", itens de cupom (60I): " << s.printer_items << "\n"
+              << "notas de consumidor (61): " << s.consumer_days
+              << ", itens do resumo mensal (61R): " << s.consumer_items << "\n"
+              << "produtos (75): " << s.products << ", novos: " << s.new_products << "\n"
+              << "linhas 60 e 61 conferidas com o que a empresa gerará: " << s.rebuilt << "\n";
+    if (!file.left_out.empty()) {
+      std::cout << "não importados:";
+      const char* separator = " ";
+      for (const auto& [type, lines] : file.left_out) {
+        std::cout << separator << type << " (" << lines << (lines == 1 ? " linha)" : " linhas)");
+        separator = ", ";
+      }
+      std::cout << "\n";
+    }
+    return 0;
+  } catch (const ImportRefused& e) {
+    std::cout << "recusado: " << path << ": " << e.what() << "\n";
+  } catch (const std::exception& e) {
+    std::cout << "recusado: " << path << ": " << e.what() << "\n";
+  }
+  return 1;
 }
 
 }  // namespace server::import

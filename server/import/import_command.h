@@ -15,4 +15,10 @@ struct ImportOptions {
 // nothing was refused, 1 otherwise, 2 when the run could not start.
 int RunImport(const ImportOptions& options);
 
+// Merges another system's magnetic file (its 60, 61, 61R and 75 registers)
+// into the tables of `options.paths`' only file, after the layout checker
+// passed it. Returns 0 when merged, 1 when refused, 2 when the run could
+// not start.
+int RunImportFile(const ImportOptions& options);
+
 }  // namespace server::import

@@ -1,0 +1,27 @@
+#pragma once
+// Merges the registers of another system's magnetic file into the fiscal
+// tables of the informant, after proving that the company's own file will
+// carry them unchanged: the rows are first written to a scratch database,
+// the file's builders run over it, and every 60 and 61 line they give must
+// be a line of the file and the other way round.
+#include <string>
+
+#include "lib/sql/session.h"
+#include "server/import/imported_document.h"
+#include "server/import/register_file.h"
+
+namespace server::import {
+
+struct MergeSummary {
+  long reductions = 0, totals = 0, printer_items = 0, consumer_days = 0, consumer_items = 0, products = 0,
+       new_products = 0, rebuilt = 0;
+};
+
+// Throws ImportRefused with the line number and the reason when the file is
+// not the informant's, falls in a month locked in the fiscal map, clashes
+// with rows that did not come from a file, or holds a 60 or 61 line the rows
+// cannot give again. Writes in one transaction: on any error nothing
+// changes. A later merge of the same period replaces an earlier one.
+MergeSummary MergeRegisterFile(sql::Session& session, const Informant& informant, const RegisterFile& file);
+
+}  // namespace server::import
