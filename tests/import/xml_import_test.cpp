@@ -249,11 +249,17 @@ TEST_F(XmlImport, ARefusedFileChangesNothingAndSaysWhy) {
 }
 
 TEST_F(XmlImport, ADatabaseFailureInTheMiddleOfAFileLeavesNothingOfItAndStopsTheRun) {
-  if (database_.rfind("sqlite:", 0) != 0) GTEST_SKIP() << "the failure is set up with a SQLite trigger";
   // The new product goes in before the note's items; the second item fails.
-  Execute(
-      "CREATE TRIGGER FALHA BEFORE INSERT ON NOTAFISCALITEM WHEN NEW.NRITEM = 2"
-      " BEGIN SELECT RAISE(ABORT, 'disco cheio'); END");
+  if (database_.rfind("sqlite:", 0) == 0) {
+    Execute(
+        "CREATE TRIGGER FALHA BEFORE INSERT ON NOTAFISCALITEM WHEN NEW.NRITEM = 2"
+        " BEGIN SELECT RAISE(ABORT, 'disco cheio'); END");
+  } else {
+    Execute(
+        "CREATE FUNCTION FALHA() RETURNS TRIGGER AS $$ BEGIN IF NEW.NRITEM = 2 THEN"
+        " RAISE EXCEPTION 'disco cheio'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql;"
+        " CREATE TRIGGER FALHA BEFORE INSERT ON NOTAFISCALITEM FOR EACH ROW EXECUTE FUNCTION FALHA()");
+  }
   const std::string before = Snapshot(database_);
   const CommandRun run = Import(Fixture("nfe-saida-dois-itens-frete.xml") + " " + Fixture("cte.xml"));
   EXPECT_EQ(run.status, 1);
