@@ -99,6 +99,8 @@ int main(int argc, char** argv) {
   merge->add_option("--company", merge_options.company, "company code (CDEMPRESA)")->required();
   merge->add_option("--registration", merge_options.registration, "state registration (CDINSCESTA)")
       ->required();
+  merge->add_flag("--notes", merge_options.with_notes, "also merge the notes of registers 50, 51, 53 and 54");
+  merge->add_option("--book", merge_options.book, "magnetic book (CDLIVROMAG) given to the notes");
   merge->add_option("file", merge_options.paths, "the magnetic file")->required()->expected(1);
   CLI11_PARSE(app, argc, argv);
   if (import->parsed()) return server::import::RunImport(import_options);

@@ -77,15 +77,17 @@ int RunImportFile(const ImportOptions& options) {
       throw ImportRefused((p.line > 0 ? "linha " + std::to_string(p.line) + ": " : std::string()) +
                           p.message);
     }
-    const RegisterFile file = ReadRegisterFile(path);
+    const RegisterFile file = ReadRegisterFile(path, options.with_notes);
     const MergeSummary s = MergeRegisterFile(*session, informant, file);
     std::cout << "importado: " << path << "\n"
               << "reduções Z (60M): " << s.reductions << ", totalizadores (60A): " << s.totals
               << ", itens de cupom (60I): " << s.printer_items << "\n"
               << "notas de consumidor (61): " << s.consumer_days
               << ", itens do resumo mensal (61R): " << s.consumer_items << "\n"
-              << "produtos (75): " << s.products << ", novos: " << s.new_products << "\n"
-              << "linhas 60 e 61 conferidas com o que a empresa gerará: " << s.rebuilt << "\n";
+              << "produtos (75): " << s.products << ", novos: " << s.new_products << "\n";
+    if (options.with_notes)
+      std::cout << "notas (50 a 54): " << s.notes << ", itens (54): " << s.note_items << "\n";
+    std::cout << "linhas conferidas com o que a empresa gerará: " << s.rebuilt << "\n";
     if (!file.left_out.empty()) {
       std::cout << "não importados:";
       const char* separator = " ";

@@ -37,11 +37,20 @@ std::string Text(const std::string& bytes) {
 
 }  // namespace
 
-RegisterFile ReadRegisterFile(const std::string& path) {
+RegisterFile ReadRegisterFile(const std::string& path, bool with_notes) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw ImportRefused("o arquivo não pode ser lido");
   RegisterFile file;
   long number = 0;
+  // A document is its party, model, series and number as written.
+  std::map<std::string, std::size_t> note_of;
+  const auto note = [&](const std::string& key, const char* type) -> MergedNote& {
+    const auto found = note_of.find(key);
+    if (found == note_of.end())
+      throw ImportRefused("linha " + std::to_string(number) + ": o " + type +
+                          " não tem o 50 do seu documento");
+    return file.notes[found->second];
+  };
   for (std::string line; std::getline(in, line);) {
     ++number;
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -131,6 +140,73 @@ RegisterFile ReadRegisterFile(const std::string& path) {
       p.reduction = Number(line, 108, 5);
       p.st_base = Number(line, 113, 13);
       file.products.push_back(p);
+    } else if (with_notes && type == "50") {
+      const std::string key =
+          line.substr(2, 14) + line.substr(40, 2) + line.substr(42, 3) + line.substr(45, 6);
+      if (note_of.emplace(key, file.notes.size()).second) {
+        MergedNote n;
+        n.line = number;
+        n.cnpj = line.substr(2, 14);
+        n.ie = Field(line, 16, 14);
+        n.date = Date(line, 30);
+        n.uf = line.substr(38, 2);
+        n.model = line.substr(40, 2);
+        n.series = Field(line, 42, 3);
+        n.number = std::to_string(Number(line, 45, 6));
+        n.issuer = line[55];
+        n.situation = line[125];
+        file.notes.push_back(n);
+      }
+      file.notes[note_of[key]].lines.push_back(
+          {number, line.substr(51, 4), Number(line, 56, 13), Number(line, 69, 13), Number(line, 82, 13),
+           Number(line, 95, 13), Number(line, 108, 13), Number(line, 121, 4)});
+      file.rebuilt.emplace_back(number, line);
+    } else if (with_notes && type == "51") {
+      // 51 carries no model: its document is the one of 50 with its party,
+      // series and number.
+      const std::string party = line.substr(2, 14), series = line.substr(40, 3), doc = line.substr(43, 6);
+      MergedNote* found = nullptr;
+      for (const auto& [key, index] : note_of) {
+        if (key.compare(0, 14, party) == 0 && key.compare(16, 3, series) == 0 && key.compare(19, 6, doc) == 0)
+          found = &file.notes[index];
+      }
+      if (!found)
+        throw ImportRefused("linha " + std::to_string(number) + ": o 51 não tem o 50 do seu documento");
+      found->ipi_split[line.substr(49, 4)] = {Number(line, 79, 13), Number(line, 92, 13)};
+      file.rebuilt.emplace_back(number, line);
+    } else if (with_notes && type == "53") {
+      MergedNote& n =
+          note(line.substr(2, 14) + line.substr(40, 2) + line.substr(42, 3) + line.substr(45, 6), "53");
+      n.anticipation = Field(line, 96, 1);
+      file.rebuilt.emplace_back(number, line);
+    } else if (with_notes && type == "54") {
+      MergedNote& n =
+          note(line.substr(2, 14) + line.substr(16, 2) + line.substr(18, 3) + line.substr(21, 6), "54");
+      const std::string item = Field(line, 34, 3);
+      const std::int64_t charge = Number(line, 74, 12);
+      if (item == "991") {
+        n.freight = charge;
+      } else if (item == "992") {
+        n.insurance = charge;
+      } else if (item == "999") {
+        n.other_charges = charge;
+      } else {
+        NoteItem i;
+        i.line = number;
+        i.cfop = line.substr(27, 4);
+        i.cst = Field(line, 31, 3);
+        i.item = Number(line, 34, 3);
+        i.product = Text(Field(line, 37, 14));
+        i.quantity = Number(line, 51, 11);
+        i.value = Number(line, 62, 12);
+        i.discount = charge;
+        i.icms_base = Number(line, 86, 12);
+        i.st_base = Number(line, 98, 12);
+        i.ipi = Number(line, 110, 12);
+        i.rate = Number(line, 122, 4);
+        n.items.push_back(i);
+      }
+      file.rebuilt.emplace_back(number, line);
     } else if (type != "11" && type != "90") {
       ++file.left_out[type == "88" ? line.substr(0, 5) : type];
     }

@@ -7,6 +7,7 @@
 #include "server/document_rows.h"
 #include "server/file_builder.h"
 #include "server/import/dfe_store.h"
+#include "server/register_models.h"
 #include "server/schema.h"
 
 namespace server::import {
@@ -24,6 +25,8 @@ class LinesOf final : public LineSink {
   }
   std::vector<std::string> lines;
 };
+
+void WriteNotes(sql::Session& s, const Informant& who, const RegisterFile& file, MergeSummary& summary);
 
 // The rows of the file, written through `s`. In the scratch database the
 // earlier merges and the clashes find nothing.
@@ -44,6 +47,13 @@ MergeSummary WriteRows(sql::Session& s, const Informant& who, const RegisterFile
   s.Execute("DELETE FROM NOTACONSUMIDORITEM WHERE NRSEQNC IN (" + merged_notes + ")", period);
   s.Execute(std::string("DELETE FROM NOTACONSUMIDOR WHERE") + kPeriod +
                 "DTEMISSAO BETWEEN :INI AND :FIM AND IDARQUIVO = 'S'",
+            period);
+
+  const std::string merged_documents = std::string("SELECT NRSEQNOTA FROM NOTAFISCAL WHERE") + kPeriod +
+                                       "DTDOCUMENTO BETWEEN :INI AND :FIM AND IDARQUIVO = 'S'";
+  s.Execute("DELETE FROM NOTAFISCALITEM WHERE NRSEQNOTA IN (" + merged_documents + ")", period);
+  s.Execute(std::string("DELETE FROM NOTAFISCAL WHERE") + kPeriod +
+                "DTDOCUMENTO BETWEEN :INI AND :FIM AND IDARQUIVO = 'S'",
             period);
 
   // Products: the company's own register of a code is kept.
@@ -199,7 +209,156 @@ MergeSummary WriteRows(sql::Session& s, const Informant& who, const RegisterFile
          {"BC", Num(i.icms_base)}});
     ++summary.consumer_items;
   }
+  WriteNotes(s, who, file, summary);
   return summary;
+}
+
+// The file's 50 lines hold a document's values by CFOP and rate, its 54 lines
+// the items: the items keep what 54 gives, and the first item of each CFOP
+// and rate takes the rest of its 50 line (ICMS, exempt, other, and the ST
+// the total holds beyond the items and the charges), so that 50, 51, 53 and
+// 54 are given again. 51 adds the IPI book's split, 53 the anticipation.
+void WriteNotes(sql::Session& s, const Informant& who, const RegisterFile& file, MergeSummary& summary) {
+  if (file.notes.empty()) return;
+  std::int64_t sequence = Int(s.Query("SELECT MAX(NRSEQNOTA) FROM NOTAFISCAL", {}).rows[0][0]);
+  for (const MergedNote& n : file.notes) {
+    const std::string at = "linha " + std::to_string(n.line) + " (50): ";
+    if (!s.Query(
+              std::string("SELECT 1 FROM NOTAFISCAL n WHERE n.CDEMPRESA = :EMP AND n.CDINSCESTA = :IE AND ") +
+                  kPartyKey +
+                  " = :CNPJ AND n.CDMODELO = :MOD AND n.CDSERIE = :SER AND CAST(n.NRNOTA AS BIGINT) % "
+                  "1000000 = "
+                  ":NR AND n.IDARQUIVO = 'N'",
+              {{"EMP", who.company},
+               {"IE", who.registration},
+               {"CNPJ", n.cnpj},
+               {"MOD", n.model},
+               {"SER", n.series},
+               {"NR", n.number}})
+             .rows.empty())
+      throw ImportRefused(at + "o documento modelo " + n.model + " série " + n.series + " número " +
+                          n.number + " de " + n.cnpj + " já está no banco, lançado por outra via");
+    const bool without_values = std::string("SX24").find(n.situation) != std::string::npos;
+    const bool itemised = std::find(kModels54.begin(), kModels54.end(), n.model) != kModels54.end();
+    if (n.items.empty() && itemised && !without_values)
+      throw ImportRefused(at + "o documento não tem itens (54), de que a empresa refaça as suas linhas");
+    const std::string seq = Num(++sequence);
+    s.Execute(
+        "INSERT INTO NOTAFISCAL (NRSEQNOTA, CDEMPRESA, CDINSCESTA, CDLIVROMAG, IDENTSAI, NRCNPJPART, "
+        "CDINSCPART,"
+        " SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRNOTA, IDEMITENTE, IDSITUACAO, CDANTECIPACAO, "
+        "VRFRETE,"
+        " VRSEGURO, VRDESPESAS, IDARQUIVO) VALUES (:SEQ, :EMP, :IE, :LIVRO, :ES, :CNPJ, :IEP, :UF, :DT, :MOD,"
+        " :SER, :NR, :EMI, :SIT, :ANT, :FRE, :SEG, :DESP, 'S')",
+        {{"SEQ", seq},
+         {"EMP", who.company},
+         {"IE", who.registration},
+         {"LIVRO", who.book.empty() ? std::nullopt : std::optional(who.book)},
+         {"ES", n.lines.front().cfop[0] <= '3' ? "E" : "S"},
+         {"CNPJ", n.cnpj},
+         {"IEP", n.ie},
+         {"UF", n.uf},
+         {"DT", n.date},
+         {"MOD", n.model},
+         {"SER", n.series},
+         {"NR", n.number},
+         {"EMI", std::string(1, n.issuer)},
+         {"SIT", std::string(1, n.situation)},
+         {"ANT", n.anticipation.empty() ? std::nullopt : std::optional(n.anticipation)},
+         {"FRE", Num(n.freight)},
+         {"SEG", Num(n.insurance)},
+         {"DESP", Num(n.other_charges)}});
+    ++summary.notes;
+    std::vector<NoteItem> items = n.items;
+    // A bill without items in the layout (energy, communication, producer's
+    // note) keeps one item per 50 line, of a product named by its CFOP (as
+    // an electronic note names an item without a code); no register cites it.
+    if (!itemised && items.empty()) {
+      for (const NoteLine& l : n.lines) {
+        NoteItem i;
+        i.item = static_cast<std::int64_t>(items.size()) + 1;
+        i.cfop = l.cfop;
+        i.cst = "090";
+        i.product = "CFOP" + l.cfop;
+        i.quantity = 1000;
+        i.value = l.total;  // such a document has no charges of its own (54 991, 992, 999)
+        i.icms_base = l.icms_base;
+        i.rate = l.rate;
+        items.push_back(i);
+        if (s.Query("SELECT 1 FROM PRODUTO WHERE CDPRODUTO = :P", {{"P", i.product}}).rows.empty())
+          s.Execute("INSERT INTO PRODUTO (CDPRODUTO, NMPRODUTO, SGUNIDADE) VALUES (:P, :NOME, 'un')",
+                    {{"P", i.product}, {"NOME", "Documento sem itens, CFOP " + l.cfop}});
+      }
+    }
+    struct Rest {
+      std::int64_t icms = 0, exempt = 0, other = 0, st = 0, ipi_exempt = 0, ipi_other = 0;
+    };
+    std::vector<Rest> rest(items.size());
+    std::int64_t charges = n.freight + n.insurance + n.other_charges;
+    for (const NoteLine& l : n.lines) {
+      // A document without values writes its items without rate in 54; the
+      // rate of its 50 line is theirs.
+      bool first = true;
+      for (std::size_t k = 0; k < items.size(); ++k) {
+        if (items[k].cfop != l.cfop) continue;
+        if (without_values) items[k].rate = l.rate;
+        if (items[k].rate != l.rate || !first) continue;
+        first = false;
+        std::int64_t goods = 0, st_base = 0;
+        for (const NoteItem& i : items) {
+          if (i.cfop != l.cfop || i.rate != l.rate) continue;
+          goods += i.value - i.discount + i.ipi;
+          st_base += i.st_base;
+        }
+        // What the total holds beyond the items and the charges is the ST
+        // they carry: items without an ST base carry none.
+        const std::int64_t st = without_values ? 0 : l.total - goods - charges;
+        if (st < 0 || (st > 0 && st_base == 0))
+          throw ImportRefused("linha " + std::to_string(l.line) + " (50): o total " + Num(l.total) +
+                              " não é a soma dos itens (54) do CFOP " + l.cfop + " e alíquota " +
+                              Num(l.rate) + ", das despesas e do ICMS ST (" + Num(goods + charges) +
+                              " sem ST)");
+        rest[k] = {l.icms, l.exempt, l.other, st, 0, 0};
+        charges = 0;
+      }
+    }
+    for (const auto& [cfop, split] : n.ipi_split) {
+      for (std::size_t k = 0; k < items.size(); ++k) {
+        if (items[k].cfop != cfop) continue;
+        rest[k].ipi_exempt = split.first;
+        rest[k].ipi_other = split.second;
+        break;
+      }
+    }
+    for (std::size_t k = 0; k < items.size(); ++k) {
+      const NoteItem& i = items[k];
+      s.Execute(
+          "INSERT INTO NOTAFISCALITEM (NRSEQNOTA, NRITEM, CDPRODUTO, CDCFOP, CDCST, QTITEM, VRPRODUTO, "
+          "VRDESCONTO,"
+          " VRBASEICMS, VRALIQICMS, VRICMS, VRISENTAS, VROUTRAS, VRBASEST, VRICMSST, VRIPI, VRISENTASIPI,"
+          " VROUTRASIPI) VALUES (:SEQ, :IT, :P, :CFOP, :CST, :QT, :VR, :DESC, :BC, :ALIQ, :ICMS, :ISE, :OUT,"
+          " :BCST, :ST, :IPI, :ISEIPI, :OUTIPI)",
+          {{"SEQ", seq},
+           {"IT", Num(i.item)},
+           {"P", i.product},
+           {"CFOP", i.cfop},
+           {"CST", i.cst},
+           {"QT", Num(i.quantity)},
+           {"VR", Num(i.value)},
+           {"DESC", Num(i.discount)},
+           {"BC", Num(i.icms_base)},
+           {"ALIQ", Num(i.rate)},
+           {"ICMS", Num(rest[k].icms)},
+           {"ISE", Num(rest[k].exempt)},
+           {"OUT", Num(rest[k].other)},
+           {"BCST", Num(i.st_base)},
+           {"ST", Num(rest[k].st)},
+           {"IPI", Num(i.ipi)},
+           {"ISEIPI", Num(rest[k].ipi_exempt)},
+           {"OUTIPI", Num(rest[k].ipi_other)}});
+      ++summary.note_items;
+    }
+  }
 }
 
 // The 60 and 61 lines the rows give, built by the file's own builders over a
@@ -227,8 +386,12 @@ std::vector<std::string> RebuiltLines(sql::Session& real, const Informant& who, 
   LinesOf out;
   FileBuilder(*scratch, TextEncoding::Latin1).Build(request, out);
   std::vector<std::string> lines;
+  const std::vector<std::string> types = file.notes.empty()
+                                             ? std::vector<std::string>{"60", "61"}
+                                             : std::vector<std::string>{"50", "51", "53", "54", "60", "61"};
   for (std::string& line : out.lines) {
-    if (line.rfind("60", 0) == 0 || line.rfind("61", 0) == 0) lines.push_back(std::move(line));
+    if (std::find(types.begin(), types.end(), line.substr(0, 2)) != types.end())
+      lines.push_back(std::move(line));
   }
   return lines;
 }
@@ -240,9 +403,10 @@ MergeSummary MergeRegisterFile(sql::Session& session, const Informant& who, cons
     throw ImportRefused("linha 1 (10): o arquivo é do CNPJ " + file.cnpj + " e da inscrição estadual " +
                         file.ie + ", não da empresa " + who.company + " (CNPJ " + who.cnpj + ", inscrição " +
                         who.registration + ")");
-  // Every 60 and 61 line of the file must come out of the rows again, and
-  // nothing else: 60D and 60R are the sums of the 60I, 61R the items of the
-  // notes of 61, and the file's own order is not asked for.
+  // Every 60 and 61 line of the file (and 50, 51, 53, 54 when its notes are
+  // taken) must come out of the rows again, and nothing else: 60D and 60R
+  // are the sums of the 60I, 61R the items of the notes of 61, and the
+  // file's own order is not asked for.
   std::vector<std::string> rebuilt;
   try {
     rebuilt = RebuiltLines(session, who, file);

@@ -3,7 +3,8 @@
 // tables of the informant, after proving that the company's own file will
 // carry them unchanged: the rows are first written to a scratch database,
 // the file's builders run over it, and every 60 and 61 line they give must
-// be a line of the file and the other way round.
+// be a line of the file and the other way round; with the notes, every 50,
+// 51, 53 and 54 line too.
 #include <string>
 
 #include "lib/sql/session.h"
@@ -14,7 +15,7 @@ namespace server::import {
 
 struct MergeSummary {
   long reductions = 0, totals = 0, printer_items = 0, consumer_days = 0, consumer_items = 0, products = 0,
-       new_products = 0, rebuilt = 0;
+       new_products = 0, notes = 0, note_items = 0, rebuilt = 0;
 };
 
 // Throws ImportRefused with the line number and the reason when the file is

@@ -22,6 +22,9 @@ class RegisterFileImport : public ::testing::Test {
       const auto file = ServerClient(server.port()).Fetch(January());
       ASSERT_EQ(file.status, "OK");
       for (const auto& line : file.lines) pos_file_ += line + "\r\n";
+      const auto notes = ServerClient(server.port()).Fetch(RegistroArgs());
+      ASSERT_EQ(notes.status, "OK");
+      for (const auto& line : notes.lines) notes_file_ += line + "\r\n";
     }
     DropTestDatabase(source);
   }
@@ -50,11 +53,14 @@ class RegisterFileImport : public ::testing::Test {
   }
   void Execute(const std::string& statements) const { sql::OpenSession(database_)->Execute(statements); }
   CommandRun Merge(const std::string& registration = server::RetailRegistration(),
-                   const std::string& company = "05") const {
+                   const std::string& company = "05", const std::string& extra = "") const {
     return RunCommand(std::string(MAG_SERVER_PATH) + " import-file --database '" + database_ +
-                      "' --company " + company + " --registration " + registration + " " + path_);
+                      "' --company " + company + " --registration " + registration + " " + extra + " " +
+                      path_);
   }
-  static inline std::string pos_file_;
+  // The point-of-sale program's January, and company 01's (notes with IPI,
+  // ST, a cancelled one, one abroad, an energy bill without items).
+  static inline std::string pos_file_, notes_file_;
   std::string database_, path_;
 };
 
@@ -86,6 +92,35 @@ TEST_F(RegisterFileImport, TheMergedRegistersComeOutOfTheCompanysNextFileAsTheyW
   const std::string merged = Snapshot(database_);
   ASSERT_EQ(Merge().status, 0);
   EXPECT_EQ(Snapshot(database_), merged);
+}
+
+TEST_F(RegisterFileImport, TheNotesOfAFileComeBackWhenAskedFor) {
+  Execute(
+      "DELETE FROM NOTAFISCALITEM WHERE NRSEQNOTA IN (SELECT NRSEQNOTA FROM NOTAFISCAL WHERE CDEMPRESA = '01'"
+      " AND CDINSCESTA = '110042490114'); DELETE FROM NOTAFISCAL WHERE CDEMPRESA = '01' AND CDINSCESTA ="
+      " '110042490114'; UPDATE MAPAFISCAL SET IDBLOQUEADO = 'N' WHERE CDEMPRESA = '01'");
+  // A 50 whose total is not its items' and charges' is refused with its line.
+  std::string broken = notes_file_;
+  const std::size_t first_50 = broken.find("\r\n50") + 2;
+  broken[first_50 + 67] = broken[first_50 + 67] == '9' ? '8' : '9';
+  WriteText(path_, broken);
+  const std::string before = Snapshot(database_);
+  const CommandRun refused = Merge("110042490114", "01", "--notes");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.output.find("(50): o total "), std::string::npos) << refused.output;
+  EXPECT_EQ(Snapshot(database_), before);
+
+  WriteText(path_, notes_file_);
+  const CommandRun run = Merge("110042490114", "01", "--notes");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("notas (50 a 54): 18, itens (54): 48\n"), std::string::npos) << run.output;
+  Execute("UPDATE MAPAFISCAL SET IDBLOQUEADO = 'S' WHERE CDEMPRESA = '01' AND NRANOMES = '202601'");
+  ServerProcess server(database_);
+  const auto file = ServerClient(server.port()).Fetch(RegistroArgs());
+  ASSERT_EQ(file.status, "OK");
+  std::string text;
+  for (const auto& line : file.lines) text += line + "\r\n";
+  EXPECT_EQ(text, notes_file_);
 }
 
 TEST_F(RegisterFileImport, AFileThatCannotBeCarriedAsItIsIsRefusedWithItsLineAndChangesNothing) {
