@@ -44,15 +44,8 @@ ImportedDocument ReadCte(const pugi::xml_node& proc, const Informant& informant)
   if (!protocol) throw ImportRefused("o CT-e está sem o protocolo de autorização (protCTe)");
   ImportedDocument d;
   d.table = DocumentTable::TransportBill;
-  d.key = KeyOfId(inf.attribute("Id").value(), "CTe");
-  if (xml::Text(protocol, "chCTe") != d.key)
-    throw ImportRefused("o protocolo (chCTe " + xml::Text(protocol, "chCTe") + ") é de outra chave, não da " +
-                        d.key);
+  ReadAuthorisation(inf, protocol, "CTe", d);
   const pugi::xml_node ide = xml::Child(inf, "ide");
-  RequireProduction(xml::Text(ide, "tpAmb"), "o CT-e");
-  RequireProduction(xml::Text(protocol, "tpAmb"), "o protocolo");
-  d.situation =
-      SituationOfStatus(xml::Text(protocol, "cStat"), xml::Optional(protocol, "xMotivo"), "o documento");
   d.model = xml::Text(ide, "mod");
   if (d.model != "57") throw ImportRefused("modelo " + d.model + ": um cteProc traz o CT-e, modelo 57");
   d.series = Bounded(xml::Text(ide, "serie"), 3, true, "a série");

@@ -38,11 +38,20 @@ char SituationOfStatus(const std::string& status, const std::string& reason, con
                       ")");
 }
 
-std::string KeyOfId(const std::string& id, const std::string& prefix) {
-  const std::string key = id.rfind(prefix, 0) == 0 ? id.substr(prefix.size()) : std::string();
-  if (key.size() != 44 || Digits(key) != key)
+void ReadAuthorisation(const pugi::xml_node& inf, const pugi::xml_node& protocol, const std::string& prefix,
+                       ImportedDocument& d) {
+  const std::string id = inf.attribute("Id").value();
+  d.key = id.rfind(prefix, 0) == 0 ? id.substr(prefix.size()) : std::string();
+  if (d.key.size() != 44 || Digits(d.key) != d.key)
     throw ImportRefused("o Id '" + id + "' não é " + prefix + " seguido da chave de acesso de 44 dígitos");
-  return key;
+  const std::string protocol_key = xml::Text(protocol, "ch" + prefix);
+  if (protocol_key != d.key)
+    throw ImportRefused("o protocolo (ch" + prefix + " " + protocol_key + ") é de outra chave, não da " +
+                        d.key);
+  RequireProduction(xml::Text(inf, "ide/tpAmb"), "o documento");
+  RequireProduction(xml::Text(protocol, "tpAmb"), "o protocolo");
+  d.situation =
+      SituationOfStatus(xml::Text(protocol, "cStat"), xml::Optional(protocol, "xMotivo"), "o documento");
 }
 
 std::string OwnCfop(const std::string& cfop, char direction) {

@@ -26,8 +26,11 @@ void RequireProduction(const std::string& environment, const std::string& what);
 // denied (110, 301, 302, 303). Any other status refuses the file.
 char SituationOfStatus(const std::string& status, const std::string& reason, const std::string& what);
 
-// The access key of an Id attribute ("NFe" + 44 digits).
-std::string KeyOfId(const std::string& id, const std::string& prefix);
+// The access key and situation of an authorised document: `inf`'s Id
+// ("NFe" or "CTe" + 44 digits) must be its protocol's key (ch`prefix`), and
+// neither may be of the test environment.
+void ReadAuthorisation(const pugi::xml_node& inf, const pugi::xml_node& protocol, const std::string& prefix,
+                       ImportedDocument& document);
 
 // The issuer's CFOP turned to the informant's direction: an entry takes the
 // entry code of the same operation (5→1, 6→2, 7→3), an exit the exit code

@@ -82,15 +82,8 @@ ImportedDocument ReadNfe(const pugi::xml_node& proc, const Informant& informant)
   const pugi::xml_node protocol = xml::At(proc, "protNFe/infProt");
   if (!protocol) throw ImportRefused("a NF-e está sem o protocolo de autorização (protNFe)");
   ImportedDocument d;
-  d.key = KeyOfId(inf.attribute("Id").value(), "NFe");
-  if (xml::Text(protocol, "chNFe") != d.key)
-    throw ImportRefused("o protocolo (chNFe " + xml::Text(protocol, "chNFe") + ") é de outra chave, não da " +
-                        d.key);
+  ReadAuthorisation(inf, protocol, "NFe", d);
   const pugi::xml_node ide = xml::Child(inf, "ide");
-  RequireProduction(xml::Text(ide, "tpAmb"), "a NF-e");
-  RequireProduction(xml::Text(protocol, "tpAmb"), "o protocolo");
-  d.situation =
-      SituationOfStatus(xml::Text(protocol, "cStat"), xml::Optional(protocol, "xMotivo"), "o documento");
   d.model = xml::Text(ide, "mod");
   if (d.model != "55" && d.model != "65")
     throw ImportRefused("modelo " + d.model + ": só NF-e (55) e NFC-e (65) vêm num nfeProc");

@@ -35,26 +35,19 @@ MergeSummary WriteRows(sql::Session& s, const Informant& who, const RegisterFile
   const std::vector<sql::Param> period{
       {"EMP", who.company}, {"IE", who.registration}, {"INI", file.first_day}, {"FIM", file.last_day}};
   // What an earlier merge of the period brought goes first.
-  const std::string merged_days = std::string("SELECT NRSEQREDZ FROM ECFREDUCAOZ WHERE") + kPeriod +
-                                  "DTMOVIMENTO BETWEEN :INI AND :FIM AND IDARQUIVO = 'S'";
-  s.Execute("DELETE FROM ECFITEM WHERE NRSEQREDZ IN (" + merged_days + ")", period);
-  s.Execute("DELETE FROM ECFTOTALIZADOR WHERE NRSEQREDZ IN (" + merged_days + ")", period);
-  s.Execute(std::string("DELETE FROM ECFREDUCAOZ WHERE") + kPeriod +
-                "DTMOVIMENTO BETWEEN :INI AND :FIM AND IDARQUIVO = 'S'",
-            period);
-  const std::string merged_notes = std::string("SELECT NRSEQNC FROM NOTACONSUMIDOR WHERE") + kPeriod +
-                                   "DTEMISSAO BETWEEN :INI AND :FIM AND IDARQUIVO = 'S'";
-  s.Execute("DELETE FROM NOTACONSUMIDORITEM WHERE NRSEQNC IN (" + merged_notes + ")", period);
-  s.Execute(std::string("DELETE FROM NOTACONSUMIDOR WHERE") + kPeriod +
-                "DTEMISSAO BETWEEN :INI AND :FIM AND IDARQUIVO = 'S'",
-            period);
-
-  const std::string merged_documents = std::string("SELECT NRSEQNOTA FROM NOTAFISCAL WHERE") + kPeriod +
-                                       "DTDOCUMENTO BETWEEN :INI AND :FIM AND IDARQUIVO = 'S'";
-  s.Execute("DELETE FROM NOTAFISCALITEM WHERE NRSEQNOTA IN (" + merged_documents + ")", period);
-  s.Execute(std::string("DELETE FROM NOTAFISCAL WHERE") + kPeriod +
-                "DTDOCUMENTO BETWEEN :INI AND :FIM AND IDARQUIVO = 'S'",
-            period);
+  const auto forget = [&](const char* table, const char* key, const char* date,
+                          std::initializer_list<const char*> children) {
+    const std::string merged =
+        std::string(" WHERE") + kPeriod + date + " BETWEEN :INI AND :FIM AND IDARQUIVO = 'S'";
+    for (const char* child : children)
+      s.Execute(std::string("DELETE FROM ") + child + " WHERE " + key + " IN (SELECT " + key + " FROM " +
+                    table + merged + ")",
+                period);
+    s.Execute(std::string("DELETE FROM ") + table + merged, period);
+  };
+  forget("ECFREDUCAOZ", "NRSEQREDZ", "DTMOVIMENTO", {"ECFITEM", "ECFTOTALIZADOR"});
+  forget("NOTACONSUMIDOR", "NRSEQNC", "DTEMISSAO", {"NOTACONSUMIDORITEM"});
+  forget("NOTAFISCAL", "NRSEQNOTA", "DTDOCUMENTO", {"NOTAFISCALITEM"});
 
   // Products: the company's own register of a code is kept.
   for (const ProductLine& p : file.products) {
