@@ -65,7 +65,8 @@ Informant LoadInformant(sql::Session& session, const std::string& company, const
 }
 
 struct DfeStore::Statements {
-  std::unique_ptr<sql::PreparedQuery> known, cancelled, product;
+  std::unique_ptr<sql::PreparedQuery> known, cancelled, product, note_number, bill_number, consumer_number,
+      consumer_day;
   std::unique_ptr<sql::Batch> remember, forget_items, forget_notes, forget_consumer_items, forget_consumer,
       forget_bills, note, note_item, consumer, consumer_item, bill, new_product, cancellation, cancel_note,
       cancel_consumer, cancel_bill;
@@ -78,6 +79,22 @@ DfeStore::DfeStore(sql::Session& session, Informant informant)
   s.known = session_.Prepare("SELECT DSRESUMO, DTDOCUMENTO FROM DFEDOCUMENTO WHERE" + own);
   s.cancelled = session_.Prepare("SELECT 1 FROM DFECANCELAMENTO WHERE" + own);
   s.product = session_.Prepare("SELECT 1 FROM PRODUTO WHERE CDPRODUTO = :PROD");
+  // The same document typed in, or brought by another system's file, would
+  // be reported twice: it is looked for by its number (the indexes keep the
+  // number without its leading zeros).
+  const std::string number =
+      " n WHERE n.CDEMPRESA = :EMP AND n.CDINSCESTA = :IE AND n.CDMODELO = :MOD AND n.CDSERIE = :SER AND ";
+  const std::string other_key = " AND (n.DSCHAVEACESSO IS NULL OR n.DSCHAVEACESSO <> :CHAVE)";
+  s.note_number = session_.Prepare("SELECT 1 FROM NOTAFISCAL" + number + "LTRIM(n.NRNOTA, '0') = :NR" +
+                                   other_key + " AND " + kPartyKey + " = :CNPJ");
+  s.bill_number = session_.Prepare("SELECT 1 FROM CONHECIMENTO" + number + "LTRIM(n.NRCONHEC, '0') = :NR" +
+                                   other_key + " AND " + kPartyKey + " = :CNPJ");
+  s.consumer_number =
+      session_.Prepare("SELECT 1 FROM NOTACONSUMIDOR" + number + "n.NRNOTA = :NR" + other_key);
+  // A day that came in another system's file holds its range of numbers.
+  s.consumer_day = session_.Prepare(
+      "SELECT 1 FROM NOTACONSUMIDOR n WHERE n.CDEMPRESA = :EMP AND n.CDINSCESTA = :IE AND n.DTEMISSAO = :DT"
+      " AND n.CDMODELO = :MOD AND n.CDSERIE = :SER AND n.IDARQUIVO = 'S'");
   const auto batch = [&](const std::string& text) { return session_.PrepareBatch(text, 1000); };
   s.remember = batch(
       "INSERT INTO DFEDOCUMENTO (CDEMPRESA, CDINSCESTA, DSCHAVEACESSO, CDMODELO, DTDOCUMENTO, DSRESUMO)"
@@ -171,6 +188,7 @@ Outcome DfeStore::Store(const ImportedDocument& d) {
         "DELETE FROM DFEDOCUMENTO WHERE CDEMPRESA = :EMP AND CDINSCESTA = :IE AND DSCHAVEACESSO = :CHAVE",
         params);
   }
+  RequireNotEnteredElsewhere(d);
   bool cancelled = false;
   s.cancelled->Each(params, [&](const sql::Row&) { cancelled = true; });
   const char situation = cancelled ? 'S' : d.situation;
@@ -183,6 +201,37 @@ Outcome DfeStore::Store(const ImportedDocument& d) {
   s.remember->Add({informant_.company, informant_.registration, d.key, d.model, d.date, digest});
   s.remember->Flush();
   return known ? Outcome::Updated : Outcome::Imported;
+}
+
+void DfeStore::RequireNotEnteredElsewhere(const ImportedDocument& d) {
+  Statements& s = *statements_;
+  const std::vector<sql::Param> number{{"EMP", informant_.company},
+                                       {"IE", informant_.registration},
+                                       {"MOD", d.model},
+                                       {"SER", d.series},
+                                       {"NR", d.number},
+                                       {"CHAVE", d.key}};
+  std::vector<std::pair<sql::PreparedQuery*, std::vector<sql::Param>>> checks;
+  if (d.table == DocumentTable::ConsumerNote) {
+    checks.emplace_back(s.consumer_number.get(), number);
+    checks.emplace_back(s.consumer_day.get(), std::vector<sql::Param>{{"EMP", informant_.company},
+                                                                      {"IE", informant_.registration},
+                                                                      {"DT", d.date},
+                                                                      {"MOD", d.model},
+                                                                      {"SER", d.series}});
+  } else {
+    std::vector<sql::Param> party = number;
+    party.push_back(
+        {"CNPJ", std::string(14 - std::min<std::size_t>(14, d.party_cnpj.size()), '0') + d.party_cnpj});
+    checks.emplace_back(d.table == DocumentTable::Note ? s.note_number.get() : s.bill_number.get(), party);
+  }
+  for (auto& [query, params] : checks) {
+    bool found = false;
+    query->Each(params, [&](const sql::Row&) { found = true; });
+    if (found)
+      throw ImportRefused("o documento modelo " + d.model + " série " + d.series + " número " + d.number +
+                          " já está no banco, lançado por outra via (sem esta chave de acesso)");
+  }
 }
 
 void DfeStore::EnsureProducts(const ImportedDocument& d) {

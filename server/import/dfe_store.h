@@ -32,7 +32,9 @@ class DfeStore {
   // A document of an access key not seen is inserted; one seen with other
   // values replaces the earlier rows; one seen with the same values is left
   // alone. A cancellation registered for its key keeps it cancelled.
-  // Throws ImportRefused when its month is locked in the fiscal map.
+  // Throws ImportRefused when its month is locked in the fiscal map, or when
+  // the same document (party, model, series, number) is in the tables by
+  // another route: typed in, or merged from another system's file.
   Outcome Store(const ImportedDocument& document);
   // Cancels the document of the key (now or when it comes), unless the key
   // is not the informant's: a cancellation by another issuer counts only
@@ -48,6 +50,7 @@ class DfeStore {
   void InsertConsumerNote(const ImportedDocument& d, char situation);
   void InsertTransportBill(const ImportedDocument& d, char situation);
   void EnsureProducts(const ImportedDocument& d);
+  void RequireNotEnteredElsewhere(const ImportedDocument& d);
   std::int64_t Next(const char* column, const char* table);
 
   sql::Session& session_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <zip.h>
 
 #include "lib/layout/layout_check.h"
 #include "server/import/decimal_text.h"
@@ -162,6 +163,26 @@ TEST_F(XmlImport, ImportingTheSameFilesTwiceChangesNothingAndAChangedDocumentRep
   EXPECT_EQ(*rows.rows[0][1], "2");
 }
 
+TEST_F(XmlImport, AZipArchiveIsReadEntryByEntry) {
+  const std::string archive = (scratch_ / "abril.zip").string();
+  int error = 0;
+  zip_t* zip = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  ASSERT_NE(zip, nullptr);
+  for (const char* name : {"nfe-saida-dois-itens-frete.xml", "cte.xml", "malformado.xml"}) {
+    zip_source_t* source = zip_source_file(zip, Fixture(name).c_str(), 0, -1);
+    ASSERT_GE(zip_file_add(zip, (std::string("abril/") + name).c_str(), source, ZIP_FL_OVERWRITE), 0);
+  }
+  // Only the XML entries are documents.
+  ASSERT_GE(zip_file_add(zip, "abril/leia-me.txt", zip_source_buffer(zip, "notas de abril", 14, 0), 0), 0);
+  ASSERT_EQ(zip_close(zip), 0);
+  const CommandRun run = Import(archive);
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("recusado: " + archive + ":abril/malformado.xml: XML malformado"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("arquivos: 3\nimportados: 2\n"), std::string::npos) << run.output;
+}
+
 TEST_F(XmlImport, ACancellationCancelsTheNoteWhetherItComesAfterOrBefore) {
   const auto situation = [&](const std::string& number) {
     const auto rows =
@@ -246,6 +267,22 @@ TEST_F(XmlImport, ARefusedFileChangesNothingAndSaysWhy) {
             std::string::npos)
       << locked.output;
   EXPECT_EQ(Snapshot(database_), before);
+
+  // The same note typed in before, without its key, is not entered twice.
+  Execute(
+      "DELETE FROM MAPAFISCAL WHERE NRANOMES = '202604';"
+      " INSERT INTO NOTAFISCAL (NRSEQNOTA, CDEMPRESA, CDINSCESTA, IDENTSAI, NRCNPJPART, CDINSCPART,"
+      " SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRNOTA, IDEMITENTE, IDSITUACAO) VALUES (9000, '01', '" +
+      kRegistration + "', 'S', '" + kCustomer + "', '" + kCustomerIe +
+      "', 'SP', '2026-04-06', '55', '1', '000101', 'P', 'N')");
+  const std::string typed = Snapshot(database_);
+  const CommandRun twice = Import(Fixture("nfe-saida-dois-itens-frete.xml"));
+  EXPECT_EQ(twice.status, 1);
+  EXPECT_NE(
+      twice.output.find("o documento modelo 55 série 1 número 101 já está no banco, lançado por outra via"),
+      std::string::npos)
+      << twice.output;
+  EXPECT_EQ(Snapshot(database_), typed);
 }
 
 TEST_F(XmlImport, ADatabaseFailureInTheMiddleOfAFileLeavesNothingOfItAndStopsTheRun) {
