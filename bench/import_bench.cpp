@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -179,6 +180,15 @@ int main(int argc, char** argv) {
                 count / imported.seconds, anchor.seconds, imported.seconds / anchor.seconds,
                 imported.private_kib / 1024.0, imported.peak_kib / 1024.0, summary.c_str(), imported.status,
                 anchor.status == 0 ? "" : ", anchor failed");
+    // What was refused, if anything, says why.
+    std::istringstream notes(imported.output);
+    int shown = 0;
+    for (std::string line; std::getline(notes, line) && shown < 3;) {
+      if (line.rfind("recusado: ", 0) == 0 || line.rfind("a importação parou", 0) == 0) {
+        std::printf("    %s\n", line.c_str());
+        ++shown;
+      }
+    }
     fs::remove_all(root);
   }
   return 0;

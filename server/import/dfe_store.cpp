@@ -85,10 +85,13 @@ DfeStore::DfeStore(sql::Session& session, Informant informant)
   const std::string number =
       " n WHERE n.CDEMPRESA = :EMP AND n.CDINSCESTA = :IE AND n.CDMODELO = :MOD AND n.CDSERIE = :SER AND ";
   const std::string other_key = " AND (n.DSCHAVEACESSO IS NULL OR n.DSCHAVEACESSO <> :CHAVE)";
+  // A note is its issuer's (the informant's or the party's), and a
+  // transport bill the informant issued is an exit.
   s.note_number = session_.Prepare("SELECT 1 FROM NOTAFISCAL" + number + "LTRIM(n.NRNOTA, '0') = :NR" +
-                                   other_key + " AND " + kPartyKey + " = :CNPJ");
+                                   other_key + " AND " + kPartyKey + " = :CNPJ AND n.IDEMITENTE = :EMI");
   s.bill_number = session_.Prepare("SELECT 1 FROM CONHECIMENTO" + number + "LTRIM(n.NRCONHEC, '0') = :NR" +
-                                   other_key + " AND " + kPartyKey + " = :CNPJ");
+                                   other_key + " AND " + kPartyKey +
+                                   " = :CNPJ AND (CASE WHEN n.IDENTSAI = 'S' THEN 'P' ELSE 'T' END) = :EMI");
   s.consumer_number =
       session_.Prepare("SELECT 1 FROM NOTACONSUMIDOR" + number + "n.NRNOTA = :NR" + other_key);
   // A day that came in another system's file holds its range of numbers.
@@ -223,6 +226,7 @@ void DfeStore::RequireNotEnteredElsewhere(const ImportedDocument& d) {
     std::vector<sql::Param> party = number;
     party.push_back(
         {"CNPJ", std::string(14 - std::min<std::size_t>(14, d.party_cnpj.size()), '0') + d.party_cnpj});
+    party.push_back({"EMI", std::string(1, d.issuer)});
     checks.emplace_back(d.table == DocumentTable::Note ? s.note_number.get() : s.bill_number.get(), party);
   }
   for (auto& [query, params] : checks) {

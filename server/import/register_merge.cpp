@@ -221,13 +221,14 @@ void WriteNotes(sql::Session& s, const Informant& who, const RegisterFile& file,
                   kPartyKey +
                   " = :CNPJ AND n.CDMODELO = :MOD AND n.CDSERIE = :SER AND CAST(n.NRNOTA AS BIGINT) % "
                   "1000000 = "
-                  ":NR AND n.IDARQUIVO = 'N'",
+                  ":NR AND n.IDEMITENTE = :EMI AND n.IDARQUIVO = 'N'",
               {{"EMP", who.company},
                {"IE", who.registration},
                {"CNPJ", n.cnpj},
                {"MOD", n.model},
                {"SER", n.series},
-               {"NR", n.number}})
+               {"NR", n.number},
+               {"EMI", std::string(1, n.issuer)}})
              .rows.empty())
       throw ImportRefused(at + "o documento modelo " + n.model + " série " + n.series + " número " +
                           n.number + " de " + n.cnpj + " já está no banco, lançado por outra via");

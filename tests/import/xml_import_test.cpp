@@ -275,6 +275,12 @@ TEST_F(XmlImport, ARefusedFileChangesNothingAndSaysWhy) {
       " SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRNOTA, IDEMITENTE, IDSITUACAO) VALUES (9000, '01', '" +
       kRegistration + "', 'S', '" + kCustomer + "', '" + kCustomerIe +
       "', 'SP', '2026-04-06', '55', '1', '000101', 'P', 'N')");
+  // The party's own note of that number, received by the company, is another document.
+  Execute(
+      "INSERT INTO NOTAFISCAL (NRSEQNOTA, CDEMPRESA, CDINSCESTA, IDENTSAI, NRCNPJPART, CDINSCPART,"
+      " SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRNOTA, IDEMITENTE, IDSITUACAO) VALUES (9001, '01', '" +
+      kRegistration + "', 'E', '" + kCustomer + "', '" + kCustomerIe +
+      "', 'SP', '2026-04-02', '55', '1', '101', 'T', 'N')");
   const std::string typed = Snapshot(database_);
   const CommandRun twice = Import(Fixture("nfe-saida-dois-itens-frete.xml"));
   EXPECT_EQ(twice.status, 1);
@@ -283,6 +289,9 @@ TEST_F(XmlImport, ARefusedFileChangesNothingAndSaysWhy) {
       std::string::npos)
       << twice.output;
   EXPECT_EQ(Snapshot(database_), typed);
+  Execute("DELETE FROM NOTAFISCAL WHERE NRSEQNOTA = 9000");
+  const CommandRun own = Import(Fixture("nfe-saida-dois-itens-frete.xml"));
+  EXPECT_EQ(own.status, 0) << own.output;
 }
 
 TEST_F(XmlImport, ADatabaseFailureInTheMiddleOfAFileLeavesNothingOfItAndStopsTheRun) {
