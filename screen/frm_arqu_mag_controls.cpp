@@ -3,7 +3,7 @@
 // and size, and the handlers bound to it by name.
 #include <string>
 
-#include "host/toolkit/utf8.h"
+#include "lib/text/utf8.h"
 #include "screen/frm_arqu_mag.h"
 #include "screen/message_catalogue.h"
 #include "screen/screen_lists.h"
@@ -27,8 +27,8 @@ T* Place(TfrmArquMag& form, const std::string& name, tk::TWinControl* parent, in
 // Labels size themselves to their bold caption (about 7 pixels a character).
 tk::TLabel* PlaceLabel(TfrmArquMag& form, const std::string& name, tk::TWinControl* parent, int left, int top,
                        const std::string& caption) {
-  auto* label =
-      Place<tk::TLabel>(form, name, parent, left, top, 7 * static_cast<int>(tk::utf8::Length(caption)), 13);
+  auto* label = Place<tk::TLabel>(form, name, parent, left, top,
+                                  7 * static_cast<int>(::text::utf8::Length(caption)), 13);
   label->SetCaption(caption);
   label->SetBold(true);
   return label;

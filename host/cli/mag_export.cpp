@@ -23,6 +23,7 @@
 #include "host/toolkit/application.h"
 #include "host/toolkit/headless_dialogs.h"
 #include "host/toolkit/user_input.h"
+#include "lib/text/utf8.h"
 #include "lib/wire/file_name.h"
 #include "lib/wire/registro_call.h"
 
@@ -286,9 +287,8 @@ class Filler {
   // refused before anything is typed.
   void RefuseAlteredName(const std::string& name) const {
     std::string refused;
-    std::size_t characters = 0;
+    const std::size_t characters = ::text::utf8::Length(name);
     for (unsigned char c : name) {
-      if ((c & 0xC0) != 0x80) ++characters;
       if (wire::IsForbiddenInFileName(c) && refused.find(static_cast<char>(c)) == std::string::npos) {
         refused += refused.empty() ? "" : " ";
         refused += static_cast<char>(c);

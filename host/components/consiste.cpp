@@ -6,7 +6,7 @@
 #include "host/components/datasets.h"
 #include "host/components/net_connection.h"
 #include "host/toolkit/application.h"
-#include "host/toolkit/utf8.h"
+#include "lib/text/utf8.h"
 #include "lib/wire/host_date.h"
 
 namespace comp {
@@ -17,7 +17,7 @@ std::string Ajusta(const std::string& text, int width) {
   const auto begin = text.find_first_not_of(' ');
   if (begin == std::string::npos) return {};
   const std::string code = text.substr(begin, text.find_last_not_of(' ') - begin + 1);
-  const auto length = static_cast<int>(tk::utf8::Length(code));
+  const auto length = static_cast<int>(::text::utf8::Length(code));
   return length >= width ? code : std::string(static_cast<std::size_t>(width - length), '0') + code;
 }
 

@@ -10,7 +10,7 @@
 #include "host/qt/palette.h"
 #include "host/toolkit/application.h"
 #include "host/toolkit/form.h"
-#include "host/toolkit/utf8.h"
+#include "lib/text/utf8.h"
 
 namespace qtfront {
 
@@ -96,7 +96,7 @@ void MirrorLineEdit::PushSelection() {
   // A click behind the filled part of a masked field puts the caret on its
   // first empty position, where typing goes on.
   if (auto* masked = dynamic_cast<tk::TMaskEdit*>(&edit_); masked && !masked->Mask().Empty()) {
-    const auto cells = tk::utf8::Split(masked->DisplayText());
+    const auto cells = ::text::utf8::Split(masked->DisplayText());
     const tk::EditMask& mask = masked->Mask();
     for (std::size_t i = 0; i < cells.size() && i < mask.Size(); ++i) {
       if (!mask.IsLiteral(i) && cells[i] == mask.Blank()) {

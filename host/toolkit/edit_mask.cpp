@@ -3,7 +3,7 @@
 #include <cwctype>
 #include <stdexcept>
 
-#include "host/toolkit/utf8.h"
+#include "lib/text/utf8.h"
 
 namespace tk {
 
@@ -29,13 +29,13 @@ EditMask::EditMask(const std::string& mask) : source_(mask) {
     save_literals_ = fields[1] == "1";
   }
   if (fields.size() == 3) {
-    if (utf8::Length(fields[2]) != 1) {
+    if (::text::utf8::Length(fields[2]) != 1) {
       throw std::invalid_argument("edit mask '" + mask + "': the blank must be one character");
     }
     blank_ = fields[2];
   }
   int letter_case = 0;
-  const auto chars = utf8::Split(fields[0]);
+  const auto chars = ::text::utf8::Split(fields[0]);
   for (std::size_t i = 0; i < chars.size(); ++i) {
     const std::string& c = chars[i];
     Position p;
@@ -90,7 +90,7 @@ std::string EditMask::Stored(std::size_t pos, char32_t c) const {
   const int letter_case = positions_[pos].letter_case;
   if (letter_case > 0) c = static_cast<char32_t>(std::towupper(static_cast<wint_t>(c)));
   if (letter_case < 0) c = static_cast<char32_t>(std::towlower(static_cast<wint_t>(c)));
-  return utf8::Encode(c);
+  return ::text::utf8::Encode(c);
 }
 
 std::vector<std::string> EditMask::EmptyCells() const {
@@ -101,19 +101,19 @@ std::vector<std::string> EditMask::EmptyCells() const {
 
 std::vector<std::string> EditMask::CellsFromText(const std::string& text) const {
   std::vector<std::string> cells = EmptyCells();
-  const auto chars = utf8::Split(text);
+  const auto chars = ::text::utf8::Split(text);
   std::size_t next = 0;
   for (std::size_t pos = 0; pos < positions_.size(); ++pos) {
     if (save_literals_) {
       if (pos >= chars.size()) break;
-      if (!positions_[pos].literal && Accepts(pos, utf8::Decode(chars[pos]))) {
-        cells[pos] = Stored(pos, utf8::Decode(chars[pos]));
+      if (!positions_[pos].literal && Accepts(pos, ::text::utf8::Decode(chars[pos]))) {
+        cells[pos] = Stored(pos, ::text::utf8::Decode(chars[pos]));
       }
       continue;
     }
     if (positions_[pos].literal) continue;
     if (next >= chars.size()) break;
-    const char32_t c = utf8::Decode(chars[next++]);
+    const char32_t c = ::text::utf8::Decode(chars[next++]);
     if (Accepts(pos, c)) cells[pos] = Stored(pos, c);
   }
   return cells;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "host/toolkit/utf8.h"
+#include "lib/text/utf8.h"
 
 namespace tk {
 
@@ -14,7 +14,7 @@ TCustomEdit::TCustomEdit(TComponent* owner, std::string class_name, std::string 
 
 void TCustomEdit::SetText(const std::string& text) {
   std::string display = NormalizedDisplay(text);
-  const int caret = static_cast<int>(utf8::Length(display));
+  const int caret = static_cast<int>(::text::utf8::Length(display));
   ReplaceDisplay(std::move(display), caret);
 }
 
@@ -26,7 +26,7 @@ void TCustomEdit::ReplaceDisplay(std::string display, int caret) {
   const std::string before = Text();
   const bool shown_changed = display != display_;
   display_ = std::move(display);
-  const int length = static_cast<int>(utf8::Length(display_));
+  const int length = static_cast<int>(::text::utf8::Length(display_));
   sel_start_ = std::clamp(caret, 0, length);
   sel_length_ = 0;
   if (shown_changed) Notify(Property::Text);
@@ -34,13 +34,13 @@ void TCustomEdit::ReplaceDisplay(std::string display, int caret) {
 }
 
 void TCustomEdit::SetSelection(int start, int length) {
-  const int n = static_cast<int>(utf8::Length(display_));
+  const int n = static_cast<int>(::text::utf8::Length(display_));
   sel_start_ = std::clamp(start, 0, n);
   sel_length_ = std::clamp(length, 0, n - sel_start_);
   Notify(Property::Selection);
 }
 
-void TCustomEdit::SelectAll() { SetSelection(0, static_cast<int>(utf8::Length(display_))); }
+void TCustomEdit::SelectAll() { SetSelection(0, static_cast<int>(::text::utf8::Length(display_))); }
 
 void TCustomEdit::KeyPress(char32_t key) {
   if (OnKeyPress) OnKeyPress(*this, key);
@@ -50,11 +50,11 @@ void TCustomEdit::KeyPress(char32_t key) {
 
 void TCustomEdit::Paste(const std::string& text) {
   if (read_only_) return;
-  for (const std::string& c : utf8::Split(text)) EditKey(utf8::Decode(c));
+  for (const std::string& c : ::text::utf8::Split(text)) EditKey(::text::utf8::Decode(c));
 }
 
 void TCustomEdit::EditKey(char32_t key) {
-  auto chars = utf8::Split(display_);
+  auto chars = ::text::utf8::Split(display_);
   auto start = static_cast<std::size_t>(sel_start_);
   auto length = static_cast<std::size_t>(sel_length_);
   if (key == kBackspace) {
@@ -63,14 +63,14 @@ void TCustomEdit::EditKey(char32_t key) {
       length = 1;
     }
     chars.erase(chars.begin() + static_cast<long>(start), chars.begin() + static_cast<long>(start + length));
-    ReplaceDisplay(utf8::Join(chars), static_cast<int>(start));
+    ReplaceDisplay(::text::utf8::Join(chars), static_cast<int>(start));
     return;
   }
   if (key < 0x20) return;  // other control keys edit nothing
   if (max_length_ > 0 && chars.size() - length >= static_cast<std::size_t>(max_length_)) return;
   chars.erase(chars.begin() + static_cast<long>(start), chars.begin() + static_cast<long>(start + length));
-  chars.insert(chars.begin() + static_cast<long>(start), utf8::Encode(key));
-  ReplaceDisplay(utf8::Join(chars), static_cast<int>(start + 1));
+  chars.insert(chars.begin() + static_cast<long>(start), ::text::utf8::Encode(key));
+  ReplaceDisplay(::text::utf8::Join(chars), static_cast<int>(start + 1));
 }
 
 TMaskEdit::TMaskEdit(TComponent* owner, std::string name, std::string class_name)
@@ -86,12 +86,12 @@ void TMaskEdit::SetEditMask(const std::string& mask) {
 
 std::string TMaskEdit::Text() const {
   if (mask_.Empty()) return TCustomEdit::Text();
-  return mask_.TextFromCells(utf8::Split(DisplayText()));
+  return mask_.TextFromCells(::text::utf8::Split(DisplayText()));
 }
 
 std::string TMaskEdit::NormalizedDisplay(const std::string& text) const {
   if (mask_.Empty()) return TCustomEdit::NormalizedDisplay(text);
-  return utf8::Join(mask_.CellsFromText(text));
+  return ::text::utf8::Join(mask_.CellsFromText(text));
 }
 
 void TMaskEdit::EditKey(char32_t key) {
@@ -99,7 +99,7 @@ void TMaskEdit::EditKey(char32_t key) {
     TCustomEdit::EditKey(key);
     return;
   }
-  auto cells = utf8::Split(DisplayText());
+  auto cells = ::text::utf8::Split(DisplayText());
   if (cells.size() != mask_.Size()) cells = mask_.EmptyCells();
   std::size_t pos = static_cast<std::size_t>(SelStart());
   const std::size_t length = static_cast<std::size_t>(SelLength());
@@ -116,7 +116,7 @@ void TMaskEdit::EditKey(char32_t key) {
       if (pos == 0) return;
       cells[--pos] = mask_.Blank();
     }
-    ReplaceDisplay(utf8::Join(cells), static_cast<int>(pos));
+    ReplaceDisplay(::text::utf8::Join(cells), static_cast<int>(pos));
     return;
   }
   if (key < 0x20) return;
@@ -124,9 +124,9 @@ void TMaskEdit::EditKey(char32_t key) {
   // when typing "12/2026" into "99/9999".
   std::size_t at = pos;
   while (at < cells.size() && mask_.IsLiteral(at)) {
-    if (utf8::Encode(key) == mask_.Literal(at)) {
+    if (::text::utf8::Encode(key) == mask_.Literal(at)) {
       clear_selection();
-      ReplaceDisplay(utf8::Join(cells), static_cast<int>(at + 1));
+      ReplaceDisplay(::text::utf8::Join(cells), static_cast<int>(at + 1));
       return;
     }
     ++at;
@@ -136,7 +136,7 @@ void TMaskEdit::EditKey(char32_t key) {
   cells[at] = mask_.Stored(at, key);
   std::size_t caret = at + 1;
   while (caret < cells.size() && mask_.IsLiteral(caret)) ++caret;
-  ReplaceDisplay(utf8::Join(cells), static_cast<int>(caret));
+  ReplaceDisplay(::text::utf8::Join(cells), static_cast<int>(caret));
 }
 
 void TComboBox::SetItems(std::vector<std::string> items) {

@@ -1,7 +1,7 @@
 #include "host/toolkit/user_input.h"
 
 #include "host/toolkit/application.h"
-#include "host/toolkit/utf8.h"
+#include "lib/text/utf8.h"
 
 namespace tk {
 
@@ -21,7 +21,7 @@ bool UserInput::Key(char32_t key) {
 
 bool UserInput::Type(const std::string& text) {
   bool all = true;
-  for (const std::string& c : utf8::Split(text)) all = Key(utf8::Decode(c)) && all;
+  for (const std::string& c : ::text::utf8::Split(text)) all = Key(::text::utf8::Decode(c)) && all;
   return all;
 }
 

@@ -2,6 +2,8 @@
 
 #include <stdexcept>
 
+#include "lib/text/utf8.h"
+
 namespace wire {
 
 std::string Latin1ToUtf8(const std::string& bytes) {
@@ -27,10 +29,10 @@ std::string Utf8ToLatin1(const std::string& text) {
       out += static_cast<char>(c);
       continue;
     }
-    if ((c == 0xC2 || c == 0xC3) && i + 1 < text.size() &&
-        (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
-      out += static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3F));
-      ++i;
+    if (c <= 0xC3 && ::text::utf8::SequenceLength(text, i) == 2) {
+      std::size_t next = i;
+      out += static_cast<char>(::text::utf8::Next(text, next));
+      i = next - 1;
       continue;
     }
     throw std::invalid_argument("text holds a character outside ISO-8859-1 at byte " + std::to_string(i));

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
+#include "lib/text/utf8.h"
 #include "lib/wire/block_codec.h"
 #include "lib/wire/latin1.h"
 
@@ -35,43 +36,6 @@ double Number(const json& value, const char* what) {
   return d;
 }
 
-// The length of the UTF-8 sequence that starts at text[i], or 0 when the
-// bytes there are no valid sequence (overlong forms and surrogates included).
-std::size_t Utf8SequenceLength(const std::string& text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[i + k]); };
-  const unsigned char c = byte(0);
-  std::size_t n = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-  if (c >= 0xC2 && c <= 0xDF) {
-    n = 2;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    n = 3;
-    if (c == 0xE0) low = 0xA0;
-    if (c == 0xED) high = 0x9F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    n = 4;
-    if (c == 0xF0) low = 0x90;
-    if (c == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + n > text.size() || byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t k = 2; k < n; ++k) {
-    if ((byte(k) & 0xC0) != 0x80) return 0;
-  }
-  return n;
-}
-
-bool IsUtf8(const std::string& text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (static_cast<unsigned char>(text[i]) < 0x80) continue;
-    const std::size_t n = Utf8SequenceLength(text, i);
-    if (n == 0) return false;
-    i += n - 1;
-  }
-  return true;
-}
-
 // What to do with bytes that are no UTF-8: a reply must not carry them (the
 // client could not read it), a message shows them as \xHH.
 enum class BadBytes { Refuse, Escape };
@@ -92,7 +56,7 @@ void WriteString(std::string& out, const std::string& text, BadBytes bad = BadBy
       out += kHex[c & 0xF];
     } else if (c < 0x80) {
       out += static_cast<char>(c);
-    } else if (const std::size_t n = Utf8SequenceLength(text, i); n > 0) {
+    } else if (const std::size_t n = ::text::utf8::SequenceLength(text, i); n > 0) {
       out.append(text, i, n);
       i += n - 1;
     } else if (bad == BadBytes::Escape) {
@@ -159,7 +123,7 @@ std::string PackRows(const DataPacket& packet) {
         WriteNumber(text, *number);
       } else {
         const std::string& cell = std::get<std::string>(row[i]);
-        if (packet.fields[i].type != FieldType::Bytes && !IsUtf8(cell))
+        if (packet.fields[i].type != FieldType::Bytes && !::text::utf8::IsValid(cell))
           throw std::runtime_error("cannot encode the message: a text is not valid UTF-8");
         text += cell;
       }
@@ -280,7 +244,7 @@ void UnpackRows(const std::string& packed, double count, DataPacket& packet) {
         cells.emplace_back(d);
       } else {
         std::string cell_text(cell);
-        if (packet.fields[i].type != FieldType::Bytes && !IsUtf8(cell_text))
+        if (packet.fields[i].type != FieldType::Bytes && !::text::utf8::IsValid(cell_text))
           Bad("packed rows: a text is not valid UTF-8");
         cells.emplace_back(std::move(cell_text));
       }

@@ -1,7 +1,7 @@
 // CT-e (model 57), layouts 3.00 and 4.00, in their cteProc wrapper.
 #include <algorithm>
 
-#include "server/document_rows.h"
+#include "server/build/document_rows.h"
 #include "server/import/dfe_rules.h"
 #include "server/import/readers.h"
 #include "server/import/xml_paths.h"

@@ -1,6 +1,6 @@
 #include "server/import/dfe_rules.h"
 
-#include "server/document_rows.h"
+#include "server/build/document_rows.h"
 #include "server/import/xml_paths.h"
 
 namespace server::import {
@@ -89,16 +89,6 @@ std::string Bounded(const std::string& text, std::size_t size, bool digits, cons
   if (text.empty() || text.size() > size || (digits && Digits(text) != text))
     throw ImportRefused(what + " '" + text + "' não tem de 1 a " + std::to_string(size) +
                         (digits ? " dígitos" : " caracteres"));
-  return text;
-}
-
-std::string Truncated(const std::string& text, std::size_t characters) {
-  std::size_t count = 0;
-  for (std::size_t k = 0; k < text.size(); ++k) {
-    // A character starts at every byte that is not a continuation byte.
-    if ((static_cast<unsigned char>(text[k]) & 0xC0) != 0x80 && count++ == characters)
-      return text.substr(0, k);
-  }
   return text;
 }
 

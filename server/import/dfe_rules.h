@@ -56,7 +56,4 @@ void RequireRegistration(const Informant& informant, const std::string& ie, cons
 // otherwise refuses naming `what`: the tables keep no longer value.
 std::string Bounded(const std::string& text, std::size_t size, bool digits, const std::string& what);
 
-// `text` cut to `characters` UTF-8 characters.
-std::string Truncated(const std::string& text, std::size_t characters);
-
 }  // namespace server::import

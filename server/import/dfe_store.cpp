@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <map>
 
-#include "server/document_rows.h"
+#include "server/build/document_rows.h"
 
 namespace server::import {
 namespace {

@@ -1,7 +1,7 @@
 // Events of NF-e, NFC-e and CT-e in their registered wrapper: a cancellation
 // (110111) cancels the document of its key; other events leave the
 // magnetic file as it is.
-#include "server/document_rows.h"
+#include "server/build/document_rows.h"
 #include "server/import/dfe_rules.h"
 #include "server/import/readers.h"
 #include "server/import/xml_paths.h"

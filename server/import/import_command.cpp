@@ -6,9 +6,9 @@
 #include <iostream>
 
 #include "lib/layout/layout_check.h"
+#include "server/db/schema.h"
 #include "server/import/import_run.h"
 #include "server/import/register_merge.h"
-#include "server/schema.h"
 
 namespace server::import {
 

@@ -2,7 +2,8 @@
 #include <algorithm>
 #include <set>
 
-#include "server/document_rows.h"
+#include "lib/text/utf8.h"
+#include "server/build/document_rows.h"
 #include "server/import/dfe_rules.h"
 #include "server/import/readers.h"
 #include "server/import/xml_paths.h"
@@ -32,7 +33,7 @@ ImportedItem ReadItem(const pugi::xml_node& det, char direction) {
     if (it.product.size() > 14)
       throw ImportRefused("o código do produto '" + it.product + "' tem " +
                           std::to_string(it.product.size()) + " caracteres; o arquivo magnético comporta 14");
-    it.description = Truncated(xml::Text(prod, "xProd"), 53);
+    it.description = ::text::utf8::Prefix(xml::Text(prod, "xProd"), 53);
     it.ncm = Bounded(xml::Text(prod, "NCM"), 8, true, "o NCM");
     it.unit = Bounded(xml::Text(prod, "uCom"), 6, false, "a unidade");
     it.cfop = OwnCfop(xml::Text(prod, "CFOP"), direction);

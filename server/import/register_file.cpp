@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "lib/text/utf8.h"
 #include "lib/wire/latin1.h"
 #include "server/import/imported_document.h"
 
@@ -23,16 +24,7 @@ std::string Date(const std::string& line, std::size_t at) {
 // Text of the file as the tables keep it (UTF-8): a byte that does not
 // start valid UTF-8 is read as ISO-8859-1, as other systems write accents.
 std::string Text(const std::string& bytes) {
-  for (std::size_t k = 0; k < bytes.size();) {
-    const unsigned char c = static_cast<unsigned char>(bytes[k]);
-    const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    bool valid = n > 0 && k + n <= bytes.size();
-    for (std::size_t j = 1; valid && j < n; ++j)
-      valid = (static_cast<unsigned char>(bytes[k + j]) & 0xC0) == 0x80;
-    if (!valid) return wire::Latin1ToUtf8(bytes);
-    k += n;
-  }
-  return bytes;
+  return ::text::utf8::IsValid(bytes) ? bytes : wire::Latin1ToUtf8(bytes);
 }
 
 }  // namespace

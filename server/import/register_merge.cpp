@@ -4,11 +4,11 @@
 #include <map>
 
 #include "lib/wire/block_codec.h"
-#include "server/document_rows.h"
-#include "server/file_builder.h"
+#include "server/build/document_rows.h"
+#include "server/build/file_builder.h"
+#include "server/build/register_models.h"
+#include "server/db/schema.h"
 #include "server/import/dfe_store.h"
-#include "server/register_models.h"
-#include "server/schema.h"
 
 namespace server::import {
 namespace {

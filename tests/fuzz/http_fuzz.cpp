@@ -21,12 +21,12 @@
 
 #include "lib/sql/session.h"
 #include "lib/wire/rpc.h"
-#include "server/demo_data.h"
-#include "server/http_request_parser.h"
-#include "server/http_server.h"
-#include "server/methods.h"
-#include "server/schema.h"
-#include "server/session_pool.h"
+#include "server/db/schema.h"
+#include "server/db/session_pool.h"
+#include "server/demo/demo_data.h"
+#include "server/http/http_request_parser.h"
+#include "server/rpc/http_server.h"
+#include "server/rpc/methods.h"
 
 namespace {
 

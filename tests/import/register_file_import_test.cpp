@@ -5,7 +5,7 @@
 
 #include <unistd.h>
 
-#include "server/demo_retail.h"
+#include "server/demo/demo_retail.h"
 #include "tests/import/import_support.h"
 #include "tests/support/server_client.h"
 #include "tests/support/server_process.h"

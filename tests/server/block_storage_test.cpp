@@ -7,7 +7,7 @@
 
 #include "lib/sql/session.h"
 #include "lib/wire/block_codec.h"
-#include "server/request_store.h"
+#include "server/store/request_store.h"
 #include "tests/support/server_client.h"
 #include "tests/support/server_process.h"
 

@@ -1,4 +1,4 @@
-#include "server/http_request_parser.h"
+#include "server/http/http_request_parser.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 #include <sstream>
 
 #include "lib/layout/layout_check.h"
-#include "server/demo_data.h"
-#include "server/register_lines.h"
+#include "server/build/register_lines.h"
+#include "server/demo/demo_data.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 
 #include "lib/layout/layout_check.h"
 #include "lib/sql/session.h"
-#include "server/demo_data.h"
-#include "server/demo_retail.h"
-#include "server/file_builder.h"
+#include "server/build/file_builder.h"
+#include "server/demo/demo_data.h"
+#include "server/demo/demo_retail.h"
 #include "tests/support/server_client.h"
 #include "tests/support/server_process.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "server/demo_data.h"
-#include "server/register_lines.h"
+#include "server/build/register_lines.h"
+#include "server/demo/demo_data.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include "lib/layout/layout_check.h"
 #include "lib/sql/session.h"
-#include "server/demo_data.h"
-#include "server/request_store.h"
+#include "server/demo/demo_data.h"
+#include "server/store/request_store.h"
 #include "tests/support/export_command.h"
 #include "tests/support/server_client.h"
 #include "tests/support/server_process.h"

@@ -1,7 +1,7 @@
 // Parts of a file built side by side come out in their order, whichever
 // finishes first; the first part in order that fails decides the error, and
 // the parts after it stop.
-#include "server/side_by_side.h"
+#include "server/build/side_by_side.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,392 @@
+#include "server/demo/demo_data.h"
+
+#include "server/demo/demo_retail.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "server/demo/demo_rows.h"
+
+namespace server {
+namespace {
+
+using Row = sql::Row;
+
+using demo::InsertAll;
+using demo::Num;
+
+struct Party {
+  const char* cnpj_base;  // 12 digits, or "" for a foreign party
+  const char* ie;
+  const char* uf;
+};
+
+// A small deterministic generator: the demo data is the same on every machine.
+struct Lcg {
+  std::uint64_t state;
+  std::uint64_t Next(std::uint64_t bound) {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return (state >> 33) % bound;
+  }
+};
+
+struct Item {
+  const char* product;
+  std::int64_t quantity;    // thousandths
+  std::int64_t unit_price;  // cents
+};
+
+struct Note {
+  std::int64_t sequence;
+  std::string company, registration, book, direction;  // direction: E entry, S exit
+  std::string cnpj, ie, uf, date, model, series, number, issuer, situation, anticipation;
+  std::string cfop, cst;
+  std::int64_t rate = 1800, freight = 0, insurance = 0, other = 0;
+  bool ipi = false, st = false;
+  std::vector<Item> items;
+};
+
+void AddHead(sql::Batch& heads, const Note& n);
+void AddItems(sql::Batch& items, const Note& n);
+
+void InsertNotes(sql::Session& s, const std::vector<Note>& notes) {
+  auto heads = s.PrepareBatch(
+      "INSERT INTO NOTAFISCAL (NRSEQNOTA, CDEMPRESA, CDINSCESTA, CDLIVROMAG, IDENTSAI, NRCNPJPART, "
+      "CDINSCPART,"
+      " SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRNOTA, IDEMITENTE, IDSITUACAO, CDANTECIPACAO, VRFRETE,"
+      " VRSEGURO, VRDESPESAS) VALUES (:SEQ, :EMP, :IE, :LIVRO, :ES, :CNPJ, :IEP, :UF, :DT, :MOD, :SER, :NR, "
+      ":EMI,"
+      " :SIT, :ANT, :FRE, :SEG, :DESP)",
+      2000);
+  auto items = s.PrepareBatch(
+      "INSERT INTO NOTAFISCALITEM (NRSEQNOTA, NRITEM, CDPRODUTO, CDCFOP, CDCST, QTITEM, VRPRODUTO, "
+      "VRDESCONTO,"
+      " VRBASEICMS, VRALIQICMS, VRICMS, VRISENTAS, VROUTRAS, VRBASEST, VRICMSST, VRIPI, VRISENTASIPI, "
+      "VROUTRASIPI)"
+      " VALUES (:SEQ, :IT, :PROD, :CFOP, :CST, :QT, :VR, :DESC, :BC, :ALIQ, :ICMS, :ISE, :OUT, :BCST, :ST, "
+      ":IPI,"
+      " :ISEIPI, :OUTIPI)",
+      2000);
+  // The notes of a block go in before their items: the items' foreign key
+  // names them.
+  constexpr std::size_t kBlock = 500;
+  for (std::size_t first = 0; first < notes.size(); first += kBlock) {
+    const std::size_t last = std::min(notes.size(), first + kBlock);
+    for (std::size_t k = first; k < last; ++k) AddHead(*heads, notes[k]);
+    heads->Flush();
+    for (std::size_t k = first; k < last; ++k) AddItems(*items, notes[k]);
+    items->Flush();
+  }
+}
+
+void AddHead(sql::Batch& heads, const Note& n) {
+  {
+    heads.Add({Num(n.sequence), n.company, n.registration,
+               n.book.empty() ? std::nullopt : std::optional(n.book), n.direction, n.cnpj, n.ie, n.uf, n.date,
+               n.model, n.series, n.number, n.issuer, n.situation,
+               n.anticipation.empty() ? std::nullopt : std::optional(n.anticipation), Num(n.freight),
+               Num(n.insurance), Num(n.other)});
+  }
+}
+
+void AddItems(sql::Batch& items, const Note& n) {
+  {
+    int number = 0;
+    for (const Item& it : n.items) {
+      const std::int64_t amount = it.quantity * it.unit_price / 1000;
+      const std::int64_t discount = amount / 50;
+      const bool taxed = n.rate > 0;
+      const std::int64_t base = taxed ? amount - discount : 0;
+      const std::int64_t icms = base * n.rate / 10000;
+      const std::int64_t ipi = n.ipi ? (amount - discount) / 10 : 0;
+      const std::int64_t st_base = n.st ? (amount - discount) * 140 / 100 : 0;
+      const std::int64_t st_icms = n.st ? st_base * n.rate / 10000 - icms : 0;
+      items.Add({Num(n.sequence), Num(++number), it.product, n.cfop, n.cst, Num(it.quantity), Num(amount),
+                 Num(discount), Num(base), Num(n.rate), Num(icms), Num(taxed ? 0 : amount - discount), "0",
+                 Num(st_base), Num(st_icms > 0 ? st_icms : 0), Num(ipi), "0", "0"});
+    }
+  }
+}
+
+}  // namespace
+
+std::string CnpjFrom(const std::string& first12) {
+  std::string cnpj = first12;
+  for (int round = 0; round < 2; ++round) {
+    static const int kWeights[] = {6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2};
+    const int offset = round == 0 ? 1 : 0;
+    int sum = 0;
+    for (std::size_t i = 0; i < cnpj.size(); ++i)
+      sum += (cnpj[i] - '0') * kWeights[i + static_cast<std::size_t>(offset)];
+    const int digit = 11 - sum % 11;
+    cnpj += static_cast<char>('0' + (digit >= 10 ? 0 : digit));
+  }
+  return cnpj;
+}
+
+bool LoadDemoData(sql::Session& s) {
+  if (!s.Query("SELECT 1 FROM EMPRESA", {}).rows.empty()) return false;
+  sql::Transaction transaction(s);
+
+  InsertAll(s, "INSERT INTO PAIS (CDPAIS, NMPAIS) VALUES (:C, :N)",
+            {{"1058", "Brasil"}, {"0249", "Estados Unidos"}, {"0639", "Argentina"}});
+  const char* const states[][2] = {
+      {"AC", "Acre"},        {"AL", "Alagoas"},   {"AM", "Amazonas"},          {"AP", "Amapá"},
+      {"BA", "Bahia"},       {"CE", "Ceará"},     {"DF", "Distrito Federal"},  {"ES", "Espírito Santo"},
+      {"GO", "Goiás"},       {"MA", "Maranhão"},  {"MG", "Minas Gerais"},      {"MS", "Mato Grosso do Sul"},
+      {"MT", "Mato Grosso"}, {"PA", "Pará"},      {"PB", "Paraíba"},           {"PE", "Pernambuco"},
+      {"PI", "Piauí"},       {"PR", "Paraná"},    {"RJ", "Rio de Janeiro"},    {"RN", "Rio Grande do Norte"},
+      {"RO", "Rondônia"},    {"RR", "Roraima"},   {"RS", "Rio Grande do Sul"}, {"SC", "Santa Catarina"},
+      {"SE", "Sergipe"},     {"SP", "São Paulo"}, {"TO", "Tocantins"}};
+  std::vector<Row> state_rows;
+  for (const auto& st : states) state_rows.push_back({"1058", st[0], st[1]});
+  state_rows.push_back({"0639", "BA", "Buenos Aires"});
+  state_rows.push_back({"0639", "CB", "Córdoba"});
+  InsertAll(s, "INSERT INTO ESTADO (CDPAIS, SGESTADO, NMESTADO) VALUES (:P, :S, :N)", state_rows);
+
+  InsertAll(s, "INSERT INTO EMPRESA (CDEMPRESA, NMEMPRESA, CDSITUCRT) VALUES (:C, :N, :S)",
+            {{"01", "Comércio Paulista de Alimentos Ltda", "3"},
+             {"02", "Indústria Mineira de Móveis S.A.", "1"},
+             {"03", "Distribuidora Fluminense Ltda", "2"},
+             {"04", "Açougue e Mercearia Gaúcha ME", std::nullopt}});
+  InsertAll(s, "INSERT INTO IMPOSTONFE (CDIMPOSTONFE, SGIMPOSTONFE, IDORGARRECADNFE) VALUES (:C, :S, :O)",
+            {{"01", "ICMS", "E"},
+             {"02", "ISS", "M"},
+             {"03", "IPI", std::nullopt},
+             {"04", "ICMS-ST", "E"},
+             {"05", "PIS", "F"}});
+  InsertAll(
+      s,
+      "INSERT INTO INSCRESTAD (CDEMPRESA, CDINSCESTA, NRINSJURIEST, SGESTADO, NMMUNICIPIO, NRFAX, "
+      "DSLOGRADOURO,"
+      " NRLOGRADOURO, DSCOMPLEMENTO, NMBAIRRO, NRCEP, NMCONTATO, NRTELEFONE) VALUES (:E, :I, :J, :U, :M, :F,"
+      " :L, :N, :C, :B, :CEP, :CT, :T)",
+      {{"01", "110042490114", CnpjFrom("112223330001"), "SP", "São Paulo", "1132105000", "Avenida Paulista",
+        "1000", "Conjunto 101", "Bela Vista", "01310100", "Maria da Conceição Araújo", "1132105001"},
+       {"01", "244005621111", CnpjFrom("112223330002"), "SP", "Campinas", std::nullopt,
+        "Rua Barão de Jaguara", "0", "S/N", "Centro", "13015000", "João Gonçalves", "1932330000"},
+       {"02", "0623079040081", CnpjFrom("223334440001"), "MG", "Belo Horizonte", "3132220000",
+        "Avenida Afonso Pena", "1500", "", "Centro", "30130005", "Ângela Simões", "3132220001"},
+       {"03", "85400371", CnpjFrom("334445550001"), "RJ", "Rio de Janeiro", std::nullopt, "Rua da Assembléia",
+        "10", "Sala 2001", "Centro", "20011000", "Sérgio Brandão", "2122330000"},
+       {"04", "0960012346", CnpjFrom("445556660001"), "RS", "Porto Alegre", std::nullopt, "Rua dos Andradas",
+        "1234", "Loja 3", "Centro", "90020008", "Lúcia Prestes", "5132240000"}});
+  InsertAll(s, "INSERT INTO INSCRMUNICIP (CDEMPRESA, CDINSCMUNI) VALUES (:E, :I)",
+            {{"01", "31245678"}, {"01", "31245679"}, {"02", "5500123"}});
+  InsertAll(s,
+            "INSERT INTO INSCRSUBST (CDEMPRESA, CDINSCESTA, CDINSCESTAST, SGESTADO) VALUES (:E, :I, :S, :U)",
+            {{"01", "110042490114", "78123451", "RJ"}, {"01", "110042490114", "0012345670053", "MG"}});
+  InsertAll(s, "INSERT INTO LIVROMAG (CDLIVROMAG, NMLIVROMAG) VALUES (:C, :N)",
+            {{"0000000001", "Livro Registro de Entradas e Saídas"},
+             {"0000000002", "Livro Registro de Inventário"},
+             {"0000000010", "Livro de Apuração do ICMS"}});
+  // January and February of the first establishment are locked, March is
+  // still open; company 04 never locked its map.
+  InsertAll(s,
+            "INSERT INTO MAPAFISCAL (CDEMPRESA, CDINSCESTA, NRANOMES, IDBLOQUEADO) VALUES (:E, :I, :P, :B)",
+            {{"01", "110042490114", "202601", "S"},
+             {"01", "110042490114", "202602", "S"},
+             {"01", "110042490114", "202603", "N"},
+             {"01", "244005621111", "202601", "S"},
+             {"02", "0623079040081", "202601", "S"},
+             {"02", "0623079040081", "202602", "S"},
+             {"03", "85400371", "202601", "S"},
+             {"04", "0960012346", "202601", "N"}});
+  InsertAll(
+      s,
+      "INSERT INTO PRODUTO (CDPRODUTO, CDNCM, NMPRODUTO, SGUNIDADE, VRALIQIPI, VRALIQICMS, VRPERREDBC, "
+      "VRBASEST)"
+      " VALUES (:C, :N, :D, :U, :IPI, :ICMS, :RED, :ST)",
+      {{"ARROZ5KG", "10063021", "Arroz agulhinha tipo 1 - pacote 5 kg", "pc", "0", "700", "0", "0"},
+       {"FEIJAO1KG", "07133319", "Feijão carioca tipo 1 - pacote 1 kg", "pc", "0", "700", "0", "0"},
+       {"CAFE500G", "09012100", "Café torrado e moído - 500 g", "pc", "0", "1800", "0", "0"},
+       {"ACUCAR5KG", "17019900", "Açúcar cristal - pacote 5 kg", "pc", "0", "1800", "0", "0"},
+       {"OLEO900ML", "15079011", "Óleo de soja refinado - 900 ml", "un", "0", "1200", "0", "0"},
+       {"LEITE1L", "04012010", "Leite UHT integral - caixa 1 l", "un", "0", "1200", "3333", "0"},
+       {"CERVEJA350", "22030000", "Cerveja lata 350 ml", "un", "600", "1800", "0", "450"},
+       {"REFRIG2L", "22021000", "Refrigerante de cola - garrafa 2 l", "un", "400", "1800", "0", "890"},
+       {"MESA6L", "94036000", "Mesa de jantar em madeira maciça - 6 lugares", "pc", "500", "1800", "0", "0"},
+       {"CADEIRA", "94016100", "Cadeira estofada com braços", "pc", "500", "1800", "0", "0"},
+       {"ARMARIO2P", "94035000", "Armário de cozinha - 2 portas", "pc", "500", "1800", "0", "0"},
+       {"ENERGIA", "27160000", "Energia elétrica", "kWh", "0", "1800", "0", "0"}});
+
+  const Party parties[] = {{"556667770001", "115566770891", "SP"},
+                           {"667778880001", "78456124", "RJ"},
+                           {"778889990001", "0623456780027", "MG"},
+                           {"889990000001", "9012345663", "PR"},
+                           {"", "ISENTO", "EX"}};
+  std::vector<Note> notes;
+  Lcg random{20260101};
+  std::int64_t sequence = 1;
+  const char* const groceries[] = {"ARROZ5KG", "FEIJAO1KG", "CAFE500G", "ACUCAR5KG", "OLEO900ML", "LEITE1L"};
+  const auto make = [&](const std::string& company, const std::string& registration, int month, int day,
+                        const Party& party, bool exit) {
+    Note n;
+    n.sequence = sequence++;
+    n.company = company;
+    n.registration = registration;
+    n.book = n.sequence % 5 == 0 ? "" : "0000000001";
+    n.direction = exit ? "S" : "E";
+    n.cnpj = *party.cnpj_base ? CnpjFrom(party.cnpj_base) : std::string(14, '0');
+    n.ie = party.ie;
+    n.uf = party.uf;
+    char date[16];
+    std::snprintf(date, sizeof date, "2026-%02d-%02d", month, day);
+    n.date = date;
+    n.model = "55";
+    n.series = "1";
+    n.number = std::to_string(exit ? 1000 + n.sequence : 50000 + n.sequence * 7);
+    n.issuer = exit ? "P" : "T";
+    n.situation = "N";
+    // The informant's own state decides what is internal.
+    const std::string home = company == "02" ? "MG" : company == "03" ? "RJ" : company == "04" ? "RS" : "SP";
+    const bool internal = party.uf == home;
+    const bool foreign = std::string(party.uf) == "EX";
+    n.cfop = foreign ? (exit ? "7101" : "3102")
+             : exit  ? (internal ? "5102" : "6102")
+                     : (internal ? "1102" : "2102");
+    n.cst = "000";
+    n.rate = foreign ? 0 : internal ? 1800 : 1200;
+    if (foreign) n.cst = "041";
+    const auto count = 1 + random.Next(4);
+    for (std::uint64_t k = 0; k < count; ++k) {
+      n.items.push_back({groceries[random.Next(6)], static_cast<std::int64_t>(1 + random.Next(40)) * 1000,
+                         static_cast<std::int64_t>(500 + random.Next(5000))});
+    }
+    return n;
+  };
+
+  for (int month = 1; month <= 3; ++month) {
+    for (int k = 0; k < 14; ++k) {
+      const Party& party = parties[k % 4];
+      notes.push_back(make("01", "110042490114", month, 2 + k * 2, party, k % 2 == 0));
+    }
+    Note cancelled = make("01", "110042490114", month, 15, parties[1], true);
+    cancelled.situation = "S";
+    notes.push_back(cancelled);
+    Note exported = make("01", "110042490114", month, 20, parties[4], true);
+    notes.push_back(exported);
+    Note drinks = make("01", "110042490114", month, 9, parties[0], false);
+    drinks.items = {{"CERVEJA350", 240000, 289}, {"REFRIG2L", 60000, 799}};
+    drinks.ipi = true;
+    drinks.st = true;
+    drinks.anticipation = "1";
+    drinks.freight = 15000;
+    drinks.insurance = 2500;
+    notes.push_back(drinks);
+    Note energy = make("01", "110042490114", month, 28, parties[0], false);
+    energy.model = "06";
+    energy.series = "U";
+    energy.cfop = "1253";
+    energy.items = {{"ENERGIA", 4500000, 95}};
+    notes.push_back(energy);
+  }
+  for (int k = 0; k < 6; ++k)
+    notes.push_back(make("01", "244005621111", 1, 5 + k, parties[k % 4], k % 2 == 1));
+  for (int k = 0; k < 8; ++k) {
+    Note furniture = make("02", "0623079040081", 1 + k % 2, 3 + k * 3, parties[(k + 1) % 4], true);
+    furniture.items = {{"MESA6L", 2000, 189000}, {"CADEIRA", 12000, 34990}, {"ARMARIO2P", 1000, 129900}};
+    furniture.ipi = true;
+    furniture.other = 3000;
+    notes.push_back(furniture);
+  }
+  for (int k = 0; k < 5; ++k)
+    notes.push_back(make("03", "85400371", 1, 10 + k, parties[(k + 2) % 4], k % 2 == 0));
+  for (int k = 0; k < 3; ++k) notes.push_back(make("04", "0960012346", 1, 7 + k, parties[k % 4], true));
+  // The retailer's purchases of the month.
+  LoadRetailCompanies(s);
+  for (int k = 0; k < 2; ++k) {
+    Note purchase = make(kRetailCompany, RetailRegistration(), 1, 12 + k, parties[k * 2], false);
+    notes.push_back(purchase);
+  }
+  // Beer bought with IPI and the ICMS withheld by the supplier.
+  Note beer = make(kRetailCompany, RetailRegistration(), 1, 14, parties[0], false);
+  beer.items = {{"CERVEJA350", 480000, 260}};
+  beer.ipi = true;
+  beer.st = true;
+  notes.push_back(beer);
+  InsertNotes(s, notes);
+  LoadRetailActivity(s);
+  transaction.Commit();
+  return true;
+}
+
+void LoadVolumeData(sql::Session& s, long documents) {
+  sql::Transaction transaction(s);
+  s.Execute(
+      "DELETE FROM NOTAFISCALITEM WHERE NRSEQNOTA IN (SELECT NRSEQNOTA FROM NOTAFISCAL WHERE CDEMPRESA = "
+      "'90')");
+  s.Execute("DELETE FROM NOTAFISCAL WHERE CDEMPRESA = '90'");
+  if (s.Query("SELECT 1 FROM EMPRESA WHERE CDEMPRESA = '90'", {}).rows.empty()) {
+    s.Execute(
+        "INSERT INTO EMPRESA (CDEMPRESA, NMEMPRESA, CDSITUCRT) VALUES ('90', 'Atacado Volume Ltda', '1')");
+    s.Execute(
+        "INSERT INTO INSCRESTAD (CDEMPRESA, CDINSCESTA, NRINSJURIEST, SGESTADO, NMMUNICIPIO, DSLOGRADOURO,"
+        " NRLOGRADOURO, NMBAIRRO, NRCEP, NMCONTATO, NRTELEFONE) VALUES ('90', '900000009008', :J, 'SP', "
+        "'Guarulhos',"
+        " 'Rodovia Presidente Dutra', '2000', 'Bonsucesso', '07178000', 'Central de Volume', '1124440000')",
+        {{"J", CnpjFrom("909090900001")}});
+    s.Execute(
+        "INSERT INTO MAPAFISCAL (CDEMPRESA, CDINSCESTA, NRANOMES, IDBLOQUEADO) VALUES"
+        " ('90', '900000009008', '202601', 'S')");
+    std::vector<Row> products;
+    for (int p = 1; p <= 50; ++p) {
+      char code[16];
+      std::snprintf(code, sizeof code, "V%04d", p);
+      products.push_back({std::string(code), "84713012",
+                          std::string("Produto de volume número ") + std::to_string(p), "un", "0", "1800",
+                          "0", "0"});
+    }
+    InsertAll(
+        s,
+        "INSERT INTO PRODUTO (CDPRODUTO, CDNCM, NMPRODUTO, SGUNIDADE, VRALIQIPI, VRALIQICMS, VRPERREDBC,"
+        " VRBASEST) VALUES (:C, :N, :D, :U, :IPI, :ICMS, :RED, :ST)",
+        products);
+  }
+  const std::string cnpj = CnpjFrom("556667770001");
+  std::vector<std::string> codes;
+  for (int p = 1; p <= 50; ++p) {
+    char code[16];
+    std::snprintf(code, sizeof code, "V%04d", p);
+    codes.emplace_back(code);
+  }
+  std::vector<Note> block;
+  const std::int64_t first_sequence = 10000000;
+  for (long d = 0; d < documents; ++d) {
+    Note n;
+    n.sequence = first_sequence + d;
+    n.company = "90";
+    n.registration = "900000009008";
+    n.direction = "S";
+    n.cnpj = cnpj;
+    n.ie = "115566770891";
+    n.uf = "SP";
+    char date[16];
+    std::snprintf(date, sizeof date, "2026-01-%02ld", 1 + d % 31);
+    n.date = date;
+    n.model = "55";
+    n.series = "1";
+    n.number = std::to_string(1 + d);
+    n.issuer = "P";
+    n.situation = "N";
+    n.cfop = "5102";
+    n.cst = "000";
+    for (int k = 0; k < 4; ++k) {
+      n.items.push_back(
+          {codes[static_cast<std::size_t>((d * 4 + k) % 50)].c_str(), 1000 * (1 + k), 1000 + 10 * k});
+    }
+    block.push_back(std::move(n));
+    if (block.size() == 5000) {
+      InsertNotes(s, block);
+      block.clear();
+    }
+  }
+  InsertNotes(s, block);
+  LoadVolumeActivity(s, "90", "900000009008", documents, codes);
+  transaction.Commit();
+}
+
+}  // namespace server

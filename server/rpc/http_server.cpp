@@ -1,0 +1,178 @@
+#include "server/rpc/http_server.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+
+#include "server/http/http_front.h"
+#include "server/http/long_call_lane.h"
+
+namespace server {
+namespace {
+
+bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+http::Response ErrorResponse(wire::ErrorKind kind, const std::string& message, int status = 0) {
+  http::Response r;
+  r.status = status ? status : wire::ErrorStatus(kind);
+  r.body = wire::EncodeError({kind, message});
+  return r;
+}
+
+// The answers the front gives by itself, in the protocol's error body.
+http::Response FrontError(int status, const std::string& message) {
+  switch (status) {
+    case 408: return ErrorResponse(wire::ErrorKind::Timeout, message);
+    case 413:
+    case 431: return ErrorResponse(wire::ErrorKind::TooLarge, message, status);
+    case 503: return ErrorResponse(wire::ErrorKind::Unavailable, message);
+    case 500: return ErrorResponse(wire::ErrorKind::ServerFailure, message);
+    default: return ErrorResponse(wire::ErrorKind::BadRequest, message, 400);
+  }
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The path of a request target, percent-decoded; false for a broken escape.
+bool DecodePath(const std::string& target, std::string& path) {
+  const std::string raw = target.substr(0, target.find('?'));
+  path.clear();
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '%') {
+      path += raw[i];
+      continue;
+    }
+    if (i + 2 >= raw.size()) return false;
+    const int high = HexValue(raw[i + 1]);
+    const int low = HexValue(raw[i + 2]);
+    if (high < 0 || low < 0) return false;
+    path += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  return true;
+}
+
+}  // namespace
+
+struct HttpServer::Impl {
+  const ServerConfig& config;
+  Mag04200& methods;
+  std::unique_ptr<http::Front> front;
+  std::unique_ptr<LongCallLane> lane;
+  Impl(const ServerConfig& c, Mag04200& m) : config(c), methods(m) {}
+};
+
+HttpServer::HttpServer(const ServerConfig& config, Mag04200& methods)
+    : impl_(std::make_unique<Impl>(config, methods)) {
+  http::FrontOptions options;
+  options.listen = config.listen;
+  options.port = config.port;
+  options.threads = config.threads;
+  options.limits.max_body = config.max_body;
+  options.request_timeout = std::chrono::seconds(config.request_timeout);
+  options.idle_timeout = std::chrono::seconds(config.idle_timeout);
+  options.max_connections = config.max_connections;
+  options.max_connections_per_address = config.max_connections_per_address;
+  impl_->front = std::make_unique<http::Front>(
+      options, [this](http::Request request, http::Respond respond) { Handle(std::move(request), respond); },
+      FrontError);
+  // Building a whole file can take long: it runs beside the workers, which
+  // keep answering the lookups and the pages of other exports meanwhile.
+  impl_->lane = std::make_unique<LongCallLane>(config.max_builds);
+}
+
+HttpServer::~HttpServer() { Stop(); }
+
+int HttpServer::Bind() { return impl_->front->Bind(); }
+
+void HttpServer::Serve() { impl_->front->Serve(); }
+
+void HttpServer::Stop() { impl_->front->Stop(); }
+
+void HttpServer::Handle(http::Request request, const std::function<void(http::Response)>& respond) {
+  std::string path;
+  if (!DecodePath(request.target, path)) {
+    return respond(ErrorResponse(wire::ErrorKind::BadRequest, "the request path holds a broken %-escape"));
+  }
+  static const std::string kServers = "/v1/servers/";
+  if (path.rfind(kServers, 0) == 0 && path.size() > kServers.size() &&
+      path.find('/', kServers.size()) == std::string::npos) {
+    if (request.method != "GET") {
+      return respond(
+          ErrorResponse(wire::ErrorKind::MethodNotAllowed, path + " takes GET, not " + request.method));
+    }
+    const std::string name = path.substr(kServers.size());
+    if (name != kServerName) {
+      return respond(ErrorResponse(wire::ErrorKind::UnknownServer, "no server object '" + name + "'"));
+    }
+    http::Response r;
+    r.body = wire::EncodeServerInfo(kServerName, Mag04200::MethodNames());
+    return respond(std::move(r));
+  }
+  if (path != "/v1/call") {
+    return respond(ErrorResponse(wire::ErrorKind::NotFound, "no endpoint " + request.method + " " + path));
+  }
+  if (request.method != "POST") {
+    return respond(
+        ErrorResponse(wire::ErrorKind::MethodNotAllowed, "/v1/call takes POST, not " + request.method));
+  }
+
+  wire::CallRequest call;
+  try {
+    call = wire::DecodeRequest(request.body);
+  } catch (const wire::ProtocolError& e) {
+    return respond(ErrorResponse(wire::ErrorKind::BadRequest, e.what()));
+  }
+  const bool long_call = Mag04200::IsLongCall(call);
+  // A client that asks for it gets the rows of its packets packed.
+  wire::RowEncoding rows = wire::RowEncoding::Plain;
+  for (const auto& [name, value] : request.headers) {
+    if (EqualsIgnoringCase(name, wire::kRowEncodingHeader) && value == wire::kPackedRows)
+      rows = wire::RowEncoding::Packed;
+  }
+  auto run = [this, call = std::move(call), respond, rows] {
+    const auto started = std::chrono::steady_clock::now();
+    http::Response r;
+    try {
+      if (call.server != kServerName) {
+        r = ErrorResponse(wire::ErrorKind::UnknownServer, "no server object '" + call.server + "'");
+      } else {
+        const wire::CallReply reply = impl_->methods.Call(call.method, call.arguments);
+        r.body = wire::EncodeReply(reply, rows);
+        // Lines stored for a client that is gone would wait for the expiry.
+        if (const std::string key = Mag04200::PendingKey(call, reply); !key.empty()) {
+          r.undelivered = [this, key] {
+            try {
+              impl_->methods.Abandon(key);
+            } catch (const std::exception& e) {
+              if (log) log("dropping the lines of an undelivered page failed: " + std::string(e.what()));
+            }
+          };
+        }
+      }
+    } catch (const MethodError& e) {
+      r = ErrorResponse(e.kind(), e.what());
+    } catch (const std::exception& e) {
+      r = ErrorResponse(wire::ErrorKind::ServerFailure, e.what());
+    }
+    if (log) {
+      const auto ms =
+          std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+      log(call.method + " " + std::to_string(r.status) + " " + std::to_string(ms.count()) + " ms");
+    }
+    respond(std::move(r));
+  };
+  if (long_call) return impl_->lane->Run(std::move(run));
+  run();
+}
+
+}  // namespace server
