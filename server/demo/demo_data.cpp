@@ -13,9 +13,6 @@
 namespace server {
 namespace {
 
-using Row = sql::Row;
-
-using demo::InsertAll;
 using demo::Num;
 
 struct Party {
@@ -49,51 +46,26 @@ struct Note {
   std::vector<Item> items;
 };
 
-void AddHead(sql::Batch& heads, const Note& n);
-void AddItems(sql::Batch& items, const Note& n);
-
-void InsertNotes(sql::Session& s, const std::vector<Note>& notes) {
-  auto heads = s.PrepareBatch(
-      "INSERT INTO NOTAFISCAL (NRSEQNOTA, CDEMPRESA, CDINSCESTA, CDLIVROMAG, IDENTSAI, NRCNPJPART, "
-      "CDINSCPART,"
-      " SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRNOTA, IDEMITENTE, IDSITUACAO, CDANTECIPACAO, VRFRETE,"
-      " VRSEGURO, VRDESPESAS) VALUES (:SEQ, :EMP, :IE, :LIVRO, :ES, :CNPJ, :IEP, :UF, :DT, :MOD, :SER, :NR, "
-      ":EMI,"
-      " :SIT, :ANT, :FRE, :SEG, :DESP)",
-      2000);
-  auto items = s.PrepareBatch(
-      "INSERT INTO NOTAFISCALITEM (NRSEQNOTA, NRITEM, CDPRODUTO, CDCFOP, CDCST, QTITEM, VRPRODUTO, "
-      "VRDESCONTO,"
-      " VRBASEICMS, VRALIQICMS, VRICMS, VRISENTAS, VROUTRAS, VRBASEST, VRICMSST, VRIPI, VRISENTASIPI, "
-      "VROUTRASIPI)"
-      " VALUES (:SEQ, :IT, :PROD, :CFOP, :CST, :QT, :VR, :DESC, :BC, :ALIQ, :ICMS, :ISE, :OUT, :BCST, :ST, "
-      ":IPI,"
-      " :ISEIPI, :OUTIPI)",
-      2000);
-  // The notes of a block go in before their items: the items' foreign key
-  // names them.
-  constexpr std::size_t kBlock = 500;
-  for (std::size_t first = 0; first < notes.size(); first += kBlock) {
-    const std::size_t last = std::min(notes.size(), first + kBlock);
-    for (std::size_t k = first; k < last; ++k) AddHead(*heads, notes[k]);
-    heads->Flush();
-    for (std::size_t k = first; k < last; ++k) AddItems(*items, notes[k]);
-    items->Flush();
-  }
-}
-
-void AddHead(sql::Batch& heads, const Note& n) {
-  {
-    heads.Add({Num(n.sequence), n.company, n.registration,
-               n.book.empty() ? std::nullopt : std::optional(n.book), n.direction, n.cnpj, n.ie, n.uf, n.date,
-               n.model, n.series, n.number, n.issuer, n.situation,
-               n.anticipation.empty() ? std::nullopt : std::optional(n.anticipation), Num(n.freight),
-               Num(n.insurance), Num(n.other)});
-  }
-}
-
-void AddItems(sql::Batch& items, const Note& n) {
-  {
+void InsertNotes(FiscalTables& tables, const std::vector<Note>& notes) {
+  for (const Note& n : notes) {
+    tables.Add(NoteRow{.sequence = n.sequence,
+                       .company = n.company,
+                       .registration = n.registration,
+                       .book = n.book.empty() ? std::nullopt : std::optional(n.book),
+                       .direction = n.direction,
+                       .party_cnpj = n.cnpj,
+                       .party_ie = n.ie,
+                       .party_uf = n.uf,
+                       .date = n.date,
+                       .model = n.model,
+                       .series = n.series,
+                       .number = n.number,
+                       .issuer = n.issuer,
+                       .situation = n.situation,
+                       .anticipation = n.anticipation.empty() ? std::nullopt : std::optional(n.anticipation),
+                       .freight = n.freight,
+                       .insurance = n.insurance,
+                       .expenses = n.other});
     int number = 0;
     for (const Item& it : n.items) {
       const std::int64_t amount = it.quantity * it.unit_price / 1000;
@@ -104,11 +76,24 @@ void AddItems(sql::Batch& items, const Note& n) {
       const std::int64_t ipi = n.ipi ? (amount - discount) / 10 : 0;
       const std::int64_t st_base = n.st ? (amount - discount) * 140 / 100 : 0;
       const std::int64_t st_icms = n.st ? st_base * n.rate / 10000 - icms : 0;
-      items.Add({Num(n.sequence), Num(++number), it.product, n.cfop, n.cst, Num(it.quantity), Num(amount),
-                 Num(discount), Num(base), Num(n.rate), Num(icms), Num(taxed ? 0 : amount - discount), "0",
-                 Num(st_base), Num(st_icms > 0 ? st_icms : 0), Num(ipi), "0", "0"});
+      tables.Add(NoteItemRow{.sequence = n.sequence,
+                             .item = ++number,
+                             .product = it.product,
+                             .cfop = n.cfop,
+                             .cst = n.cst,
+                             .quantity = it.quantity,
+                             .value = amount,
+                             .discount = discount,
+                             .icms_base = base,
+                             .icms_rate = n.rate,
+                             .icms = icms,
+                             .exempt = taxed ? 0 : amount - discount,
+                             .st_base = st_base,
+                             .st_icms = st_icms > 0 ? st_icms : 0,
+                             .ipi = ipi});
     }
   }
+  tables.Flush();
 }
 
 }  // namespace
@@ -130,9 +115,11 @@ std::string CnpjFrom(const std::string& first12) {
 bool LoadDemoData(sql::Session& s) {
   if (!s.Query("SELECT 1 FROM EMPRESA", {}).rows.empty()) return false;
   sql::Transaction transaction(s);
+  FiscalTables tables(s, 2000);
 
-  InsertAll(s, "INSERT INTO PAIS (CDPAIS, NMPAIS) VALUES (:C, :N)",
-            {{"1058", "Brasil"}, {"0249", "Estados Unidos"}, {"0639", "Argentina"}});
+  for (const CountryRow& country :
+       {CountryRow{"1058", "Brasil"}, CountryRow{"0249", "Estados Unidos"}, CountryRow{"0639", "Argentina"}})
+    tables.Add(country);
   const char* const states[][2] = {
       {"AC", "Acre"},        {"AL", "Alagoas"},   {"AM", "Amazonas"},          {"AP", "Amapá"},
       {"BA", "Bahia"},       {"CE", "Ceará"},     {"DF", "Distrito Federal"},  {"ES", "Espírito Santo"},
@@ -141,77 +128,65 @@ bool LoadDemoData(sql::Session& s) {
       {"PI", "Piauí"},       {"PR", "Paraná"},    {"RJ", "Rio de Janeiro"},    {"RN", "Rio Grande do Norte"},
       {"RO", "Rondônia"},    {"RR", "Roraima"},   {"RS", "Rio Grande do Sul"}, {"SC", "Santa Catarina"},
       {"SE", "Sergipe"},     {"SP", "São Paulo"}, {"TO", "Tocantins"}};
-  std::vector<Row> state_rows;
-  for (const auto& st : states) state_rows.push_back({"1058", st[0], st[1]});
-  state_rows.push_back({"0639", "BA", "Buenos Aires"});
-  state_rows.push_back({"0639", "CB", "Córdoba"});
-  InsertAll(s, "INSERT INTO ESTADO (CDPAIS, SGESTADO, NMESTADO) VALUES (:P, :S, :N)", state_rows);
+  for (const auto& st : states) tables.Add(StateRow{"1058", st[0], st[1]});
+  tables.Add(StateRow{"0639", "BA", "Buenos Aires"});
+  tables.Add(StateRow{"0639", "CB", "Córdoba"});
 
-  InsertAll(s, "INSERT INTO EMPRESA (CDEMPRESA, NMEMPRESA, CDSITUCRT) VALUES (:C, :N, :S)",
-            {{"01", "Comércio Paulista de Alimentos Ltda", "3"},
-             {"02", "Indústria Mineira de Móveis S.A.", "1"},
-             {"03", "Distribuidora Fluminense Ltda", "2"},
-             {"04", "Açougue e Mercearia Gaúcha ME", std::nullopt}});
-  InsertAll(s, "INSERT INTO IMPOSTONFE (CDIMPOSTONFE, SGIMPOSTONFE, IDORGARRECADNFE) VALUES (:C, :S, :O)",
-            {{"01", "ICMS", "E"},
-             {"02", "ISS", "M"},
-             {"03", "IPI", std::nullopt},
-             {"04", "ICMS-ST", "E"},
-             {"05", "PIS", "F"}});
-  InsertAll(
-      s,
-      "INSERT INTO INSCRESTAD (CDEMPRESA, CDINSCESTA, NRINSJURIEST, SGESTADO, NMMUNICIPIO, NRFAX, "
-      "DSLOGRADOURO,"
-      " NRLOGRADOURO, DSCOMPLEMENTO, NMBAIRRO, NRCEP, NMCONTATO, NRTELEFONE) VALUES (:E, :I, :J, :U, :M, :F,"
-      " :L, :N, :C, :B, :CEP, :CT, :T)",
-      {{"01", "110042490114", CnpjFrom("112223330001"), "SP", "São Paulo", "1132105000", "Avenida Paulista",
-        "1000", "Conjunto 101", "Bela Vista", "01310100", "Maria da Conceição Araújo", "1132105001"},
-       {"01", "244005621111", CnpjFrom("112223330002"), "SP", "Campinas", std::nullopt,
-        "Rua Barão de Jaguara", "0", "S/N", "Centro", "13015000", "João Gonçalves", "1932330000"},
-       {"02", "0623079040081", CnpjFrom("223334440001"), "MG", "Belo Horizonte", "3132220000",
-        "Avenida Afonso Pena", "1500", "", "Centro", "30130005", "Ângela Simões", "3132220001"},
-       {"03", "85400371", CnpjFrom("334445550001"), "RJ", "Rio de Janeiro", std::nullopt, "Rua da Assembléia",
-        "10", "Sala 2001", "Centro", "20011000", "Sérgio Brandão", "2122330000"},
-       {"04", "0960012346", CnpjFrom("445556660001"), "RS", "Porto Alegre", std::nullopt, "Rua dos Andradas",
-        "1234", "Loja 3", "Centro", "90020008", "Lúcia Prestes", "5132240000"}});
-  InsertAll(s, "INSERT INTO INSCRMUNICIP (CDEMPRESA, CDINSCMUNI) VALUES (:E, :I)",
-            {{"01", "31245678"}, {"01", "31245679"}, {"02", "5500123"}});
-  InsertAll(s,
-            "INSERT INTO INSCRSUBST (CDEMPRESA, CDINSCESTA, CDINSCESTAST, SGESTADO) VALUES (:E, :I, :S, :U)",
-            {{"01", "110042490114", "78123451", "RJ"}, {"01", "110042490114", "0012345670053", "MG"}});
-  InsertAll(s, "INSERT INTO LIVROMAG (CDLIVROMAG, NMLIVROMAG) VALUES (:C, :N)",
-            {{"0000000001", "Livro Registro de Entradas e Saídas"},
-             {"0000000002", "Livro Registro de Inventário"},
-             {"0000000010", "Livro de Apuração do ICMS"}});
+  for (const CompanyRow& company : {CompanyRow{"01", "Comércio Paulista de Alimentos Ltda", "3"},
+                                    CompanyRow{"02", "Indústria Mineira de Móveis S.A.", "1"},
+                                    CompanyRow{"03", "Distribuidora Fluminense Ltda", "2"},
+                                    CompanyRow{"04", "Açougue e Mercearia Gaúcha ME", std::nullopt}})
+    tables.Add(company);
+  for (const TaxRow& tax :
+       {TaxRow{"01", "ICMS", "E"}, TaxRow{"02", "ISS", "M"}, TaxRow{"03", "IPI", std::nullopt},
+        TaxRow{"04", "ICMS-ST", "E"}, TaxRow{"05", "PIS", "F"}})
+    tables.Add(tax);
+  for (const RegistrationRow& registration : std::vector<RegistrationRow>{
+           {"01", "110042490114", CnpjFrom("112223330001"), "SP", "São Paulo", "1132105000",
+            "Avenida Paulista", "1000", "Conjunto 101", "Bela Vista", "01310100", "Maria da Conceição Araújo",
+            "1132105001"},
+           {"01", "244005621111", CnpjFrom("112223330002"), "SP", "Campinas", std::nullopt,
+            "Rua Barão de Jaguara", "0", "S/N", "Centro", "13015000", "João Gonçalves", "1932330000"},
+           {"02", "0623079040081", CnpjFrom("223334440001"), "MG", "Belo Horizonte", "3132220000",
+            "Avenida Afonso Pena", "1500", "", "Centro", "30130005", "Ângela Simões", "3132220001"},
+           {"03", "85400371", CnpjFrom("334445550001"), "RJ", "Rio de Janeiro", std::nullopt,
+            "Rua da Assembléia", "10", "Sala 2001", "Centro", "20011000", "Sérgio Brandão", "2122330000"},
+           {"04", "0960012346", CnpjFrom("445556660001"), "RS", "Porto Alegre", std::nullopt,
+            "Rua dos Andradas", "1234", "Loja 3", "Centro", "90020008", "Lúcia Prestes", "5132240000"}})
+    tables.Add(registration);
+  for (const MunicipalRegistrationRow& municipal :
+       {MunicipalRegistrationRow{"01", "31245678"}, MunicipalRegistrationRow{"01", "31245679"},
+        MunicipalRegistrationRow{"02", "5500123"}})
+    tables.Add(municipal);
+  tables.Add(SubstituteRegistrationRow{"01", "110042490114", "78123451", "RJ"});
+  tables.Add(SubstituteRegistrationRow{"01", "110042490114", "0012345670053", "MG"});
+  for (const BookRow& book : {BookRow{"0000000001", "Livro Registro de Entradas e Saídas"},
+                              BookRow{"0000000002", "Livro Registro de Inventário"},
+                              BookRow{"0000000010", "Livro de Apuração do ICMS"}})
+    tables.Add(book);
   // January and February of the first establishment are locked, March is
   // still open; company 04 never locked its map.
-  InsertAll(s,
-            "INSERT INTO MAPAFISCAL (CDEMPRESA, CDINSCESTA, NRANOMES, IDBLOQUEADO) VALUES (:E, :I, :P, :B)",
-            {{"01", "110042490114", "202601", "S"},
-             {"01", "110042490114", "202602", "S"},
-             {"01", "110042490114", "202603", "N"},
-             {"01", "244005621111", "202601", "S"},
-             {"02", "0623079040081", "202601", "S"},
-             {"02", "0623079040081", "202602", "S"},
-             {"03", "85400371", "202601", "S"},
-             {"04", "0960012346", "202601", "N"}});
-  InsertAll(
-      s,
-      "INSERT INTO PRODUTO (CDPRODUTO, CDNCM, NMPRODUTO, SGUNIDADE, VRALIQIPI, VRALIQICMS, VRPERREDBC, "
-      "VRBASEST)"
-      " VALUES (:C, :N, :D, :U, :IPI, :ICMS, :RED, :ST)",
-      {{"ARROZ5KG", "10063021", "Arroz agulhinha tipo 1 - pacote 5 kg", "pc", "0", "700", "0", "0"},
-       {"FEIJAO1KG", "07133319", "Feijão carioca tipo 1 - pacote 1 kg", "pc", "0", "700", "0", "0"},
-       {"CAFE500G", "09012100", "Café torrado e moído - 500 g", "pc", "0", "1800", "0", "0"},
-       {"ACUCAR5KG", "17019900", "Açúcar cristal - pacote 5 kg", "pc", "0", "1800", "0", "0"},
-       {"OLEO900ML", "15079011", "Óleo de soja refinado - 900 ml", "un", "0", "1200", "0", "0"},
-       {"LEITE1L", "04012010", "Leite UHT integral - caixa 1 l", "un", "0", "1200", "3333", "0"},
-       {"CERVEJA350", "22030000", "Cerveja lata 350 ml", "un", "600", "1800", "0", "450"},
-       {"REFRIG2L", "22021000", "Refrigerante de cola - garrafa 2 l", "un", "400", "1800", "0", "890"},
-       {"MESA6L", "94036000", "Mesa de jantar em madeira maciça - 6 lugares", "pc", "500", "1800", "0", "0"},
-       {"CADEIRA", "94016100", "Cadeira estofada com braços", "pc", "500", "1800", "0", "0"},
-       {"ARMARIO2P", "94035000", "Armário de cozinha - 2 portas", "pc", "500", "1800", "0", "0"},
-       {"ENERGIA", "27160000", "Energia elétrica", "kWh", "0", "1800", "0", "0"}});
+  for (const FiscalMapRow& map :
+       {FiscalMapRow{"01", "110042490114", "202601", "S"}, FiscalMapRow{"01", "110042490114", "202602", "S"},
+        FiscalMapRow{"01", "110042490114", "202603", "N"}, FiscalMapRow{"01", "244005621111", "202601", "S"},
+        FiscalMapRow{"02", "0623079040081", "202601", "S"},
+        FiscalMapRow{"02", "0623079040081", "202602", "S"}, FiscalMapRow{"03", "85400371", "202601", "S"},
+        FiscalMapRow{"04", "0960012346", "202601", "N"}})
+    tables.Add(map);
+  for (const ProductRow& product : std::vector<ProductRow>{
+           {"ARROZ5KG", "10063021", "Arroz agulhinha tipo 1 - pacote 5 kg", "pc", 0, 700, 0, 0},
+           {"FEIJAO1KG", "07133319", "Feijão carioca tipo 1 - pacote 1 kg", "pc", 0, 700, 0, 0},
+           {"CAFE500G", "09012100", "Café torrado e moído - 500 g", "pc", 0, 1800, 0, 0},
+           {"ACUCAR5KG", "17019900", "Açúcar cristal - pacote 5 kg", "pc", 0, 1800, 0, 0},
+           {"OLEO900ML", "15079011", "Óleo de soja refinado - 900 ml", "un", 0, 1200, 0, 0},
+           {"LEITE1L", "04012010", "Leite UHT integral - caixa 1 l", "un", 0, 1200, 3333, 0},
+           {"CERVEJA350", "22030000", "Cerveja lata 350 ml", "un", 600, 1800, 0, 450},
+           {"REFRIG2L", "22021000", "Refrigerante de cola - garrafa 2 l", "un", 400, 1800, 0, 890},
+           {"MESA6L", "94036000", "Mesa de jantar em madeira maciça - 6 lugares", "pc", 500, 1800, 0, 0},
+           {"CADEIRA", "94016100", "Cadeira estofada com braços", "pc", 500, 1800, 0, 0},
+           {"ARMARIO2P", "94035000", "Armário de cozinha - 2 portas", "pc", 500, 1800, 0, 0},
+           {"ENERGIA", "27160000", "Energia elétrica", "kWh", 0, 1800, 0, 0}})
+    tables.Add(product);
 
   const Party parties[] = {{"556667770001", "115566770891", "SP"},
                            {"667778880001", "78456124", "RJ"},
@@ -297,7 +272,7 @@ bool LoadDemoData(sql::Session& s) {
     notes.push_back(make("03", "85400371", 1, 10 + k, parties[(k + 2) % 4], k % 2 == 0));
   for (int k = 0; k < 3; ++k) notes.push_back(make("04", "0960012346", 1, 7 + k, parties[k % 4], true));
   // The retailer's purchases of the month.
-  LoadRetailCompanies(s);
+  LoadRetailCompanies(tables);
   for (int k = 0; k < 2; ++k) {
     Note purchase = make(kRetailCompany, RetailRegistration(), 1, 12 + k, parties[k * 2], false);
     notes.push_back(purchase);
@@ -308,8 +283,9 @@ bool LoadDemoData(sql::Session& s) {
   beer.ipi = true;
   beer.st = true;
   notes.push_back(beer);
-  InsertNotes(s, notes);
-  LoadRetailActivity(s);
+  InsertNotes(tables, notes);
+  LoadRetailActivity(tables);
+  tables.Flush();
   transaction.Commit();
   return true;
 }
@@ -320,31 +296,30 @@ void LoadVolumeData(sql::Session& s, long documents) {
       "DELETE FROM NOTAFISCALITEM WHERE NRSEQNOTA IN (SELECT NRSEQNOTA FROM NOTAFISCAL WHERE CDEMPRESA = "
       "'90')");
   s.Execute("DELETE FROM NOTAFISCAL WHERE CDEMPRESA = '90'");
+  FiscalTables tables(s, 2000);
   if (s.Query("SELECT 1 FROM EMPRESA WHERE CDEMPRESA = '90'", {}).rows.empty()) {
-    s.Execute(
-        "INSERT INTO EMPRESA (CDEMPRESA, NMEMPRESA, CDSITUCRT) VALUES ('90', 'Atacado Volume Ltda', '1')");
-    s.Execute(
-        "INSERT INTO INSCRESTAD (CDEMPRESA, CDINSCESTA, NRINSJURIEST, SGESTADO, NMMUNICIPIO, DSLOGRADOURO,"
-        " NRLOGRADOURO, NMBAIRRO, NRCEP, NMCONTATO, NRTELEFONE) VALUES ('90', '900000009008', :J, 'SP', "
-        "'Guarulhos',"
-        " 'Rodovia Presidente Dutra', '2000', 'Bonsucesso', '07178000', 'Central de Volume', '1124440000')",
-        {{"J", CnpjFrom("909090900001")}});
-    s.Execute(
-        "INSERT INTO MAPAFISCAL (CDEMPRESA, CDINSCESTA, NRANOMES, IDBLOQUEADO) VALUES"
-        " ('90', '900000009008', '202601', 'S')");
-    std::vector<Row> products;
+    tables.Add(CompanyRow{"90", "Atacado Volume Ltda", "1"});
+    tables.Add(RegistrationRow{.company = "90",
+                               .registration = "900000009008",
+                               .cnpj = CnpjFrom("909090900001"),
+                               .uf = "SP",
+                               .city = "Guarulhos",
+                               .street = "Rodovia Presidente Dutra",
+                               .number = "2000",
+                               .district = "Bonsucesso",
+                               .zip = "07178000",
+                               .contact = "Central de Volume",
+                               .phone = "1124440000"});
+    tables.Add(FiscalMapRow{"90", "900000009008", "202601", "S"});
     for (int p = 1; p <= 50; ++p) {
       char code[16];
       std::snprintf(code, sizeof code, "V%04d", p);
-      products.push_back({std::string(code), "84713012",
-                          std::string("Produto de volume número ") + std::to_string(p), "un", "0", "1800",
-                          "0", "0"});
+      tables.Add(ProductRow{.code = code,
+                            .ncm = "84713012",
+                            .name = std::string("Produto de volume número ") + std::to_string(p),
+                            .unit = "un",
+                            .icms_rate = 1800});
     }
-    InsertAll(
-        s,
-        "INSERT INTO PRODUTO (CDPRODUTO, CDNCM, NMPRODUTO, SGUNIDADE, VRALIQIPI, VRALIQICMS, VRPERREDBC,"
-        " VRBASEST) VALUES (:C, :N, :D, :U, :IPI, :ICMS, :RED, :ST)",
-        products);
   }
   const std::string cnpj = CnpjFrom("556667770001");
   std::vector<std::string> codes;
@@ -380,12 +355,12 @@ void LoadVolumeData(sql::Session& s, long documents) {
     }
     block.push_back(std::move(n));
     if (block.size() == 5000) {
-      InsertNotes(s, block);
+      InsertNotes(tables, block);
       block.clear();
     }
   }
-  InsertNotes(s, block);
-  LoadVolumeActivity(s, "90", "900000009008", documents, codes);
+  InsertNotes(tables, block);
+  LoadVolumeActivity(s, tables, "90", "900000009008", documents, codes);
   transaction.Commit();
 }
 

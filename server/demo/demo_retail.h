@@ -9,21 +9,24 @@
 #include <vector>
 
 #include "lib/sql/session.h"
+#include "server/store/fiscal_tables.h"
 
 namespace server {
 
 // The companies, registrations and locked maps of both.
-void LoadRetailCompanies(sql::Session& session);
+void LoadRetailCompanies(FiscalTables& tables);
 // The retailer's printers, consumer notes, freight bills, GNRE and inventory.
-void LoadRetailActivity(sql::Session& session);
+void LoadRetailActivity(FiscalTables& tables);
 
 // The volume company's printers, consumer notes, freight bills and GNRE of
 // January 2026 and its inventory and stock under tax substitution of 31
 // December 2025, in proportion to its
 // `documents` notes (about one line for every seven of the notes), for the
-// products `codes`. Replaces an earlier volume.
-void LoadVolumeActivity(sql::Session& session, const std::string& company, const std::string& registration,
-                        long documents, const std::vector<std::string>& codes);
+// products `codes`. Replaces an earlier volume (through `session`) and
+// writes through `tables`, flushing them at the end.
+void LoadVolumeActivity(sql::Session& session, FiscalTables& tables, const std::string& company,
+                        const std::string& registration, long documents,
+                        const std::vector<std::string>& codes);
 
 // The first registration of state `uf` with valid check digits at or after
 // `from` (digits only).

@@ -68,12 +68,14 @@ struct DfeStore::Statements {
   std::unique_ptr<sql::PreparedQuery> known, cancelled, product, note_number, bill_number, consumer_number,
       consumer_day;
   std::unique_ptr<sql::Batch> remember, forget_items, forget_notes, forget_consumer_items, forget_consumer,
-      forget_bills, note, note_item, consumer, consumer_item, bill, new_product, cancellation, cancel_note,
-      cancel_consumer, cancel_bill;
+      forget_bills, cancellation, cancel_note, cancel_consumer, cancel_bill;
 };
 
 DfeStore::DfeStore(sql::Session& session, Informant informant)
-    : session_(session), informant_(std::move(informant)), statements_(std::make_unique<Statements>()) {
+    : session_(session),
+      informant_(std::move(informant)),
+      tables_(session),
+      statements_(std::make_unique<Statements>()) {
   Statements& s = *statements_;
   const std::string own = " CDEMPRESA = :EMP AND CDINSCESTA = :IE AND DSCHAVEACESSO = :CHAVE";
   s.known = session_.Prepare("SELECT DSRESUMO, DTDOCUMENTO FROM DFEDOCUMENTO WHERE" + own);
@@ -110,34 +112,6 @@ DfeStore::DfeStore(sql::Session& session, Informant informant)
             own + ")");
   s.forget_consumer = batch("DELETE FROM NOTACONSUMIDOR WHERE" + own);
   s.forget_bills = batch("DELETE FROM CONHECIMENTO WHERE" + own);
-  s.note = batch(
-      "INSERT INTO NOTAFISCAL (NRSEQNOTA, CDEMPRESA, CDINSCESTA, CDLIVROMAG, IDENTSAI, NRCNPJPART, "
-      "CDINSCPART,"
-      " SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRNOTA, IDEMITENTE, IDSITUACAO, VRFRETE, VRSEGURO,"
-      " VRDESPESAS, DSCHAVEACESSO) VALUES (:SEQ, :EMP, :IE, :LIVRO, :ES, :CNPJ, :IEP, :UF, :DT, :MOD, :SER,"
-      " :NR, :EMI, :SIT, :FRE, :SEG, :DESP, :CHAVE)");
-  s.note_item = batch(
-      "INSERT INTO NOTAFISCALITEM (NRSEQNOTA, NRITEM, CDPRODUTO, CDCFOP, CDCST, QTITEM, VRPRODUTO, "
-      "VRDESCONTO,"
-      " VRBASEICMS, VRALIQICMS, VRICMS, VRISENTAS, VROUTRAS, VRBASEST, VRICMSST, VRIPI) VALUES (:SEQ, :IT,"
-      " :PROD, :CFOP, :CST, :QT, :VR, :DESC, :BC, :ALIQ, :ICMS, :ISE, :OUT, :BCST, :ST, :IPI)");
-  s.consumer = batch(
-      "INSERT INTO NOTACONSUMIDOR (NRSEQNC, CDEMPRESA, CDINSCESTA, DTEMISSAO, CDMODELO, CDSERIE, NRNOTA,"
-      " VRALIQICMS, VRTOTAL, VRBASEICMS, VRICMS, VRISENTAS, VROUTRAS, DSCHAVEACESSO, IDSITUACAO) VALUES "
-      "(:SEQ,"
-      " :EMP, :IE, :DT, :MOD, :SER, :NR, :ALIQ, :TOT, :BC, :ICMS, :ISE, :OUT, :CHAVE, :SIT)");
-  s.consumer_item = batch(
-      "INSERT INTO NOTACONSUMIDORITEM (NRSEQNC, NRITEM, CDPRODUTO, QTITEM, VRPRODUTO, VRBASEICMS)"
-      " VALUES (:SEQ, :IT, :PROD, :QT, :VR, :BC)");
-  s.bill = batch(
-      "INSERT INTO CONHECIMENTO (NRSEQCONHEC, CDEMPRESA, CDINSCESTA, CDLIVROMAG, IDENTSAI, NRCNPJPART,"
-      " CDINSCPART, SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRCONHEC, CDCFOP, VRTOTAL, VRBASEICMS,"
-      " VRICMS, VRISENTAS, VROUTRAS, IDFRETE, IDSITUACAO, DSCHAVEACESSO) VALUES (:SEQ, :EMP, :IE, :LIVRO,"
-      " :ES, :CNPJ, :IEP, :UF, :DT, :MOD, :SER, :NR, :CFOP, :TOT, :BC, :ICMS, :ISE, :OUT, :FRETE, :SIT,"
-      " :CHAVE)");
-  s.new_product = batch(
-      "INSERT INTO PRODUTO (CDPRODUTO, CDNCM, NMPRODUTO, SGUNIDADE, VRALIQIPI, VRALIQICMS, VRPERREDBC,"
-      " VRBASEST) VALUES (:PROD, :NCM, :NOME, :UN, :IPI, :ICMS, :RED, 0)");
   s.cancellation = batch(
       "INSERT INTO DFECANCELAMENTO (CDEMPRESA, CDINSCESTA, DSCHAVEACESSO, DTEVENTO, NRPROTOCOLO)"
       " VALUES (:EMP, :IE, :CHAVE, :DT, :PROT)");
@@ -246,30 +220,59 @@ void DfeStore::EnsureProducts(const ImportedDocument& d) {
     if (!exists) s.product->Each({{"PROD", i.product}}, [&](const sql::Row&) { exists = true; });
     if (exists) continue;
     added.push_back(i.product);
-    s.new_product->Add({i.product, Optional(i.ncm), i.description, i.unit, Num(i.ipi_rate), Num(i.icms_rate),
-                        Num(i.reduction)});
+    tables_.Add(ProductRow{.code = i.product,
+                           .ncm = Optional(i.ncm),
+                           .name = i.description,
+                           .unit = i.unit,
+                           .ipi_rate = i.ipi_rate,
+                           .icms_rate = i.icms_rate,
+                           .base_reduction = i.reduction});
   }
-  s.new_product->Flush();
+  tables_.Flush();
 }
 
 void DfeStore::InsertNote(const ImportedDocument& d, char situation) {
-  Statements& s = *statements_;
-  const std::string seq = Num(Next("NRSEQNOTA", "NOTAFISCAL"));
-  s.note->Add({seq, informant_.company, informant_.registration, Optional(informant_.book),
-               std::string(1, d.direction), d.party_cnpj, d.party_ie, d.party_uf, d.date, d.model, d.series,
-               d.number, std::string(1, d.issuer), std::string(1, situation), Num(d.freight),
-               Num(d.insurance), Num(d.other_charges), d.key});
-  s.note->Flush();
+  const std::int64_t seq = Next("NRSEQNOTA", "NOTAFISCAL");
+  tables_.Add(NoteRow{.sequence = seq,
+                      .company = informant_.company,
+                      .registration = informant_.registration,
+                      .book = Optional(informant_.book),
+                      .direction = std::string(1, d.direction),
+                      .party_cnpj = d.party_cnpj,
+                      .party_ie = d.party_ie,
+                      .party_uf = d.party_uf,
+                      .date = d.date,
+                      .model = d.model,
+                      .series = d.series,
+                      .number = d.number,
+                      .issuer = std::string(1, d.issuer),
+                      .situation = std::string(1, situation),
+                      .freight = d.freight,
+                      .insurance = d.insurance,
+                      .expenses = d.other_charges,
+                      .access_key = d.key});
   for (const ImportedItem& i : d.items) {
-    s.note_item->Add({seq, Num(i.number), i.product, i.cfop, i.cst, Num(i.quantity), Num(i.value),
-                      Num(i.discount), Num(i.icms_base), Num(i.icms_rate), Num(i.icms), Num(i.exempt),
-                      Num(i.other), Num(i.st_base), Num(i.st), Num(i.ipi)});
+    tables_.Add(NoteItemRow{.sequence = seq,
+                            .item = i.number,
+                            .product = i.product,
+                            .cfop = i.cfop,
+                            .cst = i.cst,
+                            .quantity = i.quantity,
+                            .value = i.value,
+                            .discount = i.discount,
+                            .icms_base = i.icms_base,
+                            .icms_rate = i.icms_rate,
+                            .icms = i.icms,
+                            .exempt = i.exempt,
+                            .other = i.other,
+                            .st_base = i.st_base,
+                            .st_icms = i.st,
+                            .ipi = i.ipi});
   }
-  s.note_item->Flush();
+  tables_.Flush();
 }
 
 void DfeStore::InsertConsumerNote(const ImportedDocument& d, char situation) {
-  Statements& s = *statements_;
   // The consumer register sums a day's notes by rate: a note with items of
   // several rates is one row per rate, all under its number.
   struct Sums {
@@ -288,42 +291,57 @@ void DfeStore::InsertConsumerNote(const ImportedDocument& d, char situation) {
   }
   std::int64_t seq = Next("NRSEQNC", "NOTACONSUMIDOR");
   for (const auto& [rate, sums] : by_rate) {
-    s.consumer->Add({Num(seq), informant_.company, informant_.registration, d.date, d.model, d.series,
-                     d.number, Num(rate), Num(sums.total), Num(sums.base), Num(sums.icms), Num(sums.exempt),
-                     Num(sums.other), d.key, std::string(1, situation)});
-    for (const ImportedItem* i : sums.items)
-      s.consumer_item->Add(
-          {Num(seq), Num(i->number), i->product, Num(i->quantity), Num(i->value), Num(i->icms_base)});
+    tables_.Add(ConsumerNoteRow{.sequence = seq,
+                                .company = informant_.company,
+                                .registration = informant_.registration,
+                                .date = d.date,
+                                .model = d.model,
+                                .series = d.series,
+                                .number = d.number,
+                                .rate = rate,
+                                .total = sums.total,
+                                .icms_base = sums.base,
+                                .icms = sums.icms,
+                                .exempt = sums.exempt,
+                                .other = sums.other,
+                                .access_key = d.key,
+                                .situation = std::string(1, situation)});
+    for (const ImportedItem* i : sums.items) {
+      tables_.Add(ConsumerNoteItemRow{.sequence = seq,
+                                      .item = i->number,
+                                      .product = i->product,
+                                      .quantity = i->quantity,
+                                      .value = i->value,
+                                      .icms_base = i->icms_base});
+    }
     ++seq;
   }
-  s.consumer->Flush();
-  s.consumer_item->Flush();
+  tables_.Flush();
 }
 
 void DfeStore::InsertTransportBill(const ImportedDocument& d, char situation) {
-  Statements& s = *statements_;
-  s.bill->Add({Num(Next("NRSEQCONHEC", "CONHECIMENTO")),
-               informant_.company,
-               informant_.registration,
-               Optional(informant_.book),
-               std::string(1, d.direction),
-               d.party_cnpj,
-               d.party_ie,
-               d.party_uf,
-               d.date,
-               d.model,
-               d.series,
-               d.number,
-               d.cfop,
-               Num(d.total),
-               Num(d.icms_base),
-               Num(d.icms),
-               Num(d.exempt),
-               Num(d.other),
-               std::string(1, d.freight_code),
-               std::string(1, situation),
-               d.key});
-  s.bill->Flush();
+  tables_.Add(TransportDocumentRow{.sequence = Next("NRSEQCONHEC", "CONHECIMENTO"),
+                                   .company = informant_.company,
+                                   .registration = informant_.registration,
+                                   .book = Optional(informant_.book),
+                                   .direction = std::string(1, d.direction),
+                                   .party_cnpj = d.party_cnpj,
+                                   .party_ie = d.party_ie,
+                                   .party_uf = d.party_uf,
+                                   .date = d.date,
+                                   .model = d.model,
+                                   .series = d.series,
+                                   .number = d.number,
+                                   .cfop = d.cfop,
+                                   .total = d.total,
+                                   .icms_base = d.icms_base,
+                                   .icms = d.icms,
+                                   .exempt = d.exempt,
+                                   .other = d.other,
+                                   .freight = std::string(1, d.freight_code),
+                                   .situation = std::string(1, situation),
+                                   .access_key = d.key});
+  tables_.Flush();
 }
 
 Outcome DfeStore::Cancel(const Cancellation& c) {

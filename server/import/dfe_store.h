@@ -7,6 +7,7 @@
 
 #include "lib/sql/session.h"
 #include "server/import/imported_document.h"
+#include "server/store/fiscal_tables.h"
 
 namespace server::import {
 
@@ -55,6 +56,7 @@ class DfeStore {
 
   sql::Session& session_;
   Informant informant_;
+  FiscalTables tables_;
   std::unique_ptr<Statements> statements_;
 };
 

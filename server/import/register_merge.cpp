@@ -9,6 +9,7 @@
 #include "server/build/register_models.h"
 #include "server/db/schema.h"
 #include "server/import/dfe_store.h"
+#include "server/store/fiscal_tables.h"
 
 namespace server::import {
 namespace {
@@ -32,6 +33,7 @@ void WriteNotes(sql::Session& s, const Informant& who, const RegisterFile& file,
 // earlier merges and the clashes find nothing.
 MergeSummary WriteRows(sql::Session& s, const Informant& who, const RegisterFile& file) {
   MergeSummary summary;
+  FiscalTables tables(s);
   const std::vector<sql::Param> period{
       {"EMP", who.company}, {"IE", who.registration}, {"INI", file.first_day}, {"FIM", file.last_day}};
   // What an earlier merge of the period brought goes first.
@@ -53,17 +55,15 @@ MergeSummary WriteRows(sql::Session& s, const Informant& who, const RegisterFile
   for (const ProductLine& p : file.products) {
     ++summary.products;
     if (!s.Query("SELECT 1 FROM PRODUTO WHERE CDPRODUTO = :P", {{"P", p.code}}).rows.empty()) continue;
-    s.Execute(
-        "INSERT INTO PRODUTO (CDPRODUTO, CDNCM, NMPRODUTO, SGUNIDADE, VRALIQIPI, VRALIQICMS, VRPERREDBC,"
-        " VRBASEST) VALUES (:P, :NCM, :NOME, :UN, :IPI, :ICMS, :RED, :ST)",
-        {{"P", p.code},
-         {"NCM", p.ncm.empty() ? std::nullopt : std::optional(p.ncm)},
-         {"NOME", p.description},
-         {"UN", p.unit},
-         {"IPI", Num(p.ipi_rate)},
-         {"ICMS", Num(p.icms_rate)},
-         {"RED", Num(p.reduction)},
-         {"ST", Num(p.st_base)}});
+    tables.Add(ProductRow{.code = p.code,
+                          .ncm = p.ncm.empty() ? std::nullopt : std::optional(p.ncm),
+                          .name = p.description,
+                          .unit = p.unit,
+                          .ipi_rate = p.ipi_rate,
+                          .icms_rate = p.icms_rate,
+                          .base_reduction = p.reduction,
+                          .st_base = p.st_base});
+    tables.Flush();
     ++summary.new_products;
   }
 
@@ -74,14 +74,8 @@ MergeSummary WriteRows(sql::Session& s, const Informant& who, const RegisterFile
         std::string("SELECT NRORDEMECF, CDMODELODOC FROM ECF WHERE") + kPeriod + "NRSERIEECF = :SERIE",
         {{"EMP", who.company}, {"IE", who.registration}, {"SERIE", d.serial}});
     if (printer.rows.empty()) {
-      s.Execute(
-          "INSERT INTO ECF (CDEMPRESA, CDINSCESTA, NRSERIEECF, NRORDEMECF, CDMODELODOC) VALUES (:EMP, :IE,"
-          " :SERIE, :ORDEM, :MOD)",
-          {{"EMP", who.company},
-           {"IE", who.registration},
-           {"SERIE", d.serial},
-           {"ORDEM", Num(d.order)},
-           {"MOD", d.model}});
+      tables.Add(PrinterRow{who.company, who.registration, d.serial, d.order, d.model});
+      tables.Flush();
     } else if (Int(printer.rows[0][0]) != d.order || Str(printer.rows[0][1]) != d.model) {
       throw ImportRefused(at + "o ECF " + d.serial + " está cadastrado com o número de ordem " +
                           Str(printer.rows[0][0]) + " e o modelo " + Str(printer.rows[0][1]) +
@@ -93,44 +87,37 @@ MergeSummary WriteRows(sql::Session& s, const Informant& who, const RegisterFile
              .rows.empty())
       throw ImportRefused(at + "a redução Z " + Num(d.crz) + " do ECF " + d.serial +
                           " já está no banco, lançada por outra via");
-    const std::string z = Num(++reduction);
-    s.Execute(
-        "INSERT INTO ECFREDUCAOZ (NRSEQREDZ, CDEMPRESA, CDINSCESTA, NRSERIEECF, DTMOVIMENTO, NRCOOINICIAL,"
-        " NRCOOFINAL, NRCRZ, NRCRO, VRVENDABRUTA, VRGRANDETOTAL, IDARQUIVO) VALUES (:Z, :EMP, :IE, :SERIE,"
-        " :DT, :COOI, :COOF, :CRZ, :CRO, :BRUTA, :GT, 'S')",
-        {{"Z", z},
-         {"EMP", who.company},
-         {"IE", who.registration},
-         {"SERIE", d.serial},
-         {"DT", d.date},
-         {"COOI", Num(d.first_coo)},
-         {"COOF", Num(d.last_coo)},
-         {"CRZ", Num(d.crz)},
-         {"CRO", Num(d.cro)},
-         {"BRUTA", Num(d.gross)},
-         {"GT", Num(d.grand_total)}});
+    const std::int64_t z = ++reduction;
+    tables.Add(PrinterDayRow{.sequence = z,
+                             .company = who.company,
+                             .registration = who.registration,
+                             .serial = d.serial,
+                             .date = d.date,
+                             .first_coo = d.first_coo,
+                             .last_coo = d.last_coo,
+                             .crz = d.crz,
+                             .cro = d.cro,
+                             .gross = d.gross,
+                             .grand_total = d.grand_total,
+                             .from_file = "S"});
     ++summary.reductions;
     for (const auto& [totaliser, amount] : d.totals) {
-      s.Execute("INSERT INTO ECFTOTALIZADOR (NRSEQREDZ, CDTOTALIZADOR, VRACUMULADO) VALUES (:Z, :T, :V)",
-                {{"Z", z}, {"T", totaliser}, {"V", Num(amount)}});
+      tables.Add(PrinterTotalRow{z, totaliser, amount});
       ++summary.totals;
     }
     for (const PrinterItem& i : d.items) {
-      s.Execute(
-          "INSERT INTO ECFITEM (NRSEQREDZ, NRCOO, NRITEM, CDPRODUTO, QTITEM, VRITEM, VRBASEICMS, "
-          "CDTOTALIZADOR,"
-          " VRICMS) VALUES (:Z, :COO, :IT, :P, :QT, :VR, :BC, :T, :ICMS)",
-          {{"Z", z},
-           {"COO", Num(i.coo)},
-           {"IT", Num(i.item)},
-           {"P", i.product},
-           {"QT", Num(i.quantity)},
-           {"VR", Num(i.value)},
-           {"BC", Num(i.icms_base)},
-           {"T", i.totaliser},
-           {"ICMS", Num(i.icms)}});
+      tables.Add(PrinterItemRow{.day = z,
+                                .coo = i.coo,
+                                .item = i.item,
+                                .product = i.product,
+                                .quantity = i.quantity,
+                                .value = i.value,
+                                .icms_base = i.icms_base,
+                                .totaliser = i.totaliser,
+                                .icms = i.icms});
       ++summary.printer_items;
     }
+    tables.Flush();
   }
 
   // A 61 line sums a day's notes of a series and rate, from the first
@@ -155,30 +142,26 @@ MergeSummary WriteRows(sql::Session& s, const Informant& who, const RegisterFile
                           " série " + d.series + " de " + d.date +
                           " já estão no banco, lançadas por outra via");
     const auto insert = [&](std::int64_t number, bool values) {
-      s.Execute(
-          "INSERT INTO NOTACONSUMIDOR (NRSEQNC, CDEMPRESA, CDINSCESTA, DTEMISSAO, CDMODELO, CDSERIE, "
-          "CDSUBSERIE,"
-          " NRNOTA, VRALIQICMS, VRTOTAL, VRBASEICMS, VRICMS, VRISENTAS, VROUTRAS, IDARQUIVO) VALUES (:SEQ, "
-          ":EMP,"
-          " :IE, :DT, :MOD, :SER, :SUB, :NR, :ALIQ, :TOT, :BC, :ICMS, :ISE, :OUT, 'S')",
-          {{"SEQ", Num(++note)},
-           {"EMP", who.company},
-           {"IE", who.registration},
-           {"DT", d.date},
-           {"MOD", d.model},
-           {"SER", d.series},
-           {"SUB", d.subseries},
-           {"NR", Num(number)},
-           {"ALIQ", Num(d.rate)},
-           {"TOT", Num(values ? d.total : 0)},
-           {"BC", Num(values ? d.icms_base : 0)},
-           {"ICMS", Num(values ? d.icms : 0)},
-           {"ISE", Num(values ? d.exempt : 0)},
-           {"OUT", Num(values ? d.other : 0)}});
+      tables.Add(ConsumerNoteRow{.sequence = ++note,
+                                 .company = who.company,
+                                 .registration = who.registration,
+                                 .date = d.date,
+                                 .model = d.model,
+                                 .series = d.series,
+                                 .subseries = d.subseries,
+                                 .number = Num(number),
+                                 .rate = d.rate,
+                                 .total = values ? d.total : 0,
+                                 .icms_base = values ? d.icms_base : 0,
+                                 .icms = values ? d.icms : 0,
+                                 .exempt = values ? d.exempt : 0,
+                                 .other = values ? d.other : 0,
+                                 .from_file = "S"});
     };
     insert(d.first, true);
     if (d.model == "02") month_rate_note.emplace(std::make_pair(d.date.substr(0, 7), d.rate), note);
     if (d.last != d.first) insert(d.last, false);
+    tables.Flush();
     ++summary.consumer_days;
   }
   // A 61R line is the month's sales of a product at a rate, in the notes of
@@ -190,18 +173,15 @@ MergeSummary WriteRows(sql::Session& s, const Informant& who, const RegisterFile
       throw ImportRefused("linha " + std::to_string(i.line) +
                           " (61R): o arquivo não tem 61 de modelo 02 com a " + "alíquota " + Num(i.rate) +
                           " em " + i.month + ", de cujas notas o resumo seja");
-    s.Execute(
-        "INSERT INTO NOTACONSUMIDORITEM (NRSEQNC, NRITEM, CDPRODUTO, QTITEM, VRPRODUTO, VRBASEICMS) VALUES "
-        "(:SEQ,"
-        " :IT, :P, :QT, :VR, :BC)",
-        {{"SEQ", Num(found->second)},
-         {"IT", Num(++items_of_note[found->second])},
-         {"P", i.product},
-         {"QT", Num(i.quantity)},
-         {"VR", Num(i.value)},
-         {"BC", Num(i.icms_base)}});
+    tables.Add(ConsumerNoteItemRow{.sequence = found->second,
+                                   .item = ++items_of_note[found->second],
+                                   .product = i.product,
+                                   .quantity = i.quantity,
+                                   .value = i.value,
+                                   .icms_base = i.icms_base});
     ++summary.consumer_items;
   }
+  tables.Flush();
   WriteNotes(s, who, file, summary);
   return summary;
 }
@@ -213,6 +193,7 @@ MergeSummary WriteRows(sql::Session& s, const Informant& who, const RegisterFile
 // 54 are given again. 51 adds the IPI book's split, 53 the anticipation.
 void WriteNotes(sql::Session& s, const Informant& who, const RegisterFile& file, MergeSummary& summary) {
   if (file.notes.empty()) return;
+  FiscalTables tables(s);
   std::int64_t sequence = Int(s.Query("SELECT MAX(NRSEQNOTA) FROM NOTAFISCAL", {}).rows[0][0]);
   for (const MergedNote& n : file.notes) {
     const std::string at = "linha " + std::to_string(n.line) + " (50): ";
@@ -236,32 +217,26 @@ void WriteNotes(sql::Session& s, const Informant& who, const RegisterFile& file,
     const bool itemised = std::find(kModels54.begin(), kModels54.end(), n.model) != kModels54.end();
     if (n.items.empty() && itemised && !without_values)
       throw ImportRefused(at + "o documento não tem itens (54), de que a empresa refaça as suas linhas");
-    const std::string seq = Num(++sequence);
-    s.Execute(
-        "INSERT INTO NOTAFISCAL (NRSEQNOTA, CDEMPRESA, CDINSCESTA, CDLIVROMAG, IDENTSAI, NRCNPJPART, "
-        "CDINSCPART,"
-        " SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRNOTA, IDEMITENTE, IDSITUACAO, CDANTECIPACAO, "
-        "VRFRETE,"
-        " VRSEGURO, VRDESPESAS, IDARQUIVO) VALUES (:SEQ, :EMP, :IE, :LIVRO, :ES, :CNPJ, :IEP, :UF, :DT, :MOD,"
-        " :SER, :NR, :EMI, :SIT, :ANT, :FRE, :SEG, :DESP, 'S')",
-        {{"SEQ", seq},
-         {"EMP", who.company},
-         {"IE", who.registration},
-         {"LIVRO", who.book.empty() ? std::nullopt : std::optional(who.book)},
-         {"ES", n.lines.front().cfop[0] <= '3' ? "E" : "S"},
-         {"CNPJ", n.cnpj},
-         {"IEP", n.ie},
-         {"UF", n.uf},
-         {"DT", n.date},
-         {"MOD", n.model},
-         {"SER", n.series},
-         {"NR", n.number},
-         {"EMI", std::string(1, n.issuer)},
-         {"SIT", std::string(1, n.situation)},
-         {"ANT", n.anticipation.empty() ? std::nullopt : std::optional(n.anticipation)},
-         {"FRE", Num(n.freight)},
-         {"SEG", Num(n.insurance)},
-         {"DESP", Num(n.other_charges)}});
+    const std::int64_t seq = ++sequence;
+    tables.Add(NoteRow{.sequence = seq,
+                       .company = who.company,
+                       .registration = who.registration,
+                       .book = who.book.empty() ? std::nullopt : std::optional(who.book),
+                       .direction = n.lines.front().cfop[0] <= '3' ? "E" : "S",
+                       .party_cnpj = n.cnpj,
+                       .party_ie = n.ie,
+                       .party_uf = n.uf,
+                       .date = n.date,
+                       .model = n.model,
+                       .series = n.series,
+                       .number = n.number,
+                       .issuer = std::string(1, n.issuer),
+                       .situation = std::string(1, n.situation),
+                       .anticipation = n.anticipation.empty() ? std::nullopt : std::optional(n.anticipation),
+                       .freight = n.freight,
+                       .insurance = n.insurance,
+                       .expenses = n.other_charges,
+                       .from_file = "S"});
     ++summary.notes;
     std::vector<NoteItem> items = n.items;
     // A bill without items in the layout (energy, communication, producer's
@@ -279,9 +254,11 @@ void WriteNotes(sql::Session& s, const Informant& who, const RegisterFile& file,
         i.icms_base = l.icms_base;
         i.rate = l.rate;
         items.push_back(i);
-        if (s.Query("SELECT 1 FROM PRODUTO WHERE CDPRODUTO = :P", {{"P", i.product}}).rows.empty())
-          s.Execute("INSERT INTO PRODUTO (CDPRODUTO, NMPRODUTO, SGUNIDADE) VALUES (:P, :NOME, 'un')",
-                    {{"P", i.product}, {"NOME", "Documento sem itens, CFOP " + l.cfop}});
+        if (s.Query("SELECT 1 FROM PRODUTO WHERE CDPRODUTO = :P", {{"P", i.product}}).rows.empty()) {
+          tables.Add(
+              ProductRow{.code = i.product, .name = "Documento sem itens, CFOP " + l.cfop, .unit = "un"});
+          tables.Flush();
+        }
       }
     }
     struct Rest {
@@ -326,32 +303,27 @@ void WriteNotes(sql::Session& s, const Informant& who, const RegisterFile& file,
     }
     for (std::size_t k = 0; k < items.size(); ++k) {
       const NoteItem& i = items[k];
-      s.Execute(
-          "INSERT INTO NOTAFISCALITEM (NRSEQNOTA, NRITEM, CDPRODUTO, CDCFOP, CDCST, QTITEM, VRPRODUTO, "
-          "VRDESCONTO,"
-          " VRBASEICMS, VRALIQICMS, VRICMS, VRISENTAS, VROUTRAS, VRBASEST, VRICMSST, VRIPI, VRISENTASIPI,"
-          " VROUTRASIPI) VALUES (:SEQ, :IT, :P, :CFOP, :CST, :QT, :VR, :DESC, :BC, :ALIQ, :ICMS, :ISE, :OUT,"
-          " :BCST, :ST, :IPI, :ISEIPI, :OUTIPI)",
-          {{"SEQ", seq},
-           {"IT", Num(i.item)},
-           {"P", i.product},
-           {"CFOP", i.cfop},
-           {"CST", i.cst},
-           {"QT", Num(i.quantity)},
-           {"VR", Num(i.value)},
-           {"DESC", Num(i.discount)},
-           {"BC", Num(i.icms_base)},
-           {"ALIQ", Num(i.rate)},
-           {"ICMS", Num(rest[k].icms)},
-           {"ISE", Num(rest[k].exempt)},
-           {"OUT", Num(rest[k].other)},
-           {"BCST", Num(i.st_base)},
-           {"ST", Num(rest[k].st)},
-           {"IPI", Num(i.ipi)},
-           {"ISEIPI", Num(rest[k].ipi_exempt)},
-           {"OUTIPI", Num(rest[k].ipi_other)}});
+      tables.Add(NoteItemRow{.sequence = seq,
+                             .item = i.item,
+                             .product = i.product,
+                             .cfop = i.cfop,
+                             .cst = i.cst,
+                             .quantity = i.quantity,
+                             .value = i.value,
+                             .discount = i.discount,
+                             .icms_base = i.icms_base,
+                             .icms_rate = i.rate,
+                             .icms = rest[k].icms,
+                             .exempt = rest[k].exempt,
+                             .other = rest[k].other,
+                             .st_base = i.st_base,
+                             .st_icms = rest[k].st,
+                             .ipi = i.ipi,
+                             .ipi_exempt = rest[k].ipi_exempt,
+                             .ipi_other = rest[k].ipi_other});
       ++summary.note_items;
     }
+    tables.Flush();
   }
 }
 
@@ -362,13 +334,16 @@ std::vector<std::string> RebuiltLines(sql::Session& real, const Informant& who, 
   Migrate(*scratch);
   const auto company = real.Query(
       "SELECT CDEMPRESA, NMEMPRESA, CDSITUCRT FROM EMPRESA WHERE CDEMPRESA = :EMP", {{"EMP", who.company}});
-  scratch->Execute("INSERT INTO EMPRESA (CDEMPRESA, NMEMPRESA, CDSITUCRT) VALUES (:C, :N, :S)",
-                   {{"C", company.rows[0][0]}, {"N", company.rows[0][1]}, {"S", company.rows[0][2]}});
-  scratch->Execute(
-      "INSERT INTO INSCRESTAD (CDEMPRESA, CDINSCESTA, NRINSJURIEST, SGESTADO, NMMUNICIPIO) VALUES (:C, :I, "
-      ":J,"
-      " :U, 'x')",
-      {{"C", who.company}, {"I", who.registration}, {"J", who.cnpj}, {"U", who.uf}});
+  {
+    FiscalTables tables(*scratch);
+    tables.Add(CompanyRow{Str(company.rows[0][0]), Str(company.rows[0][1]), company.rows[0][2]});
+    tables.Add(RegistrationRow{.company = who.company,
+                               .registration = who.registration,
+                               .cnpj = who.cnpj,
+                               .uf = who.uf,
+                               .city = "x"});
+    tables.Flush();
+  }
   WriteRows(*scratch, who, file);
   FileRequest request;
   request.company = who.company;
