@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "lib/layout/document_numbers.h"
+#include "lib/layout/register_fields.h"
 #include "lib/layout/state_registration.h"
 
 namespace layout {
@@ -16,237 +17,8 @@ namespace {
 
 constexpr std::size_t kWidth = 126;
 
-enum class F { N, X, Date };
-struct Field {
-  std::size_t start;  // 1-based
-  std::size_t width;
-  F format;
-  const char* name;
-};
-
-// The fields of the registers whose layout is checked field by field.
-const std::map<std::string, std::vector<Field>>& Layouts() {
-  static const std::map<std::string, std::vector<Field>> layouts = {
-      {"10",
-       {{3, 14, F::N, "CNPJ"},
-        {17, 14, F::X, "IE"},
-        {31, 35, F::X, "name"},
-        {66, 30, F::X, "city"},
-        {96, 2, F::X, "UF"},
-        {98, 10, F::N, "fax"},
-        {108, 8, F::Date, "first day"},
-        {116, 8, F::Date, "last day"},
-        {124, 1, F::X, "version"},
-        {125, 1, F::X, "nature"},
-        {126, 1, F::X, "purpose"}}},
-      {"11",
-       {{3, 34, F::X, "street"},
-        {37, 5, F::N, "number"},
-        {42, 22, F::X, "complement"},
-        {64, 15, F::X, "district"},
-        {79, 8, F::N, "CEP"},
-        {87, 28, F::X, "contact"},
-        {115, 12, F::N, "phone"}}},
-      {"50",
-       {{3, 14, F::N, "CNPJ"},
-        {17, 14, F::X, "IE"},
-        {31, 8, F::Date, "date"},
-        {39, 2, F::X, "UF"},
-        {41, 2, F::N, "model"},
-        {43, 3, F::X, "series"},
-        {46, 6, F::N, "number"},
-        {52, 4, F::N, "CFOP"},
-        {56, 1, F::X, "issuer"},
-        {57, 13, F::N, "total"},
-        {70, 13, F::N, "ICMS base"},
-        {83, 13, F::N, "ICMS"},
-        {96, 13, F::N, "exempt"},
-        {109, 13, F::N, "other"},
-        {122, 4, F::N, "rate"},
-        {126, 1, F::X, "situation"}}},
-      {"51",
-       {{3, 14, F::N, "CNPJ"},
-        {17, 14, F::X, "IE"},
-        {31, 8, F::Date, "date"},
-        {39, 2, F::X, "UF"},
-        {41, 3, F::X, "series"},
-        {44, 6, F::N, "number"},
-        {50, 4, F::N, "CFOP"},
-        {54, 13, F::N, "total"},
-        {67, 13, F::N, "IPI"},
-        {80, 13, F::N, "IPI exempt"},
-        {93, 13, F::N, "IPI other"},
-        {106, 20, F::X, "blanks"},
-        {126, 1, F::X, "situation"}}},
-      {"53",
-       {{3, 14, F::N, "CNPJ"},
-        {17, 14, F::X, "IE"},
-        {31, 8, F::Date, "date"},
-        {39, 2, F::X, "UF"},
-        {41, 2, F::N, "model"},
-        {43, 3, F::X, "series"},
-        {46, 6, F::N, "number"},
-        {52, 4, F::N, "CFOP"},
-        {56, 1, F::X, "issuer"},
-        {57, 13, F::N, "ST base"},
-        {70, 13, F::N, "ICMS retained"},
-        {83, 13, F::N, "expenses"},
-        {96, 1, F::X, "situation"},
-        {97, 1, F::X, "anticipation"},
-        {98, 29, F::X, "blanks"}}},
-      {"54",
-       {{3, 14, F::N, "CNPJ"},
-        {17, 2, F::N, "model"},
-        {19, 3, F::X, "series"},
-        {22, 6, F::N, "number"},
-        {28, 4, F::N, "CFOP"},
-        {32, 3, F::X, "CST"},
-        {35, 3, F::N, "item"},
-        {38, 14, F::X, "product"},
-        {52, 11, F::N, "quantity"},
-        {63, 12, F::N, "amount"},
-        {75, 12, F::N, "discount"},
-        {87, 12, F::N, "ICMS base"},
-        {99, 12, F::N, "ST base"},
-        {111, 12, F::N, "IPI"},
-        {123, 4, F::N, "rate"}}},
-      {"75",
-       {{3, 8, F::Date, "first day"},
-        {11, 8, F::Date, "last day"},
-        {19, 14, F::X, "product"},
-        {33, 8, F::X, "NCM"},
-        {41, 53, F::X, "description"},
-        {94, 6, F::X, "unit"},
-        {100, 5, F::N, "IPI rate"},
-        {105, 4, F::N, "ICMS rate"},
-        {109, 5, F::N, "base reduction"},
-        {114, 13, F::N, "ST base"}}},
-      {"55",
-       {{3, 14, F::N, "CNPJ"},
-        {17, 14, F::X, "IE"},
-        {31, 8, F::Date, "date"},
-        {39, 2, F::X, "UF"},
-        {41, 2, F::X, "favoured UF"},
-        {43, 3, F::N, "bank"},
-        {46, 4, F::N, "agency"},
-        {50, 20, F::X, "GNRE number"},
-        {70, 13, F::N, "amount"},
-        {83, 8, F::Date, "due date"},
-        {91, 6, F::N, "reference month"},
-        {97, 30, F::X, "agreement"}}},
-      {"60M",
-       {{4, 8, F::Date, "date"},
-        {12, 20, F::X, "ECF serial"},
-        {32, 3, F::N, "ECF order"},
-        {35, 2, F::X, "model"},
-        {37, 6, F::N, "first COO"},
-        {43, 6, F::N, "last COO"},
-        {49, 6, F::N, "CRZ"},
-        {55, 3, F::N, "CRO"},
-        {58, 16, F::N, "gross sales"},
-        {74, 16, F::N, "grand total"},
-        {90, 37, F::X, "blanks"}}},
-      {"60A",
-       {{4, 8, F::Date, "date"},
-        {12, 20, F::X, "ECF serial"},
-        {32, 4, F::X, "totaliser"},
-        {36, 12, F::N, "amount"},
-        {48, 79, F::X, "blanks"}}},
-      {"60D",
-       {{4, 8, F::Date, "date"},
-        {12, 20, F::X, "ECF serial"},
-        {32, 14, F::X, "product"},
-        {46, 13, F::N, "quantity"},
-        {59, 16, F::N, "amount"},
-        {75, 16, F::N, "ICMS base"},
-        {91, 4, F::X, "totaliser"},
-        {95, 13, F::N, "ICMS"},
-        {108, 19, F::X, "blanks"}}},
-      {"60I",
-       {{4, 8, F::Date, "date"},
-        {12, 20, F::X, "ECF serial"},
-        {32, 2, F::X, "model"},
-        {34, 6, F::N, "COO"},
-        {40, 3, F::N, "item"},
-        {43, 14, F::X, "product"},
-        {57, 13, F::N, "quantity"},
-        {70, 13, F::N, "amount"},
-        {83, 12, F::N, "ICMS base"},
-        {95, 4, F::X, "totaliser"},
-        {99, 12, F::N, "ICMS"},
-        {111, 16, F::X, "blanks"}}},
-      {"60R",
-       {{4, 6, F::N, "month"},
-        {10, 14, F::X, "product"},
-        {24, 13, F::N, "quantity"},
-        {37, 16, F::N, "amount"},
-        {53, 16, F::N, "ICMS base"},
-        {69, 4, F::X, "totaliser"},
-        {73, 54, F::X, "blanks"}}},
-      {"61",
-       {{3, 28, F::X, "blanks"},
-        {31, 8, F::Date, "date"},
-        {39, 2, F::N, "model"},
-        {41, 3, F::X, "series"},
-        {44, 2, F::X, "subseries"},
-        {46, 6, F::N, "first number"},
-        {52, 6, F::N, "last number"},
-        {58, 13, F::N, "total"},
-        {71, 13, F::N, "ICMS base"},
-        {84, 12, F::N, "ICMS"},
-        {96, 13, F::N, "exempt"},
-        {109, 13, F::N, "other"},
-        {122, 4, F::N, "rate"},
-        {126, 1, F::X, "blank"}}},
-      {"61R",
-       {{4, 6, F::N, "month"},
-        {10, 14, F::X, "product"},
-        {24, 13, F::N, "quantity"},
-        {37, 16, F::N, "amount"},
-        {53, 16, F::N, "ICMS base"},
-        {69, 4, F::N, "rate"},
-        {73, 54, F::X, "blanks"}}},
-      {"70",
-       {{3, 14, F::N, "CNPJ"},
-        {17, 14, F::X, "IE"},
-        {31, 8, F::Date, "date"},
-        {39, 2, F::X, "UF"},
-        {41, 2, F::N, "model"},
-        {43, 1, F::X, "series"},
-        {44, 2, F::X, "subseries"},
-        {46, 6, F::N, "number"},
-        {52, 4, F::N, "CFOP"},
-        {56, 13, F::N, "total"},
-        {69, 14, F::N, "ICMS base"},
-        {83, 14, F::N, "ICMS"},
-        {97, 14, F::N, "exempt"},
-        {111, 14, F::N, "other"},
-        {125, 1, F::N, "freight"},
-        {126, 1, F::X, "situation"}}},
-      {"74",
-       {{3, 8, F::Date, "date"},
-        {11, 14, F::X, "product"},
-        {25, 13, F::N, "quantity"},
-        {38, 13, F::N, "amount"},
-        {51, 1, F::X, "possession"},
-        {52, 14, F::N, "CNPJ"},
-        {66, 14, F::X, "IE"},
-        {80, 2, F::X, "UF"},
-        {82, 45, F::X, "blanks"}}},
-      {"88SME", {{6, 14, F::N, "CNPJ"}, {20, 34, F::X, "message"}, {54, 73, F::X, "blanks"}}},
-      {"88SMS", {{6, 14, F::N, "CNPJ"}, {20, 34, F::X, "message"}, {54, 73, F::X, "blanks"}}},
-      {"88STE",
-       {{7, 14, F::N, "CNPJ"},
-        {21, 8, F::Date, "date"},
-        {29, 60, F::X, "product"},
-        {89, 13, F::N, "quantity"},
-        {102, 12, F::N, "ICMS ST"},
-        {114, 12, F::N, "own ICMS"},
-        {126, 1, F::X, "blank"}}},
-      {"90", {{3, 14, F::N, "CNPJ"}, {17, 14, F::X, "IE"}, {126, 1, F::N, "number of 90 lines"}}},
-  };
-  return layouts;
-}
+using F = Format;
+using Field = RegisterField;
 
 const std::set<std::string> kKnownTypes = {"10", "11", "50", "51", "53", "54", "55", "56", "57", "60", "61",
                                            "70", "71", "74", "75", "76", "77", "85", "86", "88", "90"};
@@ -265,13 +37,6 @@ const std::set<std::string> kModels70 = {"07", "08", "09", "10", "11", "26", "27
 
 // The layout a line follows: its type, with the subtype where the type has
 // several ("60M", "61R", "88SME").
-std::string LayoutOf(const std::string& type, const std::string& raw) {
-  if (type == "60" && raw.size() > 2) return "60" + raw.substr(2, 1);
-  if (type == "61" && raw.size() > 2 && raw[2] == 'R') return "61R";
-  if (type == "88" && raw.size() > 4) return "88" + raw.substr(2, 3);
-  return type;
-}
-
 // A partial totaliser of a fiscal printer: a rate in four digits or a code.
 bool Totaliser(const std::string& field) {
   const std::string code = field.substr(0, field.find_last_not_of(' ') + 1);
@@ -460,14 +225,13 @@ class Checker {
   }
 
   void Fields(const std::string& type, const std::string& raw) {
-    const auto it = Layouts().find(LayoutOf(type, raw));
-    if (it == Layouts().end()) return;
+    const auto it = RegisterLayouts().find(LayoutOf(raw));
+    if (it == RegisterLayouts().end()) return;
     for (const Field& f : it->second) {
       const std::string value = raw.substr(f.start - 1, f.width);
       if (f.format == F::N && !Digits(value)) {
-        Here(f.name, "register " + LayoutOf(type, raw) + " field '" + f.name + "' (" +
-                         std::to_string(f.start) + "-" + std::to_string(f.start + f.width - 1) +
-                         ") is not numeric: '" + value + "'");
+        Here(f.name, "register " + LayoutOf(raw) + " field '" + f.name + "' (" + std::to_string(f.start) +
+                         "-" + std::to_string(f.start + f.width - 1) + ") is not numeric: '" + value + "'");
       } else if (f.format == F::Date && !ValidDate(value)) {
         Here(f.name, "register " + type + " field '" + f.name + "' holds no valid date: '" + value + "'");
       } else if (f.format == F::X) {
