@@ -62,15 +62,16 @@ void TfrmArquMag::AbreQuerys() {
     start = back.start;
     end = back.end;
     const auto& items = reply.AsArray();
-    if (items.size() != wire::kRegistroReplySize)
+    if (!wire::DecodeRegistroReply(items))
       throw comp::EServerError("Resposta inválida do servidor de aplicação (GetRegistro).");
     return items;
   };
 
   wire::VariantArray first;
   WithBusyAnimation(msgPadrao->Msg("Carg_Serv"), [&] { first = call("S"); });
-  key = first[wire::kKeyItem].AsString();
-  std::string more = first[wire::kMoreItem].AsString();
+  const wire::RegistroReply head = *wire::DecodeRegistroReply(first);
+  key = head.key;
+  std::string more = head.more ? "S" : "N";
 
   // An export that stops early tells the server, so that the lines it keeps
   // for the next pages are dropped now rather than at their expiry.
@@ -91,10 +92,9 @@ void TfrmArquMag::AbreQuerys() {
 
 void TfrmArquMag::WriteFile(const wire::VariantArray& first, std::string& more,
                             const std::function<wire::VariantArray(const std::string&)>& call) {
-  const std::string& status = first[wire::kStatusItem].AsString();
-  std::string directory = first[wire::kDirectoryItem].kind() == wire::Variant::Kind::String
-                              ? first[wire::kDirectoryItem].AsString()
-                              : std::string();
+  const wire::RegistroReply head = *wire::DecodeRegistroReply(first);
+  const std::string& status = head.status;
+  std::string directory = head.directory;
   std::error_code error;
   if (status == "PARAM" || directory.empty() || !std::filesystem::is_directory(directory, error))
     Report("Dir_Inv");
@@ -117,7 +117,7 @@ void TfrmArquMag::WriteFile(const wire::VariantArray& first, std::string& more,
     cdsRegistros->EmptyDataSet();
     const wire::VariantArray next = call("N");
     write_page(next[wire::kLinesItem]);
-    more = next[wire::kMoreItem].AsString();
+    more = wire::DecodeRegistroReply(next)->more ? "S" : "N";
   }
   file.Commit();
 }

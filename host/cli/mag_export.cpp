@@ -156,17 +156,13 @@ class ProgressTransport : public comp::IServerTransport {
       throw;
     }
     if (!show_ || method != wire::kGetRegistro || reply.kind() != wire::Variant::Kind::Array) return reply;
-    const auto& items = reply.AsArray();
-    if (items.size() != wire::kRegistroReplySize ||
-        items[wire::kLinesItem].kind() != wire::Variant::Kind::Packet)
-      return reply;
+    const auto page = wire::DecodeRegistroReply(reply.AsArray());
+    if (!page) return reply;
     ++pages_;
-    lines_ += static_cast<long>(items[wire::kLinesItem].AsPacket().rows.size());
+    lines_ += static_cast<long>(page->lines->rows.size());
     std::cerr << "\rmag-export: " << pages_ << (pages_ == 1 ? " página, " : " páginas, ") << lines_
               << " linhas" << std::flush;
-    if (items[wire::kMoreItem].kind() == wire::Variant::Kind::String &&
-        items[wire::kMoreItem].AsString() != "S")
-      std::cerr << "\n";
+    if (!page->more) std::cerr << "\n";
     return reply;
   }
 

@@ -79,4 +79,19 @@ RegistroRequest DecodeRegistro(const std::vector<Argument>& a) {
   return r;
 }
 
+std::optional<RegistroReply> DecodeRegistroReply(const VariantArray& items) {
+  using Kind = Variant::Kind;
+  if (items.size() != kRegistroReplySize || items[kStatusItem].kind() != Kind::String ||
+      items[kLinesItem].kind() != Kind::Packet || items[kMoreItem].kind() != Kind::String ||
+      items[kKeyItem].kind() != Kind::String)
+    return std::nullopt;
+  RegistroReply reply;
+  reply.status = items[kStatusItem].AsString();
+  reply.lines = &items[kLinesItem].AsPacket();
+  if (items[kDirectoryItem].kind() == Kind::String) reply.directory = items[kDirectoryItem].AsString();
+  reply.more = items[kMoreItem].AsString() == "S";
+  reply.key = items[kKeyItem].AsString();
+  return reply;
+}
+
 }  // namespace wire

@@ -5,6 +5,7 @@
 // the tests and the benchmarks all go through this.
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,5 +63,17 @@ RegistroRequest DecodeRegistro(const std::vector<Argument>& arguments);
 // Positions of the elements of the reply array.
 enum RegistroReplyPosition : std::size_t { kStatusItem, kLinesItem, kDirectoryItem, kMoreItem, kKeyItem };
 inline constexpr std::size_t kRegistroReplySize = 5;
+
+// The reply read once for every caller.
+struct RegistroReply {
+  std::string status;                 // "OK", "PARAM", "MP_BLOQ" or a text for the user
+  const DataPacket* lines = nullptr;  // the page's lines, inside the decoded array
+  std::string directory;              // where the file goes; empty when the server names none
+  bool more = false;                  // more pages follow
+  std::string key;                    // the continuation key
+};
+// Nullopt for an array of any other shape: five items, the status, the
+// flag and the key strings, the lines a data packet.
+std::optional<RegistroReply> DecodeRegistroReply(const VariantArray& items);
 
 }  // namespace wire

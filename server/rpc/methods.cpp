@@ -135,12 +135,8 @@ bool Mag04200::IsLongCall(const wire::CallRequest& call) {
 
 std::string Mag04200::PendingKey(const wire::CallRequest& call, const wire::CallReply& reply) {
   if (call.method != wire::kGetRegistro || reply.result.kind() != Kind::Array) return {};
-  const auto& items = reply.result.AsArray();
-  if (items.size() != wire::kRegistroReplySize || items[wire::kMoreItem].kind() != Kind::String ||
-      items[wire::kMoreItem].AsString() != "S" || items[wire::kKeyItem].kind() != Kind::String) {
-    return {};
-  }
-  return items[wire::kKeyItem].AsString();
+  const auto decoded = wire::DecodeRegistroReply(reply.result.AsArray());
+  return decoded && decoded->more ? decoded->key : std::string();
 }
 
 bool Mag04200::Abandon(const std::string& key) {

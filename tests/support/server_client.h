@@ -65,17 +65,18 @@ class ServerClient {
       file.flags.push_back(a.first_page);
       file.ranges.emplace_back(a.start, a.end);
       const wire::Variant reply = Call(wire::kGetRegistro, args);
-      const auto& items = reply.AsArray();
+      const auto page = wire::DecodeRegistroReply(reply.AsArray());
+      if (!page) throw std::runtime_error("GetRegistro answered a reply of another shape");
       if (a.first_page == "S") {
-        file.status = items.at(wire::kStatusItem).AsString();
-        file.directory = items.at(wire::kDirectoryItem).AsString();
-        a.key = items.at(wire::kKeyItem).AsString();
+        file.status = page->status;
+        file.directory = page->directory;
+        a.key = page->key;
         if (file.status != "OK") return file;
       }
-      const auto& packet = items.at(wire::kLinesItem).AsPacket();
+      const wire::DataPacket& packet = *page->lines;
       const std::size_t column = packet.FieldIndex("DSREGARQMAG");
       for (const auto& row : packet.rows) file.lines.push_back(std::get<std::string>(row.at(column)));
-      if (items.at(wire::kMoreItem).AsString() != "S") return file;
+      if (!page->more) return file;
       a.first_page = "N";
       a.start = a.end + 1;
       a.end = a.end + 50000;
