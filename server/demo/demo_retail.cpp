@@ -66,6 +66,9 @@ void LoadRetailCompanies(FiscalTables& tables) {
 }
 
 void LoadRetailActivity(FiscalTables& tables) {
+  // Its few hundred rows then go in one block, coupon items and note items
+  // with the reductions and notes they name.
+  tables.Flush();
   const std::string emp = kRetailCompany, ie = RetailRegistration();
 
   // Two printers, three days of January: each day a reduction Z per printer
@@ -212,6 +215,7 @@ void LoadVolumeActivity(sql::Session& s, FiscalTables& tables, const std::string
   for (int p = 1; p <= kPrinters; ++p) tables.Add(PrinterRow{emp, ie, "VOL" + Num(100000 + p), p, "2D"});
   const long count = std::max(1L, documents / 50);
   std::int64_t coo[kPrinters] = {}, crz[kPrinters] = {}, grand_total[kPrinters] = {};
+  std::vector<PrinterItemRow> day_items;
   for (long z = 0; z < count; ++z) {
     // Days in order, the printers of each day in turn.
     const long day = 1 + z * 31 / count;
@@ -225,8 +229,9 @@ void LoadVolumeActivity(sql::Session& s, FiscalTables& tables, const std::string
             codes[static_cast<std::size_t>((z * 16 + coupon * 2 + item) % codes.size())];
         const std::int64_t value = 500 + 10 * item + coupon;
         const bool st = item == 2;
-        tables.Add(PrinterItemRow{kVolumeKeys + z, number, item, product, 1000, value, st ? 0 : value,
-                                  st ? "F" : "1800", st ? 0 : (value * 1800 + 5000) / 10000});
+        day_items.push_back(PrinterItemRow{kVolumeKeys + z, number, item, product, 1000, value,
+                                           st ? 0 : value, st ? "F" : "1800",
+                                           st ? 0 : (value * 1800 + 5000) / 10000});
         (st ? substituted : taxed) += value;
       }
     }
@@ -245,6 +250,10 @@ void LoadVolumeActivity(sql::Session& s, FiscalTables& tables, const std::string
                              .grand_total = grand_total[printer]});
     tables.Add(PrinterTotalRow{kVolumeKeys + z, "1800", taxed});
     tables.Add(PrinterTotalRow{kVolumeKeys + z, "F", substituted});
+    // The items after their reduction: rows are sent in blocks, and a block
+    // may end between the two.
+    for (const PrinterItemRow& row : day_items) tables.Add(row);
+    day_items.clear();
   }
 
   // Consumer notes of one item, one for every twenty notes.

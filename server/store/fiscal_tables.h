@@ -178,8 +178,9 @@ class FiscalTables {
   void Add(const StStockRow& row);
 
   // Sends every row added and not yet sent, each table's rows after those
-  // of the tables it refers to, so a document's items may be added before
-  // or after it. Rows not flushed when the writer goes are not written.
+  // of the tables it refers to. A block may be sent between any two Adds:
+  // add a row before the rows that refer to it. Rows not flushed when the
+  // writer goes are not written.
   // Throws sql::DatabaseError.
   void Flush();
 
