@@ -17,9 +17,6 @@ namespace {
 
 constexpr std::size_t kWidth = 126;
 
-using F = Format;
-using Field = RegisterField;
-
 const std::set<std::string> kKnownTypes = {"10", "11", "50", "51", "53", "54", "55", "56", "57", "60", "61",
                                            "70", "71", "74", "75", "76", "77", "85", "86", "88", "90"};
 
@@ -69,16 +66,8 @@ bool ValidDate(const std::string& d) {
   return y >= 1 && m >= 1 && m <= 12 && day >= 1 && day <= DaysIn(y, m);
 }
 
-// Where a register keeps the identity of its document (0-based offsets).
-struct DocumentPlace {
-  std::size_t model = 0, series = 0, number = 0;  // model 0: the register has none
-};
-DocumentPlace PlaceOf(const std::string& type) {
-  if (type == "50" || type == "53") return {40, 42, 45};
-  if (type == "51") return {0, 40, 43};
-  if (type == "54") return {16, 18, 21};
-  return {};
-}
+// "AAAAMM" of a month field's "MMAAAA", the order months sort in.
+std::string YearFirst(const std::string& month) { return month.substr(2, 4) + month.substr(0, 2); }
 
 class Checker {
  public:
@@ -96,13 +85,14 @@ class Checker {
       Error(number, type, "", "unknown register type '" + type + "'");
       return;
     }
-    Order(number, type, raw);
+    const RegisterLine r(raw);
+    Order(number, type, r);
     if (raw.size() != kWidth) return;
     line_ = number;
     type_ = type;
-    document_ = Document(type, raw);
+    document_ = Document(type, r);
     Fields(type, raw);
-    Content(type, raw);
+    Content(type, r);
   }
 
   Report Finish(long lines) {
@@ -146,25 +136,28 @@ class Checker {
     Add(line_, severity, type_, field, document_, message);
   }
 
-  static std::string Document(const std::string& type, const std::string& raw) {
-    const DocumentPlace at = PlaceOf(type);
-    if (!at.number) return {};
-    return "CNPJ " + raw.substr(2, 14) + (at.model ? " modelo " + raw.substr(at.model, 2) : std::string()) +
-           " série " + TrimRight(raw.substr(at.series, 3)) + " número " + raw.substr(at.number, 6);
+  // The registers of a document's lines (50, 51, 53, 54) name it.
+  static bool OfDocument(const std::string& type) {
+    return type == "50" || type == "51" || type == "53" || type == "54";
+  }
+  static std::string Document(const std::string& type, const RegisterLine& r) {
+    if (!OfDocument(type)) return {};
+    return "CNPJ " + r.Raw("CNPJ") + (r.Has("model") ? " modelo " + r.Raw("model") : std::string()) +
+           " série " + TrimRight(r.Raw("series")) + " número " + r.Raw("number");
   }
   // The key that ties a 51, 53 or 54 to its 50: CNPJ, series, number, and
   // the model where the register has one.
-  static std::string Key(const std::string& type, const std::string& raw, bool with_model) {
-    const DocumentPlace at = PlaceOf(type);
-    return raw.substr(2, 14) + "|" + (with_model ? raw.substr(at.model, 2) : std::string()) + "|" +
-           raw.substr(at.series, 3) + "|" + raw.substr(at.number, 6);
+  static std::string Key(const RegisterLine& r, bool with_model) {
+    return r.Raw("CNPJ") + "|" + (with_model ? r.Raw("model") : std::string()) + "|" + r.Raw("series") + "|" +
+           r.Raw("number");
   }
 
-  void Order(long number, const std::string& type, const std::string& raw) {
+  void Order(long number, const std::string& type, const RegisterLine& r) {
+    const std::string& raw = r.line();
     if (number == 1 && type != "10")
       Error(number, type, "", "the first line must be register 10, not " + type);
     if (type == "10" && number != 1) Error(number, type, "", "register 10 must be the first line only");
-    const bool undo = first_line_.size() == kWidth && first_line_[125] == '5';
+    const bool undo = first_line_.size() == kWidth && RegisterLine(first_line_).Raw("purpose") == "5";
     if (number == 2 && type != "11" && !undo)
       Error(number, type, "", "the second line must be register 11, not " + type);
     if (type == "11" && number != 2) Error(number, type, "", "register 11 must be the second line only");
@@ -183,12 +176,12 @@ class Checker {
     // Sort keys inside a type: the bytes the layout orders each group by.
     std::string key;
     if (raw.size() == kWidth) {
-      if (type == "50" || type == "51" || type == "53") key = raw.substr(30, 8);
-      if (type == "54") key = raw.substr(2, 14) + raw.substr(18, 3) + raw.substr(21, 6) + raw.substr(34, 3);
-      if (type == "75") key = raw.substr(18, 14);
-      if (type == "55" || type == "70") key = raw.substr(30, 8);
-      if (type == "61") key = raw[2] == 'R' ? "R" + raw.substr(9, 14) : " " + raw.substr(30, 8);
-      if (type == "60") key = Key60(number, raw);
+      if (type == "50" || type == "51" || type == "53") key = r.Raw("date");
+      if (type == "54") key = r.Raw("CNPJ") + r.Raw("series") + r.Raw("number") + r.Raw("item");
+      if (type == "75") key = r.Raw("product");
+      if (type == "55" || type == "70") key = r.Raw("date");
+      if (type == "61") key = raw[2] == 'R' ? "R" + r.Raw("product") : " " + r.Raw("date");
+      if (type == "60") key = Key60(number, r);
     }
     if (!key.empty()) {
       auto& last = last_key_[type];
@@ -200,16 +193,16 @@ class Checker {
   // The 60 lines: each printer's day (date, serial) is a 60M and then its
   // 60A, 60D and 60I lines in that order; the 60R lines come after them all,
   // by month and product.
-  std::string Key60(long number, const std::string& raw) {
-    const char subtype = raw[2];
-    if (subtype == 'R') return "R" + raw.substr(5, 4) + raw.substr(3, 2) + raw.substr(9, 14);
+  std::string Key60(long number, const RegisterLine& r) {
+    const char subtype = r.line()[2];
+    if (subtype == 'R') return "R" + YearFirst(r.Raw("month")) + r.Raw("product");
     static const std::string kRanks = "MADI";
     const auto rank = kRanks.find(subtype);
     if (rank == std::string::npos) {
       Error(number, "60", "subtype", std::string("unknown register 60 subtype '") + subtype + "'");
       return {};
     }
-    const std::string day = raw.substr(3, 28);
+    const std::string day = r.Raw("date") + r.Raw("ECF serial");
     if (subtype == 'M') {
       ecf_day_ = day;
       ecf_rank_ = 0;
@@ -227,14 +220,14 @@ class Checker {
   void Fields(const std::string& type, const std::string& raw) {
     const auto it = RegisterLayouts().find(LayoutOf(raw));
     if (it == RegisterLayouts().end()) return;
-    for (const Field& f : it->second) {
+    for (const RegisterField& f : it->second) {
       const std::string value = raw.substr(f.start - 1, f.width);
-      if (f.format == F::N && !Digits(value)) {
+      if (f.format == Format::N && !Digits(value)) {
         Here(f.name, "register " + LayoutOf(raw) + " field '" + f.name + "' (" + std::to_string(f.start) +
                          "-" + std::to_string(f.start + f.width - 1) + ") is not numeric: '" + value + "'");
-      } else if (f.format == F::Date && !ValidDate(value)) {
+      } else if (f.format == Format::Date && !ValidDate(value)) {
         Here(f.name, "register " + type + " field '" + f.name + "' holds no valid date: '" + value + "'");
-      } else if (f.format == F::X) {
+      } else if (f.format == Format::X) {
         for (unsigned char c : value) {
           if (c < 0x20 || c == 0x7F) {
             Here(f.name, "register " + type + " field '" + f.name + "' holds a control character");
@@ -289,7 +282,7 @@ class Checker {
     if (std::string("123567").find(cfop[0]) == std::string::npos)
       return Here("CFOP", "CFOP " + cfop + " does not start with 1, 2, 3, 5, 6 or 7");
     if (uf.empty() || first_line_.size() != kWidth) return;
-    const std::string home = first_line_.substr(95, 2);
+    const std::string home = RegisterLine(first_line_).Raw("UF");
     const bool entry = cfop[0] <= '3';
     const char expected = uf == "EX"   ? (entry ? '3' : '7')
                           : uf == home ? (entry ? '1' : '5')
@@ -314,42 +307,43 @@ class Checker {
     }
   }
 
-  void Content(const std::string& type, const std::string& raw) {
-    if (type == "10") return Register10(raw);
-    if (type == "11" && std::stoi("0" + raw.substr(36, 5)) == 0 && Blank(raw.substr(41, 22)))
+  void Content(const std::string& type, const RegisterLine& r) {
+    if (type == "10") return Register10(r);
+    if (type == "11" && std::stoi("0" + r.Raw("number")) == 0 && Blank(r.Raw("complement")))
       return Here("number", "register 11 has neither a street number nor a complement", Severity::Warning);
     if (type == "50" || type == "51" || type == "53") {
-      const std::string uf = raw.substr(38, 2);
-      Codes(uf, raw[type == "53" ? 95 : 125]);
-      PartyNumber(raw.substr(2, 14), uf);
-      StateRegistration(raw.substr(16, 14), uf, true);
-      Cfop(raw.substr(type == "51" ? 49 : 51, 4), uf);
-      InPeriod(raw.substr(30, 8));
+      const std::string uf = r.Raw("UF");
+      Codes(uf, r.Raw("situation")[0]);
+      PartyNumber(r.Raw("CNPJ"), uf);
+      StateRegistration(r.Raw("IE"), uf, true);
+      Cfop(r.Raw("CFOP"), uf);
+      InPeriod(r.Raw("date"));
     }
-    if (type == "50") Register50(raw);
+    if (type == "50") Register50(r);
     if (type == "51") {
-      if (!documents_51_.count(Key("51", raw, false)))
+      if (!documents_51_.count(Key(r, false)))
         Here("number", "register 51 has no register 50 of the same document");
-      if (!Blank(raw.substr(105, 20))) Here("blanks", "register 51 positions 106-125 are not blank");
+      if (!Blank(r.Raw("blanks"))) Here("blanks", "register 51 positions 106-125 are not blank");
     }
     if (type == "53") {
-      if (!kModels53.count(raw.substr(40, 2)))
-        Here("model", "model " + raw.substr(40, 2) + " is not taken in register 53");
-      if (!documents_.count(Key("53", raw, true)))
+      const std::string model = r.Raw("model"), issuer = r.Raw("issuer"),
+                        anticipation = r.Raw("anticipation");
+      if (!kModels53.count(model)) Here("model", "model " + model + " is not taken in register 53");
+      if (!documents_.count(Key(r, true)))
         Here("number", "register 53 has no register 50 of the same document");
-      if (raw[55] != 'P' && raw[55] != 'T') Here("issuer", "issuer must be P or T");
-      if (raw[96] != ' ' && (raw[96] < '1' || raw[96] > '6'))
-        Here("anticipation", std::string("anticipation code '") + raw[96] + "' is not 1 to 6 or blank");
-      if (!Blank(raw.substr(97, 29))) Here("blanks", "register 53 positions 98-126 are not blank");
+      if (issuer != "P" && issuer != "T") Here("issuer", "issuer must be P or T");
+      if (anticipation != " " && (anticipation < "1" || anticipation > "6"))
+        Here("anticipation", "anticipation code '" + anticipation + "' is not 1 to 6 or blank");
+      if (!Blank(r.Raw("blanks"))) Here("blanks", "register 53 positions 98-126 are not blank");
     }
-    if (type == "54") Register54(raw);
-    if (type == "55") Register55(raw);
-    if (type == "60") Register60(raw);
-    if (type == "61") Register61(raw);
-    if (type == "70") Register70(raw);
-    if (type == "74") Register74(raw);
-    if (type == "75") Register75(raw);
-    if (type == "88") Register88(raw);
+    if (type == "54") Register54(r);
+    if (type == "55") Register55(r);
+    if (type == "60") Register60(r);
+    if (type == "61") Register61(r);
+    if (type == "70") Register70(r);
+    if (type == "74") Register74(r);
+    if (type == "75") Register75(r);
+    if (type == "88") Register88(r);
   }
 
   // A product a register cites: it needs its 75.
@@ -359,18 +353,22 @@ class Checker {
     products_cited_.insert(product);
   }
 
-  void Register55(const std::string& raw) {
-    if (first_line_.size() == kWidth && raw.substr(2, 14) != first_line_.substr(2, 14))
+  // The informant's CNPJ, as register 10 gives it; empty without a whole 10.
+  std::string InformantCnpj() const {
+    return first_line_.size() == kWidth ? RegisterLine(first_line_).Raw("CNPJ") : std::string();
+  }
+
+  void Register55(const RegisterLine& r) {
+    if (first_line_.size() == kWidth && r.Raw("CNPJ") != InformantCnpj())
       Here("CNPJ", "register 55 CNPJ is not the informant's");
-    for (const std::size_t at : {38u, 40u}) {
-      if (!kStates.count(raw.substr(at, 2)))
-        Here("UF", "'" + raw.substr(at, 2) + "' is no state abbreviation");
+    for (const char* field : {"UF", "favoured UF"}) {
+      if (!kStates.count(r.Raw(field))) Here("UF", "'" + r.Raw(field) + "' is no state abbreviation");
     }
-    StateRegistration(raw.substr(16, 14), raw.substr(40, 2), false);
-    InPeriod(raw.substr(30, 8));
-    const std::string month = raw.substr(90, 2);
+    StateRegistration(r.Raw("IE"), r.Raw("favoured UF"), false);
+    InPeriod(r.Raw("date"));
+    const std::string reference = r.Raw("reference month"), month = reference.substr(0, 2);
     if (Digits(month) && (month < "01" || month > "12"))
-      Here("reference month", "register 55 reference month " + raw.substr(90, 6) + " is not MMAAAA");
+      Here("reference month", "register 55 reference month " + reference + " is not MMAAAA");
   }
 
   // A line of an entry or of an exit, for the "without movement" records.
@@ -379,94 +377,93 @@ class Checker {
     if (!first) first = line_;
   }
 
-  void Register60(const std::string& raw) {
+  // A month field, MMAAAA.
+  void Month(const RegisterLine& r) {
+    const std::string month = r.Raw("month"), mm = month.substr(0, 2);
+    if (Digits(mm) && (mm < "01" || mm > "12"))
+      Here("month", "register " + LayoutOf(r.line()) + " month " + month + " is not MMAAAA");
+  }
+
+  void Register60(const RegisterLine& r) {
     Side(false);
-    const char subtype = raw[2];
+    const char subtype = r.line()[2];
     if (subtype == 'R') {
-      if (Digits(raw.substr(3, 2)) && (raw.substr(3, 2) < "01" || raw.substr(3, 2) > "12"))
-        Here("month", "register 60R month " + raw.substr(3, 6) + " is not MMAAAA");
-      if (!Totaliser(raw.substr(68, 4))) Here("totaliser", "'" + raw.substr(68, 4) + "' is no totaliser");
-      return Cites(raw.substr(9, 14));
+      Month(r);
+      if (!Totaliser(r.Raw("totaliser"))) Here("totaliser", "'" + r.Raw("totaliser") + "' is no totaliser");
+      return Cites(r.Raw("product"));
     }
-    InPeriod(raw.substr(3, 8));
+    InPeriod(r.Raw("date"));
     if (subtype == 'M' || subtype == 'I') {
-      const std::string model = raw.substr(subtype == 'M' ? 34 : 31, 2);
+      const std::string model = r.Raw("model");
       if (model != "2B" && model != "2C" && model != "2D")
         Here("model", "model '" + model + "' of a fiscal printer's document is not 2B, 2C or 2D");
     }
-    if (subtype == 'A' && !Totaliser(raw.substr(31, 4)))
-      Here("totaliser", "'" + raw.substr(31, 4) + "' is no totaliser");
-    if (subtype == 'D') {
-      if (!Totaliser(raw.substr(90, 4))) Here("totaliser", "'" + raw.substr(90, 4) + "' is no totaliser");
-      Cites(raw.substr(31, 14));
-    }
-    if (subtype == 'I') {
-      if (!Totaliser(raw.substr(94, 4))) Here("totaliser", "'" + raw.substr(94, 4) + "' is no totaliser");
-      Cites(raw.substr(42, 14));
-    }
+    if ((subtype == 'A' || subtype == 'D' || subtype == 'I') && !Totaliser(r.Raw("totaliser")))
+      Here("totaliser", "'" + r.Raw("totaliser") + "' is no totaliser");
+    if (subtype == 'D' || subtype == 'I') Cites(r.Raw("product"));
   }
 
-  void Register61(const std::string& raw) {
+  void Register61(const RegisterLine& r) {
     Side(false);
-    if (raw[2] == 'R') {
+    if (r.line()[2] == 'R') {
       seen_61r_ = true;
-      if (Digits(raw.substr(3, 2)) && (raw.substr(3, 2) < "01" || raw.substr(3, 2) > "12"))
-        Here("month", "register 61R month " + raw.substr(3, 6) + " is not MMAAAA");
-      return Cites(raw.substr(9, 14));
+      Month(r);
+      return Cites(r.Raw("product"));
     }
     if (seen_61r_) Here("date", "register 61 after the 61R lines");
-    if (!kModels61.count(raw.substr(38, 2)))
-      Here("model", "model " + raw.substr(38, 2) + " is not taken in register 61");
-    InPeriod(raw.substr(30, 8));
-    if (raw.substr(45, 6) > raw.substr(51, 6)) Here("last number", "register 61 ends before it starts");
+    if (!kModels61.count(r.Raw("model")))
+      Here("model", "model " + r.Raw("model") + " is not taken in register 61");
+    InPeriod(r.Raw("date"));
+    if (r.Raw("first number") > r.Raw("last number"))
+      Here("last number", "register 61 ends before it starts");
   }
 
-  void Register70(const std::string& raw) {
-    const std::string uf = raw.substr(38, 2);
-    Codes(uf, raw[125]);
-    PartyNumber(raw.substr(2, 14), uf);
-    StateRegistration(raw.substr(16, 14), uf, true);
-    Cfop(raw.substr(51, 4), uf);
-    InPeriod(raw.substr(30, 8));
-    if (!kModels70.count(raw.substr(40, 2)))
-      Here("model", "model " + raw.substr(40, 2) + " is not taken in register 70");
-    if (raw[124] != '0' && raw[124] != '1' && raw[124] != '2')
-      Here("freight", std::string("freight '") + raw[124] + "' is not 1 (CIF), 2 (FOB) or 0");
+  void Register70(const RegisterLine& r) {
+    const std::string uf = r.Raw("UF");
+    Codes(uf, r.Raw("situation")[0]);
+    PartyNumber(r.Raw("CNPJ"), uf);
+    StateRegistration(r.Raw("IE"), uf, true);
+    Cfop(r.Raw("CFOP"), uf);
+    InPeriod(r.Raw("date"));
+    if (!kModels70.count(r.Raw("model")))
+      Here("model", "model " + r.Raw("model") + " is not taken in register 70");
+    const std::string freight = r.Raw("freight");
+    if (freight != "0" && freight != "1" && freight != "2")
+      Here("freight", "freight '" + freight + "' is not 1 (CIF), 2 (FOB) or 0");
   }
 
-  void Register74(const std::string& raw) {
-    const char possession = raw[50];
-    const std::string uf = raw.substr(79, 2);
+  void Register74(const RegisterLine& r) {
+    const char possession = r.Raw("possession")[0];
+    const std::string uf = r.Raw("UF");
     if (!kStates.count(uf) && uf != "EX") Here("UF", "'" + uf + "' is no state abbreviation");
     if (possession == '1') {
-      if (raw.substr(51, 14) != std::string(14, '0') || !Blank(raw.substr(65, 14)))
+      if (r.Raw("CNPJ") != std::string(14, '0') || !Blank(r.Raw("IE")))
         Here("possession", "goods the informant holds itself name no holder (CNPJ zeros, IE blank)");
     } else if (possession == '2' || possession == '3') {
-      PartyNumber(raw.substr(51, 14), uf);
-      StateRegistration(raw.substr(65, 14), uf, true);
+      PartyNumber(r.Raw("CNPJ"), uf);
+      StateRegistration(r.Raw("IE"), uf, true);
     } else {
       Here("possession", std::string("possession '") + possession + "' is not 1, 2 or 3");
     }
-    Cites(raw.substr(10, 14));
+    Cites(r.Raw("product"));
   }
 
-  void Register88(const std::string& raw) {
-    const std::string subtype = raw.substr(2, 3);
-    if (raw.substr(2, 4) == "STES" && first_line_.size() == kWidth &&
-        raw.substr(6, 14) != first_line_.substr(2, 14))
+  void Register88(const RegisterLine& r) {
+    const std::string subtype = r.line().substr(2, 3);
+    if (r.line().substr(2, 4) == "STES" && first_line_.size() == kWidth && r.Raw("CNPJ") != InformantCnpj())
       Here("CNPJ", "register 88STES CNPJ is not the informant's");
     if (subtype != "SME" && subtype != "SMS") return;
     (subtype == "SME" ? without_entries_ : without_exits_) = true;
-    if (first_line_.size() == kWidth && raw.substr(5, 14) != first_line_.substr(2, 14))
+    if (first_line_.size() == kWidth && r.Raw("CNPJ") != InformantCnpj())
       Here("CNPJ", "register 88" + subtype + " CNPJ is not the informant's");
   }
 
-  void Register10(const std::string& raw) {
-    if (!ValidCnpj(raw.substr(2, 14))) Here("CNPJ", "register 10 CNPJ has wrong check digits");
-    const std::string uf = raw.substr(95, 2);
+  void Register10(const RegisterLine& r) {
+    if (!ValidCnpj(r.Raw("CNPJ"))) Here("CNPJ", "register 10 CNPJ has wrong check digits");
+    const std::string uf = r.Raw("UF");
     if (!kStates.count(uf)) Here("UF", "'" + uf + "' is no state abbreviation");
-    StateRegistration(raw.substr(16, 14), uf, false);
-    const std::string first = raw.substr(107, 8), last = raw.substr(115, 8);
+    StateRegistration(r.Raw("IE"), uf, false);
+    const std::string first = r.Raw("first day"), last = r.Raw("last day");
     if (ValidDate(first) && ValidDate(last)) {
       if (first.substr(6) != "01") Here("first day", "the period must start on the first day of a month");
       const int y = std::stoi(last.substr(0, 4)), m = std::stoi(last.substr(4, 2));
@@ -478,40 +475,40 @@ class Checker {
       period_first_ = first;
       period_last_ = last;
     }
-    if (std::string("123").find(raw[123]) == std::string::npos)
+    if (std::string("123").find(r.Raw("version")[0]) == std::string::npos)
       Here("version", "register 10 version must be 1, 2 or 3");
-    if (std::string("123").find(raw[124]) == std::string::npos)
+    if (std::string("123").find(r.Raw("nature")[0]) == std::string::npos)
       Here("nature", "register 10 nature must be 1, 2 or 3");
-    if (std::string("1235").find(raw[125]) == std::string::npos)
+    if (std::string("1235").find(r.Raw("purpose")[0]) == std::string::npos)
       Here("purpose", "register 10 purpose must be 1, 2, 3 or 5");
   }
 
-  void Register50(const std::string& raw) {
-    if (!kModels50.count(raw.substr(40, 2)))
-      Here("model", "model " + raw.substr(40, 2) + " is not taken in register 50");
-    if (raw[55] != 'P' && raw[55] != 'T') Here("issuer", "issuer must be P or T");
-    const std::string key = Key("50", raw, true);
-    if (!lines_50_.insert(key + "|" + raw.substr(51, 4) + "|" + raw.substr(121, 4)).second)
+  void Register50(const RegisterLine& r) {
+    if (!kModels50.count(r.Raw("model")))
+      Here("model", "model " + r.Raw("model") + " is not taken in register 50");
+    if (r.Raw("issuer") != "P" && r.Raw("issuer") != "T") Here("issuer", "issuer must be P or T");
+    const std::string key = Key(r, true);
+    if (!lines_50_.insert(key + "|" + r.Raw("CFOP") + "|" + r.Raw("rate")).second)
       Here("CFOP", "a second register 50 for the same document, CFOP and rate");
-    documents_[key] = raw.substr(38, 2);
-    documents_51_.insert(Key("50", raw, false));
+    documents_[key] = r.Raw("UF");
+    documents_51_.insert(Key(r, false));
   }
 
-  void Register54(const std::string& raw) {
-    const std::string model = raw.substr(16, 2), item = raw.substr(34, 3);
+  void Register54(const RegisterLine& r) {
+    const std::string model = r.Raw("model"), item = r.Raw("item");
     if (!kModels54.count(model)) Here("model", "model " + model + " is not taken in register 54");
-    const auto document = documents_.find(Key("54", raw, true));
+    const auto document = documents_.find(Key(r, true));
     if (document == documents_.end()) {
       Here("number", "register 54 has no register 50 of the same document");
     } else {
-      PartyNumber(raw.substr(2, 14), document->second);
-      Cfop(raw.substr(27, 4), document->second);
+      PartyNumber(r.Raw("CNPJ"), document->second);
+      Cfop(r.Raw("CFOP"), document->second);
     }
     if (!Digits(item)) return;
     const int n = std::stoi(item);
     const bool charge = n >= 991;
     if (n == 0) Here("item", "item number 000");
-    const std::string cst = raw.substr(31, 3), product = raw.substr(37, 14);
+    const std::string cst = r.Raw("CST"), product = r.Raw("product");
     if (!charge) {
       if (!Digits(cst)) Here("CST", "CST '" + cst + "' is not three digits");
       if (Blank(product)) Here("product", "register 54 item without a product code");
@@ -522,11 +519,11 @@ class Checker {
     }
   }
 
-  void Register75(const std::string& raw) {
-    const std::string code = raw.substr(18, 14);
+  void Register75(const RegisterLine& r) {
+    const std::string code = r.Raw("product");
     if (!products_75_.emplace(code, line_).second)
       Here("product", "product '" + TrimRight(code) + "' has a second register 75");
-    const std::string first = raw.substr(2, 8), last = raw.substr(10, 8);
+    const std::string first = r.Raw("first day"), last = r.Raw("last day");
     if (!period_first_.empty() && ValidDate(first) && ValidDate(last) &&
         (first > period_first_ || last < period_last_)) {
       Here("first day", "register 75 validity " + first + "-" + last + " does not cover the period " +
@@ -540,14 +537,18 @@ class Checker {
     for (std::size_t k = 0; k < ninety_.size(); ++k) {
       const auto& [number, raw] = ninety_[k];
       if (raw.size() != kWidth) continue;
-      if (first_line_.size() == kWidth && raw.substr(2, 28) != first_line_.substr(2, 28)) {
+      const RegisterLine r(raw);
+      if (first_line_.size() == kWidth &&
+          r.Raw("CNPJ") + r.Raw("IE") != InformantCnpj() + RegisterLine(first_line_).Raw("IE")) {
         Error(number, "90", "CNPJ", "register 90 CNPJ and IE differ from register 10");
       }
-      if (raw[125] - '0' != static_cast<int>(ninety_.size())) {
+      const std::string count = r.Raw("number of 90 lines");
+      if (count[0] - '0' != static_cast<int>(ninety_.size())) {
         Error(number, "90", "number of 90 lines",
-              "register 90 says " + std::string(1, raw[125]) + " lines of type 90, the file has " +
+              "register 90 says " + count + " lines of type 90, the file has " +
                   std::to_string(ninety_.size()));
       }
+      // The pairs of type and count follow the IE, up to the last position.
       std::size_t at = 30;
       for (; at + 10 <= 125 && raw.substr(at, 2) != "  "; at += 10) {
         const std::string t = raw.substr(at, 2), n = raw.substr(at + 2, 8);

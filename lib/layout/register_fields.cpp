@@ -249,6 +249,13 @@ const RegisterField& RegisterLine::Find(std::string_view name) const {
   throw std::logic_error("register " + LayoutOf(line_) + " has no field '" + std::string(name) + "'");
 }
 
+bool RegisterLine::Has(std::string_view name) const {
+  for (const RegisterField& f : *fields_) {
+    if (name == f.name) return true;
+  }
+  return false;
+}
+
 std::string RegisterLine::Raw(std::string_view name) const {
   const RegisterField& f = Find(name);
   if (line_.size() < f.start - 1 + f.width)

@@ -35,6 +35,9 @@ std::string LayoutOf(const std::string& line);
 class RegisterLine {
  public:
   explicit RegisterLine(const std::string& line) : line_(line), fields_(&FieldsOf(LayoutOf(line))) {}
+  const std::string& line() const { return line_; }
+  // Whether the line's layout has the field.
+  bool Has(std::string_view name) const;
   // The field's characters as written.
   std::string Raw(std::string_view name) const;
   // An X field without the blanks that fill it on the right.
