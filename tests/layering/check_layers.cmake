@@ -17,7 +17,18 @@ set(layers
   "server/import|server/store server/build server/db lib/sql lib/wire lib/text lib/layout"
   "server/demo|server/store server/build lib/sql lib/text lib/layout"
   "server/rpc|server/http server/store server/build server/db lib/sql lib/wire lib/text"
-  "server|server/rpc server/import server/demo server/db lib/sql")
+  "server|server/rpc server/import server/demo server/db lib/sql"
+  "host/toolkit|lib/text"
+  "host/components|host/toolkit lib/sql lib/wire lib/text"
+  "host/net|host/components lib/wire"
+  "host/loader|host/components host/toolkit"
+  "host/qt|host/loader host/net host/components host/toolkit lib/wire lib/text"
+  "host/cli|host/loader host/net host/components host/toolkit lib/wire lib/text"
+  "package/export|host/components host/toolkit lib/wire lib/text"
+  "package/services|host/components lib/wire"
+  # The module's entry and globals and the form are one unit: each names the other.
+  "package/form|package/module package/export package/services host/components host/toolkit lib/wire lib/text"
+  "package/module|package/form host/components host/toolkit")
 
 set(faults "")
 foreach(entry IN LISTS layers)

@@ -4,7 +4,7 @@
 #include "host/loader/package_host.h"
 #include "host/toolkit/application.h"
 #include "host/toolkit/headless_dialogs.h"
-#include "module/pkg_mag04200.h"
+#include "package/module/pkg_mag04200.h"
 
 namespace {
 

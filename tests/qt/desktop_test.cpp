@@ -26,8 +26,8 @@
 #include "host/qt/ui_driver.h"
 #include "host/toolkit/application.h"
 #include "lib/layout/layout_check.h"
-#include "module/globals.h"
-#include "screen/frm_arqu_mag.h"
+#include "package/form/frm_arqu_mag.h"
+#include "package/module/globals.h"
 #include "tests/support/server_process.h"
 
 namespace {

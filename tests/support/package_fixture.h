@@ -11,9 +11,9 @@
 #include "host/components/net_connection.h"
 #include "host/toolkit/application.h"
 #include "host/toolkit/headless_dialogs.h"
-#include "module/globals.h"
-#include "module/pkg_mag04200.h"
-#include "screen/frm_arqu_mag.h"
+#include "package/form/frm_arqu_mag.h"
+#include "package/module/globals.h"
+#include "package/module/pkg_mag04200.h"
 
 class RecordingTransport : public comp::IServerTransport {
  public:

@@ -13,9 +13,9 @@
 #include "host/toolkit/application.h"
 #include "host/toolkit/headless_dialogs.h"
 #include "host/toolkit/user_input.h"
-#include "module/globals.h"
-#include "module/pkg_mag04200.h"
-#include "screen/frm_arqu_mag.h"
+#include "package/form/frm_arqu_mag.h"
+#include "package/module/globals.h"
+#include "package/module/pkg_mag04200.h"
 #include "tests/support/server_process.h"
 
 class ScreenFixture : public ::testing::Test {

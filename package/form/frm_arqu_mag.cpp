@@ -1,4 +1,4 @@
-#include "screen/frm_arqu_mag.h"
+#include "package/form/frm_arqu_mag.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "screen/message_catalogue.h"
+#include "package/form/message_catalogue.h"
 
 const std::vector<std::string>& MessageCatalogue() {
   static const std::vector<std::string> entries = {

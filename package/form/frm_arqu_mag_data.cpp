@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "host/components/db_geral.h"
-#include "screen/frm_arqu_mag.h"
+#include "package/form/frm_arqu_mag.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Creation, activation and closing of the form, and the server connection
 // they open and close.
 #include "host/components/host_settings.h"
-#include "module/globals.h"
-#include "screen/frm_arqu_mag.h"
+#include "package/form/frm_arqu_mag.h"
+#include "package/module/globals.h"
 
 void TfrmArquMag::FormCreate(tk::TComponent& sender) {
   comp::TfrmPadrImportExport::FormCreate(sender);

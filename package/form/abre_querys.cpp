@@ -3,15 +3,16 @@
 // in the order received.
 #include <filesystem>
 
-#include "export/output_file.h"
-#include "export/register_mask.h"
 #include "host/components/consiste.h"
 #include "host/toolkit/application.h"
 #include "lib/wire/host_date.h"
 #include "lib/wire/registro_call.h"
-#include "module/globals.h"
-#include "screen/frm_arqu_mag.h"
-#include "screen/handler_support.h"
+#include "package/export/output_file.h"
+#include "package/export/page_loop.h"
+#include "package/export/register_mask.h"
+#include "package/form/frm_arqu_mag.h"
+#include "package/form/handler_support.h"
+#include "package/module/globals.h"
 
 namespace {
 constexpr double kPageSize = 50000;
@@ -69,16 +70,18 @@ void TfrmArquMag::AbreQuerys() {
 
   wire::VariantArray first;
   WithBusyAnimation(msgPadrao->Msg("Carg_Serv"), [&] { first = call("S"); });
-  const wire::RegistroReply head = *wire::DecodeRegistroReply(first);
-  key = head.key;
-  std::string more = head.more ? "S" : "N";
+  key = wire::DecodeRegistroReply(first)->key;
+  PageLoop pages(first, [&] {
+    cdsRegistros->EmptyDataSet();
+    return call("N");
+  });
 
   // An export that stops early tells the server, so that the lines it keeps
   // for the next pages are dropped now rather than at their expiry.
   try {
-    WriteFile(first, more, call);
+    WriteFile(first, pages);
   } catch (...) {
-    if (more == "S" && !key.empty()) {
+    if (pages.PagesLeft() && !key.empty()) {
       try {
         std::vector<comp::CallArgument> args = {{wire::Variant(key), false}};
         netArqMag->AppServer().Call("CancelRegistro", args);
@@ -90,8 +93,7 @@ void TfrmArquMag::AbreQuerys() {
   }
 }
 
-void TfrmArquMag::WriteFile(const wire::VariantArray& first, std::string& more,
-                            const std::function<wire::VariantArray(const std::string&)>& call) {
+void TfrmArquMag::WriteFile(const wire::VariantArray& first, PageLoop& pages) {
   const wire::RegistroReply head = *wire::DecodeRegistroReply(first);
   const std::string& status = head.status;
   std::string directory = head.directory;
@@ -107,17 +109,10 @@ void TfrmArquMag::WriteFile(const wire::VariantArray& first, std::string& more,
   if (directory.back() != '/') directory += '/';
 
   OutputFile file(directory + edtNmArquivo->Text());
-  const auto write_page = [&](const wire::Variant& packet) {
+  pages.WriteAll([&](const wire::Variant& packet) {
     cdsRegistros->SetData(packet);
     const comp::TField& line = cdsRegistros->FieldByName("DSREGARQMAG");
     for (cdsRegistros->First(); !cdsRegistros->Eof(); cdsRegistros->Next()) file.WriteLine(line.AsString());
-  };
-  write_page(first[wire::kLinesItem]);
-  while (more == "S") {
-    cdsRegistros->EmptyDataSet();
-    const wire::VariantArray next = call("N");
-    write_page(next[wire::kLinesItem]);
-    more = wire::DecodeRegistroReply(next)->more ? "S" : "N";
-  }
+  });
   file.Commit();
 }

@@ -1,7 +1,7 @@
 // The file-type rule and the controls it drives: the state selection and the
 // inventory option.
-#include "module/globals.h"
-#include "screen/frm_arqu_mag.h"
+#include "package/form/frm_arqu_mag.h"
+#include "package/module/globals.h"
 
 void TfrmArquMag::cbbArquivoChange(tk::TComponent&) {
   // Only the state variants ask for a country, states and a register list;

@@ -1,11 +1,11 @@
 // The package entry: the routines a host finds by name, the module globals and
 // the unit's counted start-up and shut-down.
-#include "module/pkg_mag04200.h"
+#include "package/module/pkg_mag04200.h"
 
 #include "host/toolkit/application.h"
-#include "module/globals.h"
-#include "module/package_export.h"
-#include "screen/frm_arqu_mag.h"
+#include "package/form/frm_arqu_mag.h"
+#include "package/module/globals.h"
+#include "package/module/package_export.h"
 
 namespace Cli_mag04200 {
 

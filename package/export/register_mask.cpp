@@ -1,4 +1,4 @@
-#include "export/register_mask.h"
+#include "package/export/register_mask.h"
 
 std::string BuildRegisterMask(const tk::TCheckListBox& registers, bool inventory, bool register_88st) {
   std::string mask(12, 'N');

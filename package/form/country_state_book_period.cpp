@@ -4,10 +4,10 @@
 
 #include "host/components/consiste.h"
 #include "lib/wire/file_name.h"
-#include "module/globals.h"
-#include "screen/frm_arqu_mag.h"
-#include "screen/handler_support.h"
-#include "services/lookup_call.h"
+#include "package/form/frm_arqu_mag.h"
+#include "package/form/handler_support.h"
+#include "package/module/globals.h"
+#include "package/services/lookup_call.h"
 
 void TfrmArquMag::medCodPaisChange(tk::TComponent&) {
   edtNmPais->Clear();

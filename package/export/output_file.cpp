@@ -1,4 +1,4 @@
-#include "export/output_file.h"
+#include "package/export/output_file.h"
 
 #include <dirent.h>
 #include <fcntl.h>

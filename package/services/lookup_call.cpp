@@ -1,4 +1,4 @@
-#include "services/lookup_call.h"
+#include "package/services/lookup_call.h"
 
 #include "host/components/consiste.h"
 

@@ -2,7 +2,7 @@
 // The module's globals and entries, qualified by the unit that owns them.
 #include <string>
 
-#include "module/package_export.h"
+#include "package/module/package_export.h"
 
 class TfrmArquMag;
 

@@ -2,8 +2,8 @@
 // Shapes that the screen's handlers share.
 #include "host/components/consiste.h"
 #include "host/toolkit/control.h"
-#include "module/globals.h"
-#include "screen/frm_arqu_mag.h"
+#include "package/form/frm_arqu_mag.h"
+#include "package/module/globals.h"
 
 // Runs a validator's checks; whatever fails moves the focus back to the
 // validator's own field (after the message) and passes on.

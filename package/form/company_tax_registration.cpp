@@ -1,10 +1,10 @@
 // The company, tax, registration and substitute-registration fields: their
 // lookups, validators, change rules and the enabling they steer.
 #include "host/components/consiste.h"
-#include "module/globals.h"
-#include "screen/frm_arqu_mag.h"
-#include "screen/handler_support.h"
-#include "services/lookup_call.h"
+#include "package/form/frm_arqu_mag.h"
+#include "package/form/handler_support.h"
+#include "package/module/globals.h"
+#include "package/services/lookup_call.h"
 
 TfrmArquMag::RegistrationKind TfrmArquMag::CurrentRegistrationKind() {
   // The current row of the tax list decides: exactly "M" is municipal,

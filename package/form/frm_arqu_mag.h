@@ -16,7 +16,9 @@
 #include "host/toolkit/buttons.h"
 #include "host/toolkit/edits.h"
 #include "host/toolkit/static_controls.h"
-#include "module/package_export.h"
+#include "package/module/package_export.h"
+
+class PageLoop;
 
 class MAG_PACKAGE_EXPORT TfrmArquMag : public comp::TfrmPadrImportExport {
  public:
@@ -185,8 +187,7 @@ class MAG_PACKAGE_EXPORT TfrmArquMag : public comp::TfrmPadrImportExport {
   // Moves the focus to the control at fault, then reports the key.
   void FailAt(tk::TControl& control, const std::string& key);
   // Checks the first reply of GetRegistro and writes its pages to the file.
-  void WriteFile(const wire::VariantArray& first, std::string& more,
-                 const std::function<wire::VariantArray(const std::string&)>& call);
+  void WriteFile(const wire::VariantArray& first, PageLoop& pages);
 
   void DefineControls();
   void DefineData();

@@ -3,8 +3,8 @@
 #include "host/components/consiste.h"
 #include "host/toolkit/application.h"
 #include "lib/wire/file_name.h"
-#include "screen/frm_arqu_mag.h"
-#include "screen/screen_lists.h"
+#include "package/form/frm_arqu_mag.h"
+#include "package/form/screen_lists.h"
 
 void TfrmArquMag::FailAt(tk::TControl& control, const std::string& key) {
   control.SetFocus();

@@ -1,4 +1,4 @@
-#include "screen/screen_lists.h"
+#include "package/form/screen_lists.h"
 
 const std::vector<std::string>& FileTypes() {
   static const std::vector<std::string> items = {"SINTEGRA",      "DIEF - MA",     "DIEF - PI",

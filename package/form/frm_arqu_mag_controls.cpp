@@ -4,9 +4,9 @@
 #include <string>
 
 #include "lib/text/utf8.h"
-#include "screen/frm_arqu_mag.h"
-#include "screen/message_catalogue.h"
-#include "screen/screen_lists.h"
+#include "package/form/frm_arqu_mag.h"
+#include "package/form/message_catalogue.h"
+#include "package/form/screen_lists.h"
 
 namespace {
 
