@@ -1,12 +1,14 @@
 // The values, the order and the refusals of the register lines, from fiscal
 // data a company can hold: each case writes its documents into a month of
-// its own and reads the file the server builds for it.
+// its own and reads the file that GetRegistro's check and builder make of
+// it, in process; the log of a refused file is read from a real server.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <functional>
 
 #include "lib/sql/session.h"
+#include "tests/support/in_process_file.h"
 #include "tests/support/server_client.h"
 #include "tests/support/server_process.h"
 
@@ -25,7 +27,6 @@ struct ItemRow {
 
 struct RegisterValues : ::testing::Test {
   static inline std::string database;
-  static inline std::unique_ptr<ServerProcess> server;
   static inline int months = 0;
   static inline int sequence = 900000;
   static void SetUpTestSuite() {
@@ -35,12 +36,8 @@ struct RegisterValues : ::testing::Test {
     s->Execute(
         "INSERT INTO PRODUTO (CDPRODUTO, CDNCM, NMPRODUTO, SGUNIDADE) VALUES"
         " ('VAL001', '22030000', 'Cerveja ’especial’ — lata “350ml” €', 'UN')");
-    server = std::make_unique<ServerProcess>(database);
   }
-  static void TearDownTestSuite() {
-    server.reset();
-    DropTestDatabase(database);
-  }
+  static void TearDownTestSuite() { DropTestDatabase(database); }
 
   std::unique_ptr<sql::Session> db = sql::OpenSession(database);
   int year = 2027, month = 0;
@@ -104,16 +101,15 @@ struct RegisterValues : ::testing::Test {
     return seq;
   }
 
-  ServerClient::File Fetch(const std::string& version = "3") {
-    ServerClient client(server->port());
+  FetchedFile Fetch(const std::string& version = "3") {
     RegistroArgs a;
     a.first_day = wire::EncodeDate(year, month, 1);
     a.last_day = wire::EncodeDate(year, month, wire::DaysInMonth(year, month));
     a.version = version;
-    return client.Fetch(a);
+    return BuildInProcess(*db, a);
   }
 
-  static std::vector<std::string> Of(const ServerClient::File& file, const std::string& type) {
+  static std::vector<std::string> Of(const FetchedFile& file, const std::string& type) {
     std::vector<std::string> lines;
     for (const auto& l : file.lines) {
       if (l.compare(0, type.size(), type) == 0) lines.push_back(l);

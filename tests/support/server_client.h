@@ -5,30 +5,8 @@
 #include <vector>
 
 #include "host/net/http_transport.h"
-#include "lib/wire/host_date.h"
 #include "lib/wire/registro_call.h"
-
-// The arguments of GetRegistro, with the values a valid screen sends.
-struct RegistroArgs : wire::RegistroRequest {
-  RegistroArgs() {
-    mask = "NNNNNNNNNNNN";
-    tax = "01";
-    company = "01";
-    registration = "110042490114";
-    first_day = wire::EncodeDate(2026, 1, 1);
-    last_day = wire::EncodeDate(2026, 1, 31);
-    version = "3";
-    purpose = "1";
-    file_name = "janeiro.txt";
-    file_type = "SINTEGRA";
-    book = "          ";
-    inventory = 1;
-    first_page = "S";
-    start = 0;
-    end = 50000;
-  }
-  std::vector<comp::CallArgument> Arguments() const { return wire::EncodeRegistro(*this); }
-};
+#include "tests/support/registro_args.h"
 
 class ServerClient {
  public:
@@ -46,14 +24,7 @@ class ServerClient {
     return Call(method, args);
   }
 
-  // The pages of one file, as the screen asks for them.
-  struct File {
-    std::string status;
-    std::vector<std::string> lines;
-    std::vector<std::string> flags;  // first-page flag of each call
-    std::vector<std::pair<double, double>> ranges;
-    std::string directory;
-  };
+  using File = FetchedFile;
   File Fetch(RegistroArgs a) {
     File file;
     a.key.clear();

@@ -1,6 +1,7 @@
-// The register groups beyond the notes, on a real server and database: a
-// small February of the demo's company without movement, every line worked
-// out by hand from the rows below, and the file read by the layout checker.
+// The register groups beyond the notes, built in process over a real
+// database: a small February of the demo's company without movement, every
+// line worked out by hand from the rows below, and the file read by the
+// layout checker.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -8,10 +9,10 @@
 #include "lib/layout/layout_check.h"
 #include "lib/sql/session.h"
 #include "server/build/file_builder.h"
+#include "server/db/schema.h"
 #include "server/demo/demo_data.h"
 #include "server/demo/demo_retail.h"
-#include "tests/support/server_client.h"
-#include "tests/support/server_process.h"
+#include "tests/support/in_process_file.h"
 
 namespace {
 
@@ -31,9 +32,11 @@ layout::Report Check(const std::vector<std::string>& lines) {
 class RegisterGroups : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    database_ = new std::string(TestDatabase("groups"));
-    PrepareDatabase(*database_, {"--init-demo"});
-    auto s = sql::OpenSession(*database_);
+    database_ = new std::string(BuilderTestDatabase("groups"));
+    session_ = sql::OpenSession(*database_).release();
+    sql::Session* s = session_;
+    server::Migrate(*s);
+    server::LoadDemoData(*s);
     const std::string ie = server::QuietRegistration();
     const auto run = [&](const std::string& text) { s->Execute(text); };
     run("INSERT INTO MAPAFISCAL VALUES ('06', '" + ie + "', '202602', 'S')");
@@ -59,11 +62,10 @@ class RegisterGroups : public ::testing::Test {
         ie + "', '2026-02-28', 'ARROZ5KG', '3', '" + server::CnpjFrom("556667770001") +
         "', '115566770891', 'SP', 1000, 1800)");
     run("INSERT INTO ESTOQUEST VALUES ('06', '" + ie + "', '2026-01-31', 'CERVEJA350', 24000, 1532, 2211)");
-    server_ = new ServerProcess(*database_);
   }
   static void TearDownTestSuite() {
-    delete server_;
-    DropTestDatabase(*database_);
+    delete session_;
+    if (*database_ != "sqlite::memory:") DropTestDatabase(*database_);
     delete database_;
   }
   static RegistroArgs February() {
@@ -76,16 +78,17 @@ class RegisterGroups : public ::testing::Test {
     return a;
   }
   static std::string* database_;
-  static ServerProcess* server_;
+  static FetchedFile Fetch(const RegistroArgs& a) { return BuildInProcess(*session_, a); }
+  static sql::Session* session_;
 };
 std::string* RegisterGroups::database_ = nullptr;
-ServerProcess* RegisterGroups::server_ = nullptr;
+sql::Session* RegisterGroups::session_ = nullptr;
 
 TEST_F(RegisterGroups, EveryGroupGivesTheLinesWorkedOutByHandAndPassesTheChecker) {
   RegistroArgs a = February();
   a.mask = "NNNNNNNNSNNN";  // the inventory option
   a.inventory = wire::EncodeDate(2026, 2, 28);
-  const auto file = ServerClient(server_->port()).Fetch(a);
+  const auto file = Fetch(a);
   ASSERT_EQ(file.status, "OK");
   const std::string cnpj = server::CnpjFrom("234567890001"), party = server::CnpjFrom("556667770001");
   const std::string ie = server::QuietRegistration();
@@ -176,7 +179,7 @@ TEST_F(RegisterGroups, The88LinesSayWhichSideHadNoMovementAndCarryTheStockUnderS
     a.last_day = wire::EncodeDate(2026, c.month, c.month == 1 ? 31 : 28);
     a.file_type = c.type;
     a.mask = c.mask;
-    const auto file = ServerClient(server_->port()).Fetch(a);
+    const auto file = Fetch(a);
     ASSERT_EQ(file.status, "OK") << c.name;
     std::vector<std::string> lines88;
     for (const auto& line : file.lines)
@@ -191,22 +194,22 @@ TEST_F(RegisterGroups, MatoGrossoDoSulTakesOneMonthAndThe54OfWhoReportsPrintersO
   RegistroArgs a = February();
   a.file_type = "SINTEGRA - MS";
   a.mask = "SNNSSSSSSNNN";
-  EXPECT_EQ(ServerClient(server_->port()).Fetch(a).status, "OK");
+  EXPECT_EQ(Fetch(a).status, "OK");
   a.first_day = wire::EncodeDate(2026, 1, 1);
-  EXPECT_EQ(ServerClient(server_->port()).Fetch(a).status,
+  EXPECT_EQ(Fetch(a).status,
             "O arquivo SINTEGRA - MS contém um só mês: gere um arquivo para cada mês do período.");
   for (const char* mask : {"NNNNNSNNNNNN", "NNNNNNSNNNNN", "NNNNNNNNSNNN"}) {
     a = February();
     a.file_type = "SINTEGRA - MS";
     a.mask = mask;
     EXPECT_EQ(
-        ServerClient(server_->port()).Fetch(a).status,
+        Fetch(a).status,
         "No SINTEGRA - MS, quem informa os registros 60, 61 ou 74 informa também o registro 54 (e o 75): "
         "marque o 54.")
         << mask;
   }
   a.file_type = "SINTEGRA - RJ";  // no such rule
-  EXPECT_EQ(ServerClient(server_->port()).Fetch(a).status, "OK");
+  EXPECT_EQ(Fetch(a).status, "OK");
 }
 
 TEST(RegisterSelection, NationalTypesBuildEveryGroupAndStateTypesFollowTheMask) {
