@@ -1,175 +1,422 @@
 #include "server/build/register_lines.h"
 
+#include <cstring>
 #include <stdexcept>
+
+#include "lib/layout/register_fields.h"
 
 namespace server {
 namespace {
 
-std::string Checked(std::string line) {
-  if (line.size() != kLineWidth) {
-    throw std::logic_error("register " + line.substr(0, 2) + " built with " + std::to_string(line.size()) +
-                           " positions");
+// A line put together field by field in the order of its layout: each
+// field is named, and its width is the one the register table gives, so the
+// lines built here and the lines the checker and the readers take apart
+// follow one table.
+class LineOf {
+ public:
+  LineOf(const std::vector<layout::RegisterField>& fields, const char* prefix, TextEncoding encoding)
+      : fields_(fields), line_(prefix), encoding_(encoding) {
+    line_.reserve(kLineWidth);
   }
-  return line;
-}
+  // Text, left-aligned and blank-filled.
+  LineOf& Text(const char* name, const std::string& utf8) {
+    line_ += X(utf8, Next(name), encoding_);
+    return *this;
+  }
+  // A code or counter given as digits, zero-filled; a document number keeps
+  // its last digits when `keep_last`.
+  LineOf& Digits(const char* name, const std::string& digits, bool keep_last = false) {
+    line_ += N(digits, Next(name), keep_last);
+    return *this;
+  }
+  // A whole number of the smallest unit; `label` names the field when it
+  // does not fit.
+  LineOf& Amount(const char* name, std::int64_t value, const char* label) {
+    line_ += N(value, Next(name), label);
+    return *this;
+  }
+  LineOf& Date(const char* name, const std::string& iso_date) { return Exact(name, DateField(iso_date)); }
+  // A value already of the field's width.
+  LineOf& Exact(const char* name, const std::string& value) {
+    if (value.size() != Next(name)) Fault(std::string("field '") + name + "' given " + value);
+    line_ += value;
+    return *this;
+  }
+  LineOf& Exact(const char* name, char value) { return Exact(name, std::string(1, value)); }
+  LineOf& Blank(const char* name) {
+    line_.append(Next(name), ' ');
+    return *this;
+  }
+  // What lies between the fields before and the next one, blank-filled.
+  LineOf& Between(const std::string& text) {
+    const std::size_t next = fields_.at(k_).start - 1;
+    if (text.size() > next - line_.size()) Fault("the text between the fields is too long");
+    line_ += text;
+    line_.append(next - line_.size(), ' ');
+    return *this;
+  }
+  std::string Done() {
+    if (k_ != fields_.size() || line_.size() != kLineWidth) Fault("not every field given");
+    return std::move(line_);
+  }
 
-// A party without a CNPJ (foreign, or a person without CPF) gets zeros.
-std::string Cnpj(const std::string& cnpj) { return N(cnpj, 14); }
+ private:
+  // The width of the next field of the layout, which must be `name`.
+  std::size_t Next(const char* name) {
+    if (k_ >= fields_.size() || std::strcmp(fields_[k_].name, name) != 0 ||
+        fields_[k_].start != line_.size() + 1)
+      Fault(std::string("field '") + name + "' out of the layout's order");
+    return fields_[k_++].width;
+  }
+  [[noreturn]] void Fault(const std::string& what) const {
+    throw std::logic_error("register " + line_.substr(0, 2) + " built wrong: " + what);
+  }
+  const std::vector<layout::RegisterField>& fields_;
+  std::size_t k_ = 0;
+  std::string line_;
+  TextEncoding encoding_;
+};
+
+const std::vector<layout::RegisterField>& Fields(const char* layout) {
+  return layout::RegisterLayouts().at(layout);
+}
 
 // MMAAAA of "AAAA-MM" (or of a whole date).
 std::string MonthField(const std::string& iso) { return iso.substr(5, 2) + iso.substr(0, 4); }
 
-}  // namespace
-
-std::string RegisterLines::Ie(const std::string& ie) const {
-  // Digits only, no punctuation; "ISENTO" for a party without one.
+// Digits only, no punctuation; "ISENTO" for a party without one.
+std::string Ie(const std::string& ie) {
   std::string digits;
   for (char c : ie) {
     if (c >= '0' && c <= '9') digits += c;
   }
-  return X(ie == "ISENTO" || digits.empty() ? std::string("ISENTO") : digits, 14);
+  return ie == "ISENTO" || digits.empty() ? std::string("ISENTO") : digits;
 }
 
+}  // namespace
+
 std::string RegisterLines::R10(const Informant& i, const FileHeader& h) const {
-  return Checked("10" + Cnpj(i.cnpj) + Ie(i.ie) + X(i.name, 35) + X(i.city, 30) + X(i.uf, 2) + N(i.fax, 10) +
-                 DateField(h.first_day) + DateField(h.last_day) + h.version + h.nature + h.purpose);
+  static const auto& fields = Fields("10");
+  return LineOf(fields, "10", encoding_)
+      .Digits("CNPJ", i.cnpj)
+      .Text("IE", Ie(i.ie))
+      .Text("name", i.name)
+      .Text("city", i.city)
+      .Text("UF", i.uf)
+      .Digits("fax", i.fax)
+      .Date("first day", h.first_day)
+      .Date("last day", h.last_day)
+      .Exact("version", h.version)
+      .Exact("nature", h.nature)
+      .Exact("purpose", h.purpose)
+      .Done();
 }
 
 std::string RegisterLines::R11(const Informant& i) const {
-  return Checked("11" + X(i.street, 34) + N(i.number, 5) + X(i.complement, 22) + X(i.district, 15) +
-                 N(i.zip, 8) + X(i.contact, 28) + N(i.phone, 12));
+  static const auto& fields = Fields("11");
+  return LineOf(fields, "11", encoding_)
+      .Text("street", i.street)
+      .Digits("number", i.number)
+      .Text("complement", i.complement)
+      .Text("district", i.district)
+      .Digits("CEP", i.zip)
+      .Text("contact", i.contact)
+      .Digits("phone", i.phone)
+      .Done();
 }
 
 std::string RegisterLines::R50(const DocumentHead& d, const Reg50Values& v) const {
-  return Checked("50" + Cnpj(d.cnpj) + Ie(d.ie) + DateField(d.date) + X(d.uf, 2) + N(d.model, 2) +
-                 X(d.series, 3) + N(d.number, 6, true) + N(v.cfop, 4) + d.issuer +
-                 N(v.total, 13, "Valor total") + N(v.icms_base, 13, "Base de cálculo do ICMS") +
-                 N(v.icms, 13, "Valor do ICMS") + N(v.exempt, 13, "Isenta ou não tributada") +
-                 N(v.other, 13, "Outras") + N(v.rate, 4, "Alíquota") + d.situation);
+  static const auto& fields = Fields("50");
+  return LineOf(fields, "50", encoding_)
+      .Digits("CNPJ", d.cnpj)
+      .Text("IE", Ie(d.ie))
+      .Date("date", d.date)
+      .Text("UF", d.uf)
+      .Digits("model", d.model)
+      .Text("series", d.series)
+      .Digits("number", d.number, true)
+      .Digits("CFOP", v.cfop)
+      .Exact("issuer", d.issuer)
+      .Amount("total", v.total, "Valor total")
+      .Amount("ICMS base", v.icms_base, "Base de cálculo do ICMS")
+      .Amount("ICMS", v.icms, "Valor do ICMS")
+      .Amount("exempt", v.exempt, "Isenta ou não tributada")
+      .Amount("other", v.other, "Outras")
+      .Amount("rate", v.rate, "Alíquota")
+      .Exact("situation", d.situation)
+      .Done();
 }
 
 std::string RegisterLines::R51(const DocumentHead& d, const Reg51Values& v) const {
-  return Checked("51" + Cnpj(d.cnpj) + Ie(d.ie) + DateField(d.date) + X(d.uf, 2) + X(d.series, 3) +
-                 N(d.number, 6, true) + N(v.cfop, 4) + N(v.total, 13, "Valor total") +
-                 N(v.ipi, 13, "Valor do IPI") + N(v.ipi_exempt, 13, "Isenta ou não tributada - IPI") +
-                 N(v.ipi_other, 13, "Outras - IPI") + std::string(20, ' ') + d.situation);
+  static const auto& fields = Fields("51");
+  return LineOf(fields, "51", encoding_)
+      .Digits("CNPJ", d.cnpj)
+      .Text("IE", Ie(d.ie))
+      .Date("date", d.date)
+      .Text("UF", d.uf)
+      .Text("series", d.series)
+      .Digits("number", d.number, true)
+      .Digits("CFOP", v.cfop)
+      .Amount("total", v.total, "Valor total")
+      .Amount("IPI", v.ipi, "Valor do IPI")
+      .Amount("IPI exempt", v.ipi_exempt, "Isenta ou não tributada - IPI")
+      .Amount("IPI other", v.ipi_other, "Outras - IPI")
+      .Blank("blanks")
+      .Exact("situation", d.situation)
+      .Done();
 }
 
 std::string RegisterLines::R53(const DocumentHead& d, const Reg53Values& v) const {
-  return Checked("53" + Cnpj(d.cnpj) + Ie(d.ie) + DateField(d.date) + X(d.uf, 2) + N(d.model, 2) +
-                 X(d.series, 3) + N(d.number, 6, true) + N(v.cfop, 4) + d.issuer +
-                 N(v.st_base, 13, "Base de cálculo do ICMS ST") + N(v.st_icms, 13, "ICMS retido") +
-                 N(v.expenses, 13, "Despesas acessórias") + d.situation + X(v.anticipation, 1) +
-                 std::string(29, ' '));
+  static const auto& fields = Fields("53");
+  return LineOf(fields, "53", encoding_)
+      .Digits("CNPJ", d.cnpj)
+      .Text("IE", Ie(d.ie))
+      .Date("date", d.date)
+      .Text("UF", d.uf)
+      .Digits("model", d.model)
+      .Text("series", d.series)
+      .Digits("number", d.number, true)
+      .Digits("CFOP", v.cfop)
+      .Exact("issuer", d.issuer)
+      .Amount("ST base", v.st_base, "Base de cálculo do ICMS ST")
+      .Amount("ICMS retained", v.st_icms, "ICMS retido")
+      .Amount("expenses", v.expenses, "Despesas acessórias")
+      .Exact("situation", d.situation)
+      .Text("anticipation", v.anticipation)
+      .Blank("blanks")
+      .Done();
 }
 
 std::string RegisterLines::R54(const DocumentHead& d, const Reg54Values& v) const {
-  return Checked(
-      "54" + Cnpj(d.cnpj) + N(d.model, 2) + X(d.series, 3) + N(d.number, 6, true) + N(v.cfop, 4) +
-      X(v.cst, 3) + N(v.item, 3) + X(v.product, 14) + N(v.quantity, 11, "Quantidade") +
-      N(v.amount, 12, "Valor do produto") + N(v.discount, 12, "Valor do desconto / despesa acessória") +
-      N(v.icms_base, 12, "Base de cálculo do ICMS") + N(v.st_base, 12, "Base de cálculo do ICMS ST") +
-      N(v.ipi, 12, "Valor do IPI") + N(v.rate, 4, "Alíquota do ICMS"));
+  static const auto& fields = Fields("54");
+  return LineOf(fields, "54", encoding_)
+      .Digits("CNPJ", d.cnpj)
+      .Digits("model", d.model)
+      .Text("series", d.series)
+      .Digits("number", d.number, true)
+      .Digits("CFOP", v.cfop)
+      .Text("CST", v.cst)
+      .Digits("item", v.item)
+      .Text("product", v.product)
+      .Amount("quantity", v.quantity, "Quantidade")
+      .Amount("amount", v.amount, "Valor do produto")
+      .Amount("discount", v.discount, "Valor do desconto / despesa acessória")
+      .Amount("ICMS base", v.icms_base, "Base de cálculo do ICMS")
+      .Amount("ST base", v.st_base, "Base de cálculo do ICMS ST")
+      .Amount("IPI", v.ipi, "Valor do IPI")
+      .Amount("rate", v.rate, "Alíquota do ICMS")
+      .Done();
 }
 
 std::string RegisterLines::R75(const std::string& first_day, const std::string& last_day,
                                const Product& p) const {
-  return Checked("75" + DateField(first_day) + DateField(last_day) + X(p.code, 14) + X(p.ncm, 8) +
-                 X(p.description, 53) + X(p.unit, 6) + N(p.ipi_rate, 5, "Alíquota do IPI") +
-                 N(p.icms_rate, 4, "Alíquota do ICMS") +
-                 N(p.base_reduction, 5, "Redução da base de cálculo do ICMS") +
-                 N(p.st_base, 13, "Base de cálculo do ICMS ST"));
+  static const auto& fields = Fields("75");
+  return LineOf(fields, "75", encoding_)
+      .Date("first day", first_day)
+      .Date("last day", last_day)
+      .Text("product", p.code)
+      .Text("NCM", p.ncm)
+      .Text("description", p.description)
+      .Text("unit", p.unit)
+      .Amount("IPI rate", p.ipi_rate, "Alíquota do IPI")
+      .Amount("ICMS rate", p.icms_rate, "Alíquota do ICMS")
+      .Amount("base reduction", p.base_reduction, "Redução da base de cálculo do ICMS")
+      .Amount("ST base", p.st_base, "Base de cálculo do ICMS ST")
+      .Done();
 }
 
 std::string RegisterLines::R55(const Informant& i, const Reg55Values& v) const {
-  return Checked("55" + Cnpj(i.cnpj) + Ie(v.substitute_ie) + DateField(v.payment_date) + X(i.uf, 2) +
-                 X(v.favoured_uf, 2) + N(v.bank, 3) + N(v.agency, 4) + X(v.number, 20) +
-                 N(v.amount, 13, "Valor GNRE") + DateField(v.due_date) +
-                 N(v.reference.substr(4, 2) + v.reference.substr(0, 4), 6) + X(v.agreement, 30));
+  static const auto& fields = Fields("55");
+  return LineOf(fields, "55", encoding_)
+      .Digits("CNPJ", i.cnpj)
+      .Text("IE", Ie(v.substitute_ie))
+      .Date("date", v.payment_date)
+      .Text("UF", i.uf)
+      .Text("favoured UF", v.favoured_uf)
+      .Digits("bank", v.bank)
+      .Digits("agency", v.agency)
+      .Text("GNRE number", v.number)
+      .Amount("amount", v.amount, "Valor GNRE")
+      .Date("due date", v.due_date)
+      .Digits("reference month", v.reference.substr(4, 2) + v.reference.substr(0, 4))
+      .Text("agreement", v.agreement)
+      .Done();
 }
 
 std::string RegisterLines::R60M(const EcfDay& d) const {
-  return Checked("60M" + DateField(d.date) + X(d.serial, 20) +
-                 N(d.order, 3, "Número de ordem do equipamento") + X(d.model, 2) +
-                 N(d.first_coo, 6, "COO inicial") + N(d.last_coo, 6, "COO final") +
-                 N(d.crz, 6, "Contador de redução Z") + N(d.cro, 3, "Contador de reinício de operação") +
-                 N(d.gross, 16, "Valor da venda bruta") + N(d.grand_total, 16, "Totalizador geral") +
-                 std::string(37, ' '));
+  static const auto& fields = Fields("60M");
+  return LineOf(fields, "60M", encoding_)
+      .Date("date", d.date)
+      .Text("ECF serial", d.serial)
+      .Amount("ECF order", d.order, "Número de ordem do equipamento")
+      .Text("model", d.model)
+      .Amount("first COO", d.first_coo, "COO inicial")
+      .Amount("last COO", d.last_coo, "COO final")
+      .Amount("CRZ", d.crz, "Contador de redução Z")
+      .Amount("CRO", d.cro, "Contador de reinício de operação")
+      .Amount("gross sales", d.gross, "Valor da venda bruta")
+      .Amount("grand total", d.grand_total, "Totalizador geral")
+      .Blank("blanks")
+      .Done();
 }
 
 std::string RegisterLines::R60A(const EcfDay& d, const std::string& totaliser, std::int64_t amount) const {
-  return Checked("60A" + DateField(d.date) + X(d.serial, 20) + X(totaliser, 4) +
-                 N(amount, 12, "Valor acumulado no totalizador parcial") + std::string(79, ' '));
+  static const auto& fields = Fields("60A");
+  return LineOf(fields, "60A", encoding_)
+      .Date("date", d.date)
+      .Text("ECF serial", d.serial)
+      .Text("totaliser", totaliser)
+      .Amount("amount", amount, "Valor acumulado no totalizador parcial")
+      .Blank("blanks")
+      .Done();
 }
 
 std::string RegisterLines::R60D(const EcfDay& d, const EcfSale& s) const {
-  return Checked("60D" + DateField(d.date) + X(d.serial, 20) + X(s.product, 14) +
-                 N(s.quantity, 13, "Quantidade") + N(s.value, 16, "Valor da mercadoria") +
-                 N(s.icms_base, 16, "Base de cálculo do ICMS") + X(s.totaliser, 4) +
-                 N(s.icms, 13, "Valor do ICMS") + std::string(19, ' '));
+  static const auto& fields = Fields("60D");
+  return LineOf(fields, "60D", encoding_)
+      .Date("date", d.date)
+      .Text("ECF serial", d.serial)
+      .Text("product", s.product)
+      .Amount("quantity", s.quantity, "Quantidade")
+      .Amount("amount", s.value, "Valor da mercadoria")
+      .Amount("ICMS base", s.icms_base, "Base de cálculo do ICMS")
+      .Text("totaliser", s.totaliser)
+      .Amount("ICMS", s.icms, "Valor do ICMS")
+      .Blank("blanks")
+      .Done();
 }
 
 std::string RegisterLines::R60I(const EcfDay& d, std::int64_t coo, std::int64_t item,
                                 const EcfSale& s) const {
-  return Checked("60I" + DateField(d.date) + X(d.serial, 20) + X(d.model, 2) + N(coo, 6, "COO") +
-                 N(item, 3, "Número do item") + X(s.product, 14) + N(s.quantity, 13, "Quantidade") +
-                 N(s.value, 13, "Valor da mercadoria") + N(s.icms_base, 12, "Base de cálculo do ICMS") +
-                 X(s.totaliser, 4) + N(s.icms, 12, "Valor do ICMS") + std::string(16, ' '));
+  static const auto& fields = Fields("60I");
+  return LineOf(fields, "60I", encoding_)
+      .Date("date", d.date)
+      .Text("ECF serial", d.serial)
+      .Text("model", d.model)
+      .Amount("COO", coo, "COO")
+      .Amount("item", item, "Número do item")
+      .Text("product", s.product)
+      .Amount("quantity", s.quantity, "Quantidade")
+      .Amount("amount", s.value, "Valor da mercadoria")
+      .Amount("ICMS base", s.icms_base, "Base de cálculo do ICMS")
+      .Text("totaliser", s.totaliser)
+      .Amount("ICMS", s.icms, "Valor do ICMS")
+      .Blank("blanks")
+      .Done();
 }
 
 std::string RegisterLines::R60R(const std::string& month, const EcfSale& s) const {
-  return Checked("60R" + MonthField(month) + X(s.product, 14) + N(s.quantity, 13, "Quantidade") +
-                 N(s.value, 16, "Valor da mercadoria") + N(s.icms_base, 16, "Base de cálculo do ICMS") +
-                 X(s.totaliser, 4) + std::string(54, ' '));
+  static const auto& fields = Fields("60R");
+  return LineOf(fields, "60R", encoding_)
+      .Exact("month", MonthField(month))
+      .Text("product", s.product)
+      .Amount("quantity", s.quantity, "Quantidade")
+      .Amount("amount", s.value, "Valor da mercadoria")
+      .Amount("ICMS base", s.icms_base, "Base de cálculo do ICMS")
+      .Text("totaliser", s.totaliser)
+      .Blank("blanks")
+      .Done();
 }
 
 std::string RegisterLines::R61(const Reg61Values& v) const {
-  return Checked("61" + std::string(28, ' ') + DateField(v.date) + N(v.model, 2) + X(v.series, 3) +
-                 X(v.subseries, 2) + N(v.first, 6, "Número inicial de ordem") +
-                 N(v.last, 6, "Número final de ordem") + N(v.total, 13, "Valor total") +
-                 N(v.icms_base, 13, "Base de cálculo do ICMS") + N(v.icms, 12, "Valor do ICMS") +
-                 N(v.exempt, 13, "Isenta ou não tributadas") + N(v.other, 13, "Outras") +
-                 N(v.rate, 4, "Alíquota") + " ");
+  static const auto& fields = Fields("61");
+  return LineOf(fields, "61", encoding_)
+      .Blank("blanks")
+      .Date("date", v.date)
+      .Digits("model", v.model)
+      .Text("series", v.series)
+      .Text("subseries", v.subseries)
+      .Amount("first number", v.first, "Número inicial de ordem")
+      .Amount("last number", v.last, "Número final de ordem")
+      .Amount("total", v.total, "Valor total")
+      .Amount("ICMS base", v.icms_base, "Base de cálculo do ICMS")
+      .Amount("ICMS", v.icms, "Valor do ICMS")
+      .Amount("exempt", v.exempt, "Isenta ou não tributadas")
+      .Amount("other", v.other, "Outras")
+      .Amount("rate", v.rate, "Alíquota")
+      .Blank("blank")
+      .Done();
 }
 
 std::string RegisterLines::R61R(const Reg61RValues& v) const {
-  return Checked("61R" + MonthField(v.month) + X(v.product, 14) + N(v.quantity, 13, "Quantidade") +
-                 N(v.value, 16, "Valor bruto do produto") + N(v.icms_base, 16, "Base de cálculo do ICMS") +
-                 N(v.rate, 4, "Alíquota do produto") + std::string(54, ' '));
+  static const auto& fields = Fields("61R");
+  return LineOf(fields, "61R", encoding_)
+      .Exact("month", MonthField(v.month))
+      .Text("product", v.product)
+      .Amount("quantity", v.quantity, "Quantidade")
+      .Amount("amount", v.value, "Valor bruto do produto")
+      .Amount("ICMS base", v.icms_base, "Base de cálculo do ICMS")
+      .Amount("rate", v.rate, "Alíquota do produto")
+      .Blank("blanks")
+      .Done();
 }
 
 std::string RegisterLines::R70(const DocumentHead& d, const Reg70Values& v) const {
-  return Checked("70" + Cnpj(d.cnpj) + Ie(d.ie) + DateField(d.date) + X(d.uf, 2) + N(d.model, 2) +
-                 X(d.series, 1) + X(v.subseries, 2) + N(d.number, 6, true) + N(v.cfop, 4) +
-                 N(v.total, 13, "Valor total do documento") + N(v.icms_base, 14, "Base de cálculo do ICMS") +
-                 N(v.icms, 14, "Valor do ICMS") + N(v.exempt, 14, "Isenta ou não tributada") +
-                 N(v.other, 14, "Outras") + v.freight + d.situation);
+  static const auto& fields = Fields("70");
+  return LineOf(fields, "70", encoding_)
+      .Digits("CNPJ", d.cnpj)
+      .Text("IE", Ie(d.ie))
+      .Date("date", d.date)
+      .Text("UF", d.uf)
+      .Digits("model", d.model)
+      .Text("series", d.series)
+      .Text("subseries", v.subseries)
+      .Digits("number", d.number, true)
+      .Digits("CFOP", v.cfop)
+      .Amount("total", v.total, "Valor total do documento")
+      .Amount("ICMS base", v.icms_base, "Base de cálculo do ICMS")
+      .Amount("ICMS", v.icms, "Valor do ICMS")
+      .Amount("exempt", v.exempt, "Isenta ou não tributada")
+      .Amount("other", v.other, "Outras")
+      .Exact("freight", v.freight)
+      .Exact("situation", d.situation)
+      .Done();
 }
 
 std::string RegisterLines::R74(const Reg74Values& v) const {
+  static const auto& fields = Fields("74");
+  LineOf line(fields, "74", encoding_);
+  line.Date("date", v.date)
+      .Text("product", v.product)
+      .Amount("quantity", v.quantity, "Quantidade")
+      .Amount("amount", v.value, "Valor do produto")
+      .Exact("possession", v.possession);
   // Goods the informant holds itself name no other holder.
-  const bool own = v.possession == '1';
-  return Checked("74" + DateField(v.date) + X(v.product, 14) + N(v.quantity, 13, "Quantidade") +
-                 N(v.value, 13, "Valor do produto") + v.possession +
-                 (own ? std::string(14, '0') : Cnpj(v.cnpj)) + (own ? std::string(14, ' ') : Ie(v.ie)) +
-                 X(v.uf, 2) + std::string(45, ' '));
+  if (v.possession == '1') {
+    line.Digits("CNPJ", "").Blank("IE");
+  } else {
+    line.Digits("CNPJ", v.cnpj).Text("IE", Ie(v.ie));
+  }
+  return line.Text("UF", v.uf).Blank("blanks").Done();
 }
 
 std::string RegisterLines::R88WithoutMovement(const Informant& i, bool entries) const {
-  return Checked(std::string("88") + (entries ? "SME" : "SMS") + Cnpj(i.cnpj) +
-                 X(entries ? "Sem Movimento de Entradas" : "Sem Movimento de Saídas", 34) +
-                 std::string(73, ' '));
+  static const auto& sme = Fields("88SME");
+  static const auto& sms = Fields("88SMS");
+  return LineOf(entries ? sme : sms, entries ? "88SME" : "88SMS", encoding_)
+      .Digits("CNPJ", i.cnpj)
+      .Text("message", entries ? "Sem Movimento de Entradas" : "Sem Movimento de Saídas")
+      .Blank("blanks")
+      .Done();
 }
 
 std::string RegisterLines::R88Stock(const Informant& i, const StStock& s) const {
-  return Checked("88STES" + Cnpj(i.cnpj) + DateField(s.date) + X(s.product, 60) +
-                 N(s.quantity, 13, "Quantidade") + N(s.st_icms, 12, "Valor do ICMS ST") +
-                 N(s.own_icms, 12, "Valor do ICMS das operações próprias") + " ");
+  static const auto& fields = Fields("88STE");
+  return LineOf(fields, "88STES", encoding_)
+      .Digits("CNPJ", i.cnpj)
+      .Date("date", s.date)
+      .Text("product", s.product)
+      .Amount("quantity", s.quantity, "Quantidade")
+      .Amount("ICMS ST", s.st_icms, "Valor do ICMS ST")
+      .Amount("own ICMS", s.own_icms, "Valor do ICMS das operações próprias")
+      .Blank("blank")
+      .Done();
 }
 
 std::vector<std::string> RegisterLines::R90(const Informant& i,
                                             const std::vector<std::pair<std::string, long>>& counts,
                                             long lines_before_90) const {
+  static const auto& fields = Fields("90");
   constexpr std::size_t kPairsPerLine = 9;
   const std::size_t pairs = counts.size() + 1;  // the grand total "99" is the last pair
   const std::size_t lines = (pairs + kPairsPerLine - 1) / kPairsPerLine;
@@ -177,9 +424,15 @@ std::vector<std::string> RegisterLines::R90(const Informant& i,
   std::vector<std::string> out;
   std::string body;
   std::size_t in_line = 0;
+  // The pairs of type and count lie between the IE and the number of 90 lines.
   const auto close_line = [&] {
-    body.append(95 - body.size(), ' ');
-    out.push_back(Checked("90" + Cnpj(i.cnpj) + Ie(i.ie) + body + std::to_string(lines)));
+    out.push_back(
+        LineOf(fields, "90", encoding_)
+            .Digits("CNPJ", i.cnpj)
+            .Text("IE", Ie(i.ie))
+            .Between(body)
+            .Amount("number of 90 lines", static_cast<std::int64_t>(lines), "Número de registros 90")
+            .Done());
     body.clear();
     in_line = 0;
   };

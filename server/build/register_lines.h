@@ -1,6 +1,7 @@
 #pragma once
 // One function per register type: each takes the values of one line and gives
-// the 126 bytes of it. Money is in cents, quantities in thousandths, rates in
+// the 126 bytes of it, field by field in the order and widths of the register
+// table (lib/layout/register_fields.h). Money is in cents, quantities in thousandths, rates in
 // hundredths of a percent, dates as "AAAA-MM-DD".
 #include <cstdint>
 #include <string>
@@ -133,10 +134,6 @@ class RegisterLines {
                                long lines_before_90) const;
 
  private:
-  std::string X(const std::string& text, std::size_t width) const {
-    return server::X(text, width, encoding_);
-  }
-  std::string Ie(const std::string& ie) const;
   TextEncoding encoding_;
 };
 
