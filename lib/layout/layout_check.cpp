@@ -311,14 +311,7 @@ class Checker {
     if (type == "10") return Register10(r);
     if (type == "11" && std::stoi("0" + r.Raw("number")) == 0 && Blank(r.Raw("complement")))
       return Here("number", "register 11 has neither a street number nor a complement", Severity::Warning);
-    if (type == "50" || type == "51" || type == "53") {
-      const std::string uf = r.Raw("UF");
-      Codes(uf, r.Raw("situation")[0]);
-      PartyNumber(r.Raw("CNPJ"), uf);
-      StateRegistration(r.Raw("IE"), uf, true);
-      Cfop(r.Raw("CFOP"), uf);
-      InPeriod(r.Raw("date"));
-    }
+    if (type == "50" || type == "51" || type == "53") DocumentParty(r);
     if (type == "50") Register50(r);
     if (type == "51") {
       if (!documents_51_.count(Key(r, false)))
@@ -418,13 +411,18 @@ class Checker {
       Here("last number", "register 61 ends before it starts");
   }
 
-  void Register70(const RegisterLine& r) {
+  // What a document's line says of its party, situation, CFOP and date.
+  void DocumentParty(const RegisterLine& r) {
     const std::string uf = r.Raw("UF");
     Codes(uf, r.Raw("situation")[0]);
     PartyNumber(r.Raw("CNPJ"), uf);
     StateRegistration(r.Raw("IE"), uf, true);
     Cfop(r.Raw("CFOP"), uf);
     InPeriod(r.Raw("date"));
+  }
+
+  void Register70(const RegisterLine& r) {
+    DocumentParty(r);
     if (!kModels70.count(r.Raw("model")))
       Here("model", "model " + r.Raw("model") + " is not taken in register 70");
     const std::string freight = r.Raw("freight");

@@ -8,6 +8,15 @@
 namespace server {
 namespace {
 
+// Digits only, no punctuation; "ISENTO" for a party without one.
+std::string Ie(const std::string& ie) {
+  std::string digits;
+  for (char c : ie) {
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  return ie == "ISENTO" || digits.empty() ? std::string("ISENTO") : digits;
+}
+
 // A line put together field by field in the order of its layout: each
 // field is named, and its width is the one the register table gives, so the
 // lines built here and the lines the checker and the readers take apart
@@ -36,6 +45,10 @@ class LineOf {
     return *this;
   }
   LineOf& Date(const char* name, const std::string& iso_date) { return Exact(name, DateField(iso_date)); }
+  // The other party and the date that open the lines of a document.
+  LineOf& Party(const DocumentHead& d) {
+    return Digits("CNPJ", d.cnpj).Text("IE", Ie(d.ie)).Date("date", d.date).Text("UF", d.uf);
+  }
   // A value already of the field's width.
   LineOf& Exact(const char* name, const std::string& value) {
     if (value.size() != Next(name)) Fault(std::string("field '") + name + "' given " + value);
@@ -84,15 +97,6 @@ const std::vector<layout::RegisterField>& Fields(const char* layout) {
 // MMAAAA of "AAAA-MM" (or of a whole date).
 std::string MonthField(const std::string& iso) { return iso.substr(5, 2) + iso.substr(0, 4); }
 
-// Digits only, no punctuation; "ISENTO" for a party without one.
-std::string Ie(const std::string& ie) {
-  std::string digits;
-  for (char c : ie) {
-    if (c >= '0' && c <= '9') digits += c;
-  }
-  return ie == "ISENTO" || digits.empty() ? std::string("ISENTO") : digits;
-}
-
 }  // namespace
 
 std::string RegisterLines::R10(const Informant& i, const FileHeader& h) const {
@@ -128,10 +132,7 @@ std::string RegisterLines::R11(const Informant& i) const {
 std::string RegisterLines::R50(const DocumentHead& d, const Reg50Values& v) const {
   static const auto& fields = Fields("50");
   return LineOf(fields, "50", encoding_)
-      .Digits("CNPJ", d.cnpj)
-      .Text("IE", Ie(d.ie))
-      .Date("date", d.date)
-      .Text("UF", d.uf)
+      .Party(d)
       .Digits("model", d.model)
       .Text("series", d.series)
       .Digits("number", d.number, true)
@@ -150,10 +151,7 @@ std::string RegisterLines::R50(const DocumentHead& d, const Reg50Values& v) cons
 std::string RegisterLines::R51(const DocumentHead& d, const Reg51Values& v) const {
   static const auto& fields = Fields("51");
   return LineOf(fields, "51", encoding_)
-      .Digits("CNPJ", d.cnpj)
-      .Text("IE", Ie(d.ie))
-      .Date("date", d.date)
-      .Text("UF", d.uf)
+      .Party(d)
       .Text("series", d.series)
       .Digits("number", d.number, true)
       .Digits("CFOP", v.cfop)
@@ -169,10 +167,7 @@ std::string RegisterLines::R51(const DocumentHead& d, const Reg51Values& v) cons
 std::string RegisterLines::R53(const DocumentHead& d, const Reg53Values& v) const {
   static const auto& fields = Fields("53");
   return LineOf(fields, "53", encoding_)
-      .Digits("CNPJ", d.cnpj)
-      .Text("IE", Ie(d.ie))
-      .Date("date", d.date)
-      .Text("UF", d.uf)
+      .Party(d)
       .Digits("model", d.model)
       .Text("series", d.series)
       .Digits("number", d.number, true)
@@ -354,10 +349,7 @@ std::string RegisterLines::R61R(const Reg61RValues& v) const {
 std::string RegisterLines::R70(const DocumentHead& d, const Reg70Values& v) const {
   static const auto& fields = Fields("70");
   return LineOf(fields, "70", encoding_)
-      .Digits("CNPJ", d.cnpj)
-      .Text("IE", Ie(d.ie))
-      .Date("date", d.date)
-      .Text("UF", d.uf)
+      .Party(d)
       .Digits("model", d.model)
       .Text("series", d.series)
       .Text("subseries", v.subseries)
