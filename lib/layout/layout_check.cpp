@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "lib/layout/document_numbers.h"
+#include "lib/layout/document_rules.h"
 #include "lib/layout/register_fields.h"
 #include "lib/layout/state_registration.h"
 
@@ -20,9 +21,6 @@ constexpr std::size_t kWidth = 126;
 const std::set<std::string> kKnownTypes = {"10", "11", "50", "51", "53", "54", "55", "56", "57", "60", "61",
                                            "70", "71", "74", "75", "76", "77", "85", "86", "88", "90"};
 
-const std::set<std::string> kStates = {"AC", "AL", "AP", "AM", "BA", "CE", "DF", "ES", "GO",
-                                       "MA", "MT", "MS", "MG", "PA", "PB", "PR", "PE", "PI",
-                                       "RJ", "RN", "RS", "RO", "RR", "SC", "SP", "SE", "TO"};
 // Document models per register (01/1-A, 03 old entry note, 04 producer's
 // note, 06 energy, 21 and 22 communication and telecommunication, 55 NF-e):
 // the validators take no energy or telecommunication bill in 51, 53 and 54.
@@ -35,7 +33,7 @@ const std::set<std::string> kModels70 = {"07", "08", "09", "10", "11", "26", "27
 // The layout a line follows: its type, with the subtype where the type has
 // several ("60M", "61R", "88SME").
 // A partial totaliser of a fiscal printer: a rate in four digits or a code.
-bool Totaliser(const std::string& field) {
+bool IsTotaliser(const std::string& field) {
   const std::string code = field.substr(0, field.find_last_not_of(' ') + 1);
   if (code.size() == 4 && std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
     return true;
@@ -69,50 +67,68 @@ bool ValidDate(const std::string& d) {
 // "AAAAMM" of a month field's "MMAAAA", the order months sort in.
 std::string YearFirst(const std::string& month) { return month.substr(2, 4) + month.substr(0, 2); }
 
+// Whether `key` may follow `last` in the 75 block: in byte order, or, when
+// both codes are digits only, in the order of their numbers (the order a
+// shop's system keeps numeric codes in, which the validators take).
+bool ProductInOrder(const std::string& last, const std::string& key) {
+  if (!(key < last)) return true;
+  const std::string a = TrimRight(last), b = TrimRight(key);
+  if (!Digits(a) || !Digits(b)) return false;
+  const auto number = [](const std::string& s) {
+    const auto first = s.find_first_not_of('0');
+    return first == std::string::npos ? std::string() : s.substr(first);
+  };
+  const std::string na = number(a), nb = number(b);
+  return na.size() != nb.size() ? na.size() < nb.size() : na <= nb;
+}
+
 class Checker {
  public:
   void Line(long number, const std::string& raw, bool had_cr, bool had_lf) {
+    line_ = number;
+    type_.clear();
+    document_.clear();
     if (!had_lf)
-      Error(number, "", "", "the line does not end with CR LF");
+      Here("line-ending", "", "the line does not end with CR LF");
     else if (!had_cr)
-      Error(number, "", "", "the line ends with LF alone, not CR LF");
+      Here("line-ending", "", "the line ends with LF alone, not CR LF");
     if (raw.size() != kWidth) {
-      Error(number, "", "", "the line has " + std::to_string(raw.size()) + " positions, not 126");
+      Here("line-width", "", "the line has " + std::to_string(raw.size()) + " positions, not 126");
       if (raw.size() < 2) return;
     }
     const std::string type = raw.substr(0, 2);
     if (!kKnownTypes.count(type)) {
-      Error(number, type, "", "unknown register type '" + type + "'");
+      Here("register-type", "", "unknown register type '" + type + "'");
       return;
     }
+    type_ = type;
     const RegisterLine r(raw);
     Order(number, type, r);
     if (raw.size() != kWidth) return;
-    line_ = number;
-    type_ = type;
     document_ = Document(type, r);
     Fields(type, raw);
     Content(type, r);
   }
 
   Report Finish(long lines) {
-    if (lines == 0) Error(0, "", "", "the file is empty");
-    if (lines > 0 && !seen_10_) Error(0, "10", "", "the file has no register 10");
-    if (lines > 0 && ninety_.empty()) Error(0, "90", "", "the file has no register 90");
+    line_ = 0;
+    document_.clear();
+    if (lines == 0) At(0, "file-order", "", "", "the file is empty");
+    if (lines > 0 && !seen_10_) At(0, "file-order", "10", "", "the file has no register 10");
+    if (lines > 0 && ninety_.empty()) At(0, "file-order", "90", "", "the file has no register 90");
     if (without_entries_ && entry_line_)
-      Error(entry_line_, "88", "", "an entry in a file that says it has none (88SME)");
+      At(entry_line_, "without-movement", "88", "", "an entry in a file that says it has none (88SME)");
     if (without_exits_ && exit_line_)
-      Error(exit_line_, "88", "", "an exit in a file that says it has none (88SMS)");
+      At(exit_line_, "without-movement", "88", "", "an exit in a file that says it has none (88SMS)");
     for (const auto& [line, use] : products_used_) {
-      const auto it = products_75_.find(use.code);
-      if (it == products_75_.end()) {
-        Add(line, Severity::Error, use.type, "product", use.document,
+      if (!products_75_.count(use.code)) {
+        Add(line, "product-75", use.type, "product", use.document,
             "product '" + TrimRight(use.code) + "' of register " + use.type + " has no register 75");
       }
     }
     for (const auto& [code, line] : products_75_) {
       if (!products_cited_.count(code)) {
-        Add(line, Severity::Warning, "75", "product", "",
+        Add(line, "unused-75", "75", "product", "",
             "product '" + TrimRight(code) + "' of register 75 is cited by no other register");
       }
     }
@@ -124,16 +140,40 @@ class Checker {
   }
 
  private:
-  void Add(long line, Severity severity, const std::string& type, const std::string& field,
+  // A finding; the same finding on another line (same rule, field, words
+  // and document) is counted on the first one's lines.
+  void Add(long line, std::string_view rule, const std::string& type, const std::string& field,
            const std::string& document, const std::string& message) {
-    report_.problems.push_back({line, message, severity, type, field, document});
+    const std::string key = std::string(rule) + '\n' + type + '\n' + field + '\n' + document + '\n' + message;
+    const auto [it, added] = folded_.emplace(key, report_.problems.size());
+    if (!added) {
+      Problem& p = report_.problems[it->second];
+      ++p.count;
+      p.lines.push_back(line);
+      return;
+    }
+    Problem p;
+    p.line = line;
+    p.lines = {line};
+    p.rule = std::string(rule);
+    p.severity = RuleNamed(rule).severity;
+    p.message = message;
+    p.register_type = type;
+    p.field = field;
+    p.document = document;
+    report_.problems.push_back(std::move(p));
   }
-  void Error(long line, const std::string& type, const std::string& field, const std::string& message) {
-    Add(line, Severity::Error, type, field, "", message);
+  // A finding of another line than the one being read, or of the file.
+  void At(long line, std::string_view rule, const std::string& type, const std::string& field,
+          const std::string& message) {
+    Add(line, rule, type, field, "", message);
   }
   // A finding about the line being read, with its document.
-  void Here(const std::string& field, const std::string& message, Severity severity = Severity::Error) {
-    Add(line_, severity, type_, field, document_, message);
+  void Here(std::string_view rule, const std::string& field, const std::string& message) {
+    Add(line_, rule, type_, field, document_, message);
+  }
+  void Here(const std::optional<Breach>& breach) {
+    if (breach) Here(breach->rule, breach->field, breach->finding);
   }
 
   // The registers of a document's lines (50, 51, 53, 54) name it.
@@ -155,14 +195,14 @@ class Checker {
   void Order(long number, const std::string& type, const RegisterLine& r) {
     const std::string& raw = r.line();
     if (number == 1 && type != "10")
-      Error(number, type, "", "the first line must be register 10, not " + type);
-    if (type == "10" && number != 1) Error(number, type, "", "register 10 must be the first line only");
+      Here("file-order", "", "the first line must be register 10, not " + type);
+    if (type == "10" && number != 1) Here("file-order", "", "register 10 must be the first line only");
     const bool undo = first_line_.size() == kWidth && RegisterLine(first_line_).Raw("purpose") == "5";
     if (number == 2 && type != "11" && !undo)
-      Error(number, type, "", "the second line must be register 11, not " + type);
-    if (type == "11" && number != 2) Error(number, type, "", "register 11 must be the second line only");
-    if (!ninety_.empty() && type != "90") Error(number, type, "", "register " + type + " after register 90");
-    if (type < last_type_) Error(number, type, "", "register " + type + " out of order after " + last_type_);
+      Here("file-order", "", "the second line must be register 11, not " + type);
+    if (type == "11" && number != 2) Here("file-order", "", "register 11 must be the second line only");
+    if (!ninety_.empty() && type != "90") Here("file-order", "", "register " + type + " after register 90");
+    if (type < last_type_) Here("file-order", "", "register " + type + " out of order after " + last_type_);
     if (type == "10") {
       seen_10_ = true;
       first_line_ = raw;
@@ -181,11 +221,12 @@ class Checker {
       if (type == "75") key = r.Raw("product");
       if (type == "55" || type == "70") key = r.Raw("date");
       if (type == "61") key = raw[2] == 'R' ? "R" + r.Raw("product") : " " + r.Raw("date");
-      if (type == "60") key = Key60(number, r);
+      if (type == "60") key = Key60(r);
     }
     if (!key.empty()) {
       auto& last = last_key_[type];
-      if (key < last) Error(number, type, "", "register " + type + " out of order within its type");
+      const bool in_order = type == "75" ? ProductInOrder(last, key) : !(key < last);
+      if (!in_order) Here("group-order", "", "register " + type + " out of order within its type");
       last = key;
     }
   }
@@ -193,13 +234,13 @@ class Checker {
   // The 60 lines: each printer's day (date, serial) is a 60M and then its
   // 60A, 60D and 60I lines in that order; the 60R lines come after them all,
   // by month and product.
-  std::string Key60(long number, const RegisterLine& r) {
+  std::string Key60(const RegisterLine& r) {
     const char subtype = r.line()[2];
     if (subtype == 'R') return "R" + YearFirst(r.Raw("month")) + r.Raw("product");
     static const std::string kRanks = "MADI";
     const auto rank = kRanks.find(subtype);
     if (rank == std::string::npos) {
-      Error(number, "60", "subtype", std::string("unknown register 60 subtype '") + subtype + "'");
+      Here("printer-day", "subtype", std::string("unknown register 60 subtype '") + subtype + "'");
       return {};
     }
     const std::string day = r.Raw("date") + r.Raw("ECF serial");
@@ -207,11 +248,11 @@ class Checker {
       ecf_day_ = day;
       ecf_rank_ = 0;
     } else if (day != ecf_day_) {
-      Error(number, "60", "date",
-            std::string("register 60") + subtype + " has no register 60M of its day and printer before it");
+      Here("printer-day", "date",
+           std::string("register 60") + subtype + " has no register 60M of its day and printer before it");
     } else if (rank < ecf_rank_) {
-      Error(number, "60", "subtype",
-            std::string("register 60") + subtype + " out of order in its printer's day");
+      Here("printer-day", "subtype",
+           std::string("register 60") + subtype + " out of order in its printer's day");
     }
     ecf_rank_ = std::max(ecf_rank_, rank);
     return " " + day;
@@ -223,111 +264,97 @@ class Checker {
     for (const RegisterField& f : it->second) {
       const std::string value = raw.substr(f.start - 1, f.width);
       if (f.format == Format::N && !Digits(value)) {
-        Here(f.name, "register " + LayoutOf(raw) + " field '" + f.name + "' (" + std::to_string(f.start) +
-                         "-" + std::to_string(f.start + f.width - 1) + ") is not numeric: '" + value + "'");
+        Here("numeric-field", f.name,
+             "register " + LayoutOf(raw) + " field '" + f.name + "' (" + std::to_string(f.start) + "-" +
+                 std::to_string(f.start + f.width - 1) + ") is not numeric: '" + value + "'");
       } else if (f.format == Format::Date && !ValidDate(value)) {
-        Here(f.name, "register " + type + " field '" + f.name + "' holds no valid date: '" + value + "'");
+        Here("date-field", f.name,
+             "register " + type + " field '" + f.name + "' holds no valid date: '" + value + "'");
       } else if (f.format == Format::X) {
         for (unsigned char c : value) {
           if (c < 0x20 || c == 0x7F) {
-            Here(f.name, "register " + type + " field '" + f.name + "' holds a control character");
+            Here("text-field", f.name,
+                 "register " + type + " field '" + f.name + "' holds a control character");
             break;
           }
         }
         if (!value.empty() && value[0] == ' ' && !Blank(value))
-          Here(f.name, "register " + type + " field '" + f.name + "' is not left-aligned: '" + value + "'");
+          Here("text-field", f.name,
+               "register " + type + " field '" + f.name + "' is not left-aligned: '" + value + "'");
       }
     }
   }
 
-  // A state registration as the field holds it, checked by the state of the
-  // same register.
-  void StateRegistration(const std::string& value, const std::string& uf, bool isento_allowed) {
-    const std::string ie = TrimRight(value);
-    if (ie == "ISENTO") {
-      if (!isento_allowed) Here("IE", "the informant's state registration cannot be ISENTO");
-      return;
-    }
-    if (uf == "EX") return Here("IE", "a foreign party's state registration is ISENTO, not '" + ie + "'");
-    if (ie.empty())
-      return Here("IE", "the state registration is blank (ISENTO when there is none)", Severity::Warning);
-    if (!Digits(ie)) return Here("IE", "the state registration '" + ie + "' holds other than digits");
-    if (!kStates.count(uf)) return;  // the UF itself is reported
-    if (ValidStateRegistration(uf, ie)) return;
+  // The informant's own state registration (10, and the favoured state's
+  // in 55).
+  void InformantIe(const std::string& value, const std::string& uf) {
+    const auto breach = InformantIeBreach(TrimRight(value), uf);
+    if (!breach) return;
     // A substitute files under the registration the other state gave it,
     // beside the informant's own state.
-    if (type_ == "10" && std::any_of(kStates.begin(), kStates.end(), [&](const std::string& other) {
-          return ValidStateRegistration(other, ie);
-        })) {
-      return;
+    if (type_ == "10" && TrimRight(value) != "ISENTO") {
+      for (const std::string& other : StateAbbreviations()) {
+        if (!InformantIeBreach(TrimRight(value), other)) return;
+      }
     }
-    Here("IE", "state registration " + ie + " has wrong check digits for " + uf);
+    Here(breach);
   }
 
-  // A party's CNPJ field: a CNPJ or a zero-filled CPF; zeros for a foreign party.
-  void PartyNumber(const std::string& value, const std::string& uf) {
-    if (uf == "EX") {
-      if (value != std::string(14, '0')) Here("CNPJ", "a foreign party's CNPJ is zeros, not " + value);
-      return;
-    }
-    if (value == std::string(14, '0')) return Here("CNPJ", "a party in " + uf + " without CNPJ or CPF");
-    if (!ValidCnpjOrCpf(value)) Here("CNPJ", "CNPJ/CPF " + value + " has wrong check digits");
-  }
+  // A party's state registration, checked by the state of the same register.
+  void PartyIe(const std::string& value, const std::string& uf) { Here(PartyIeBreach(TrimRight(value), uf)); }
 
   // A CFOP from the informant's point of view: 1/5 in its state, 2/6 with
   // another state, 3/7 abroad.
   void Cfop(const std::string& cfop, const std::string& uf) {
     if (!Digits(cfop)) return;  // reported as not numeric
     Side(cfop[0] <= '3');
-    if (std::string("123567").find(cfop[0]) == std::string::npos)
-      return Here("CFOP", "CFOP " + cfop + " does not start with 1, 2, 3, 5, 6 or 7");
-    if (uf.empty() || first_line_.size() != kWidth) return;
-    const std::string home = RegisterLine(first_line_).Raw("UF");
-    const bool entry = cfop[0] <= '3';
-    const char expected = uf == "EX"   ? (entry ? '3' : '7')
-                          : uf == home ? (entry ? '1' : '5')
-                                       : (entry ? '2' : '6');
-    if (cfop[0] != expected) {
-      Here("CFOP", "CFOP " + cfop + " does not agree with a party in " + uf + " (informant in " + home +
-                       "): it starts with " + expected);
-    }
+    const std::string home =
+        first_line_.size() == kWidth ? RegisterLine(first_line_).Raw("UF") : std::string();
+    Here(CfopBreach(cfop, uf, uf.empty() ? std::string() : home, cfop[0] <= '3'));
   }
 
-  void Codes(const std::string& uf, char situation) {
-    if (!kStates.count(uf) && uf != "EX") Here("UF", "'" + uf + "' is no state abbreviation");
+  void State(const std::string& uf, bool abroad_too = true) {
+    if (!KnownState(uf, abroad_too)) Here("state", "UF", "'" + uf + "' is no state abbreviation");
+  }
+
+  void Situation(char situation) {
     if (kSituations.find(situation) == std::string::npos)
-      Here("situation", std::string("situation '") + situation + "' is not N, S, E, X, 2 or 4");
+      Here("situation", "situation", std::string("situation '") + situation + "' is not N, S, E, X, 2 or 4");
   }
 
   void InPeriod(const std::string& date) {
     if (period_first_.empty() || !ValidDate(date)) return;
     if (date < period_first_ || date > period_last_) {
-      Here("date", "register " + type_ + " date " + date + " is outside the period " + period_first_ + "-" +
-                       period_last_);
+      Here("date-in-period", "date",
+           "register " + type_ + " date " + date + " is outside the period " + period_first_ + "-" +
+               period_last_);
     }
   }
 
   void Content(const std::string& type, const RegisterLine& r) {
     if (type == "10") return Register10(r);
     if (type == "11" && std::stoi("0" + r.Raw("number")) == 0 && Blank(r.Raw("complement")))
-      return Here("number", "register 11 has neither a street number nor a complement", Severity::Warning);
+      return Here("address", "number", "register 11 has neither a street number nor a complement");
     if (type == "50" || type == "51" || type == "53") DocumentParty(r);
     if (type == "50") Register50(r);
     if (type == "51") {
       if (!documents_51_.count(Key(r, false)))
-        Here("number", "register 51 has no register 50 of the same document");
-      if (!Blank(r.Raw("blanks"))) Here("blanks", "register 51 positions 106-125 are not blank");
+        Here("document-tie", "number", "register 51 has no register 50 of the same document");
+      if (!Blank(r.Raw("blanks")))
+        Here("blank-positions", "blanks", "register 51 positions 106-125 are not blank");
     }
     if (type == "53") {
       const std::string model = r.Raw("model"), issuer = r.Raw("issuer"),
                         anticipation = r.Raw("anticipation");
-      if (!kModels53.count(model)) Here("model", "model " + model + " is not taken in register 53");
+      if (!kModels53.count(model)) Here("model", "model", "model " + model + " is not taken in register 53");
       if (!documents_.count(Key(r, true)))
-        Here("number", "register 53 has no register 50 of the same document");
-      if (issuer != "P" && issuer != "T") Here("issuer", "issuer must be P or T");
+        Here("document-tie", "number", "register 53 has no register 50 of the same document");
+      if (issuer != "P" && issuer != "T") Here("issuer", "issuer", "issuer must be P or T");
       if (anticipation != " " && (anticipation < "1" || anticipation > "6"))
-        Here("anticipation", "anticipation code '" + anticipation + "' is not 1 to 6 or blank");
-      if (!Blank(r.Raw("blanks"))) Here("blanks", "register 53 positions 98-126 are not blank");
+        Here("anticipation", "anticipation",
+             "anticipation code '" + anticipation + "' is not 1 to 6 or blank");
+      if (!Blank(r.Raw("blanks")))
+        Here("blank-positions", "blanks", "register 53 positions 98-126 are not blank");
     }
     if (type == "54") Register54(r);
     if (type == "55") Register55(r);
@@ -341,7 +368,8 @@ class Checker {
 
   // A product a register cites: it needs its 75.
   void Cites(const std::string& product) {
-    if (Blank(product)) return Here("product", "register " + type_ + " without a product code");
+    if (Blank(product))
+      return Here("product-code", "product", "register " + type_ + " without a product code");
     products_used_.emplace(line_, Citation{product, type_, document_});
     products_cited_.insert(product);
   }
@@ -353,15 +381,13 @@ class Checker {
 
   void Register55(const RegisterLine& r) {
     if (first_line_.size() == kWidth && r.Raw("CNPJ") != InformantCnpj())
-      Here("CNPJ", "register 55 CNPJ is not the informant's");
-    for (const char* field : {"UF", "favoured UF"}) {
-      if (!kStates.count(r.Raw(field))) Here("UF", "'" + r.Raw(field) + "' is no state abbreviation");
-    }
-    StateRegistration(r.Raw("IE"), r.Raw("favoured UF"), false);
+      Here("informant-tie", "CNPJ", "register 55 CNPJ is not the informant's");
+    for (const char* field : {"UF", "favoured UF"}) State(r.Raw(field), false);
+    InformantIe(r.Raw("IE"), r.Raw("favoured UF"));
     InPeriod(r.Raw("date"));
     const std::string reference = r.Raw("reference month"), month = reference.substr(0, 2);
     if (Digits(month) && (month < "01" || month > "12"))
-      Here("reference month", "register 55 reference month " + reference + " is not MMAAAA");
+      Here("month-field", "reference month", "register 55 reference month " + reference + " is not MMAAAA");
   }
 
   // A line of an entry or of an exit, for the "without movement" records.
@@ -374,7 +400,12 @@ class Checker {
   void Month(const RegisterLine& r) {
     const std::string month = r.Raw("month"), mm = month.substr(0, 2);
     if (Digits(mm) && (mm < "01" || mm > "12"))
-      Here("month", "register " + LayoutOf(r.line()) + " month " + month + " is not MMAAAA");
+      Here("month-field", "month", "register " + LayoutOf(r.line()) + " month " + month + " is not MMAAAA");
+  }
+
+  void Totaliser(const RegisterLine& r) {
+    if (!IsTotaliser(r.Raw("totaliser")))
+      Here("totaliser", "totaliser", "'" + r.Raw("totaliser") + "' is no totaliser");
   }
 
   void Register60(const RegisterLine& r) {
@@ -382,17 +413,16 @@ class Checker {
     const char subtype = r.line()[2];
     if (subtype == 'R') {
       Month(r);
-      if (!Totaliser(r.Raw("totaliser"))) Here("totaliser", "'" + r.Raw("totaliser") + "' is no totaliser");
+      Totaliser(r);
       return Cites(r.Raw("product"));
     }
     InPeriod(r.Raw("date"));
     if (subtype == 'M' || subtype == 'I') {
       const std::string model = r.Raw("model");
       if (model != "2B" && model != "2C" && model != "2D")
-        Here("model", "model '" + model + "' of a fiscal printer's document is not 2B, 2C or 2D");
+        Here("model", "model", "model '" + model + "' of a fiscal printer's document is not 2B, 2C or 2D");
     }
-    if ((subtype == 'A' || subtype == 'D' || subtype == 'I') && !Totaliser(r.Raw("totaliser")))
-      Here("totaliser", "'" + r.Raw("totaliser") + "' is no totaliser");
+    if (subtype == 'A' || subtype == 'D' || subtype == 'I') Totaliser(r);
     if (subtype == 'D' || subtype == 'I') Cites(r.Raw("product"));
   }
 
@@ -403,20 +433,21 @@ class Checker {
       Month(r);
       return Cites(r.Raw("product"));
     }
-    if (seen_61r_) Here("date", "register 61 after the 61R lines");
+    if (seen_61r_) Here("group-order", "date", "register 61 after the 61R lines");
     if (!kModels61.count(r.Raw("model")))
-      Here("model", "model " + r.Raw("model") + " is not taken in register 61");
+      Here("model", "model", "model " + r.Raw("model") + " is not taken in register 61");
     InPeriod(r.Raw("date"));
     if (r.Raw("first number") > r.Raw("last number"))
-      Here("last number", "register 61 ends before it starts");
+      Here("number-range", "last number", "register 61 ends before it starts");
   }
 
   // What a document's line says of its party, situation, CFOP and date.
   void DocumentParty(const RegisterLine& r) {
     const std::string uf = r.Raw("UF");
-    Codes(uf, r.Raw("situation")[0]);
-    PartyNumber(r.Raw("CNPJ"), uf);
-    StateRegistration(r.Raw("IE"), uf, true);
+    State(uf);
+    Situation(r.Raw("situation")[0]);
+    Here(PartyNumberBreach(r.Raw("CNPJ"), uf));
+    PartyIe(r.Raw("IE"), uf);
     Cfop(r.Raw("CFOP"), uf);
     InPeriod(r.Raw("date"));
   }
@@ -424,24 +455,25 @@ class Checker {
   void Register70(const RegisterLine& r) {
     DocumentParty(r);
     if (!kModels70.count(r.Raw("model")))
-      Here("model", "model " + r.Raw("model") + " is not taken in register 70");
+      Here("model", "model", "model " + r.Raw("model") + " is not taken in register 70");
     const std::string freight = r.Raw("freight");
     if (freight != "0" && freight != "1" && freight != "2")
-      Here("freight", "freight '" + freight + "' is not 1 (CIF), 2 (FOB) or 0");
+      Here("freight", "freight", "freight '" + freight + "' is not 1 (CIF), 2 (FOB) or 0");
   }
 
   void Register74(const RegisterLine& r) {
     const char possession = r.Raw("possession")[0];
     const std::string uf = r.Raw("UF");
-    if (!kStates.count(uf) && uf != "EX") Here("UF", "'" + uf + "' is no state abbreviation");
+    State(uf);
     if (possession == '1') {
       if (r.Raw("CNPJ") != std::string(14, '0') || !Blank(r.Raw("IE")))
-        Here("possession", "goods the informant holds itself name no holder (CNPJ zeros, IE blank)");
+        Here("possession", "possession",
+             "goods the informant holds itself name no holder (CNPJ zeros, IE blank)");
     } else if (possession == '2' || possession == '3') {
-      PartyNumber(r.Raw("CNPJ"), uf);
-      StateRegistration(r.Raw("IE"), uf, true);
+      Here(PartyNumberBreach(r.Raw("CNPJ"), uf));
+      PartyIe(r.Raw("IE"), uf);
     } else {
-      Here("possession", std::string("possession '") + possession + "' is not 1, 2 or 3");
+      Here("possession", "possession", std::string("possession '") + possession + "' is not 1, 2 or 3");
     }
     Cites(r.Raw("product"));
   }
@@ -449,83 +481,98 @@ class Checker {
   void Register88(const RegisterLine& r) {
     const std::string subtype = r.line().substr(2, 3);
     if (r.line().substr(2, 4) == "STES" && first_line_.size() == kWidth && r.Raw("CNPJ") != InformantCnpj())
-      Here("CNPJ", "register 88STES CNPJ is not the informant's");
+      Here("informant-tie", "CNPJ", "register 88STES CNPJ is not the informant's");
     if (subtype != "SME" && subtype != "SMS") return;
     (subtype == "SME" ? without_entries_ : without_exits_) = true;
     if (first_line_.size() == kWidth && r.Raw("CNPJ") != InformantCnpj())
-      Here("CNPJ", "register 88" + subtype + " CNPJ is not the informant's");
+      Here("informant-tie", "CNPJ", "register 88" + subtype + " CNPJ is not the informant's");
   }
 
   void Register10(const RegisterLine& r) {
-    if (!ValidCnpj(r.Raw("CNPJ"))) Here("CNPJ", "register 10 CNPJ has wrong check digits");
+    if (!ValidCnpj(r.Raw("CNPJ")))
+      Here("informant-number", "CNPJ", "register 10 CNPJ has wrong check digits");
     const std::string uf = r.Raw("UF");
-    if (!kStates.count(uf)) Here("UF", "'" + uf + "' is no state abbreviation");
-    StateRegistration(r.Raw("IE"), uf, false);
+    State(uf, false);
+    InformantIe(r.Raw("IE"), uf);
     const std::string first = r.Raw("first day"), last = r.Raw("last day");
     if (ValidDate(first) && ValidDate(last)) {
-      if (first.substr(6) != "01") Here("first day", "the period must start on the first day of a month");
+      if (first.substr(6) != "01")
+        Here("period", "first day", "the period must start on the first day of a month");
       const int y = std::stoi(last.substr(0, 4)), m = std::stoi(last.substr(4, 2));
       if (std::stoi(last.substr(6)) != DaysIn(y, m))
-        Here("last day", "the period must end on the last day of a month");
-      if (first > last) Here("last day", "the period ends before it starts");
+        Here("period", "last day", "the period must end on the last day of a month");
+      if (first > last) Here("period", "last day", "the period ends before it starts");
       if (first.substr(0, 6) != last.substr(0, 6))
-        Here("last day", "the period spans more than one calendar month", Severity::Warning);
+        Here("period-months", "last day", "the period spans more than one calendar month");
       period_first_ = first;
       period_last_ = last;
     }
-    if (std::string("123").find(r.Raw("version")[0]) == std::string::npos)
-      Here("version", "register 10 version must be 1, 2 or 3");
+    const char version = r.Raw("version")[0];
+    if (std::string("123").find(version) == std::string::npos) {
+      Here("structure", "version", "register 10 structure code must be 1, 2 or 3");
+    } else if (version != '3' && ValidDate(first) && first >= "20040101") {
+      Here("structure", "version",
+           std::string("structure ") + version +
+               " is not taken for a period since 2004: 3 is the current one");
+    }
     if (std::string("123").find(r.Raw("nature")[0]) == std::string::npos)
-      Here("nature", "register 10 nature must be 1, 2 or 3");
+      Here("header-codes", "nature", "register 10 nature must be 1, 2 or 3");
     if (std::string("1235").find(r.Raw("purpose")[0]) == std::string::npos)
-      Here("purpose", "register 10 purpose must be 1, 2, 3 or 5");
+      Here("header-codes", "purpose", "register 10 purpose must be 1, 2, 3 or 5");
   }
 
   void Register50(const RegisterLine& r) {
     if (!kModels50.count(r.Raw("model")))
-      Here("model", "model " + r.Raw("model") + " is not taken in register 50");
-    if (r.Raw("issuer") != "P" && r.Raw("issuer") != "T") Here("issuer", "issuer must be P or T");
+      Here("model", "model", "model " + r.Raw("model") + " is not taken in register 50");
+    if (r.Raw("issuer") != "P" && r.Raw("issuer") != "T") Here("issuer", "issuer", "issuer must be P or T");
     const std::string key = Key(r, true);
     if (!lines_50_.insert(key + "|" + r.Raw("CFOP") + "|" + r.Raw("rate")).second)
-      Here("CFOP", "a second register 50 for the same document, CFOP and rate");
+      Here("duplicate-50", "CFOP", "a second register 50 for the same document, CFOP and rate");
     documents_[key] = r.Raw("UF");
     documents_51_.insert(Key(r, false));
   }
 
   void Register54(const RegisterLine& r) {
     const std::string model = r.Raw("model"), item = r.Raw("item");
-    if (!kModels54.count(model)) Here("model", "model " + model + " is not taken in register 54");
+    if (!kModels54.count(model)) Here("model", "model", "model " + model + " is not taken in register 54");
     const auto document = documents_.find(Key(r, true));
     if (document == documents_.end()) {
-      Here("number", "register 54 has no register 50 of the same document");
+      Here("document-tie", "number", "register 54 has no register 50 of the same document");
     } else {
-      PartyNumber(r.Raw("CNPJ"), document->second);
+      Here(PartyNumberBreach(r.Raw("CNPJ"), document->second));
       Cfop(r.Raw("CFOP"), document->second);
     }
     if (!Digits(item)) return;
     const int n = std::stoi(item);
-    const bool charge = n >= 991;
-    if (n == 0) Here("item", "item number 000");
     const std::string cst = r.Raw("CST"), product = r.Raw("product");
-    if (!charge) {
-      if (!Digits(cst)) Here("CST", "CST '" + cst + "' is not three digits");
-      if (Blank(product)) Here("product", "register 54 item without a product code");
+    if (n == 0) Here("item-number", "item", "item number 000");
+    if (n < 991) {
+      if (!Digits(cst)) Here("item-number", "CST", "CST '" + cst + "' is not three digits");
+      if (Blank(product)) Here("product-code", "product", "register 54 item without a product code");
       products_used_.emplace(line_, Citation{product, type_, document_});
       products_cited_.insert(product);
-    } else if (!Blank(cst) && !Digits(cst)) {
-      Here("CST", "CST '" + cst + "' is neither three digits nor blank");
+      return;
     }
+    // Freight, insurance, PIS/COFINS and other charges: an amount, no goods.
+    if (!Blank(product))
+      Here("charge-line", "product",
+           "item " + item + " is a charge (991-999) and names no product, not '" + TrimRight(product) + "'");
+    if (Digits(r.Raw("quantity")) && std::stoll(r.Raw("quantity")) != 0)
+      Here("charge-line", "quantity", "item " + item + " is a charge (991-999) and has no quantity");
+    if (!Blank(cst) && !Digits(cst))
+      Here("charge-line", "CST", "CST '" + cst + "' is neither three digits nor blank");
   }
 
   void Register75(const RegisterLine& r) {
     const std::string code = r.Raw("product");
     if (!products_75_.emplace(code, line_).second)
-      Here("product", "product '" + TrimRight(code) + "' has a second register 75");
+      Here("product-75", "product", "product '" + TrimRight(code) + "' has a second register 75");
     const std::string first = r.Raw("first day"), last = r.Raw("last day");
     if (!period_first_.empty() && ValidDate(first) && ValidDate(last) &&
         (first > period_first_ || last < period_last_)) {
-      Here("first day", "register 75 validity " + first + "-" + last + " does not cover the period " +
-                            period_first_ + "-" + period_last_);
+      Here("product-75", "first day",
+           "register 75 validity " + first + "-" + last + " does not cover the period " + period_first_ +
+               "-" + period_last_);
     }
   }
 
@@ -538,67 +585,74 @@ class Checker {
       const RegisterLine r(raw);
       if (first_line_.size() == kWidth &&
           r.Raw("CNPJ") + r.Raw("IE") != InformantCnpj() + RegisterLine(first_line_).Raw("IE")) {
-        Error(number, "90", "CNPJ", "register 90 CNPJ and IE differ from register 10");
+        At(number, "totals-90", "90", "CNPJ", "register 90 CNPJ and IE differ from register 10");
       }
       const std::string count = r.Raw("number of 90 lines");
       if (count[0] - '0' != static_cast<int>(ninety_.size())) {
-        Error(number, "90", "number of 90 lines",
-              "register 90 says " + count + " lines of type 90, the file has " +
-                  std::to_string(ninety_.size()));
+        At(number, "totals-90", "90", "number of 90 lines",
+           "register 90 says " + count + " lines of type 90, the file has " + std::to_string(ninety_.size()));
       }
       // The pairs of type and count follow the IE, up to the last position.
       std::size_t at = 30;
       for (; at + 10 <= 125 && raw.substr(at, 2) != "  "; at += 10) {
         const std::string t = raw.substr(at, 2), n = raw.substr(at + 2, 8);
         if (!Digits(t) || !Digits(n)) {
-          Error(number, "90", "totals",
-                "register 90 holds a malformed pair at position " + std::to_string(at + 1));
+          At(number, "totals-90", "90", "totals",
+             "register 90 holds a malformed pair at position " + std::to_string(at + 1));
           break;
         }
         pairs.emplace_back(t, std::stol(n));
       }
       if (raw.substr(at, 125 - at).find_first_not_of(' ') != std::string::npos) {
-        Error(number, "90", "totals", "register 90 holds something after its last pair");
+        At(number, "totals-90", "90", "totals", "register 90 holds something after its last pair");
       }
     }
     const long last90 = ninety_.back().first;
     if (pairs.empty() || pairs.back().first != "99") {
-      Error(last90, "90", "totals", "the last register 90 must end with the grand total (type 99)");
+      At(last90, "totals-90", "90", "totals", "the last register 90 must end with the grand total (type 99)");
     } else if (pairs.back().second != lines) {
-      Error(last90, "90", "totals",
-            "register 90 grand total is " + std::to_string(pairs.back().second) + ", the file has " +
-                std::to_string(lines) + " lines");
+      At(last90, "totals-90", "90", "totals",
+         "register 90 grand total is " + std::to_string(pairs.back().second) + ", the file has " +
+             std::to_string(lines) + " lines");
     }
     std::map<std::string, long> totals;
     for (std::size_t i = 0; i < pairs.size(); ++i) {
       if (pairs[i].first == "99") {
         if (i + 1 != pairs.size())
-          Error(last90, "90", "totals", "the grand total (type 99) must be the last pair");
+          At(last90, "totals-90", "90", "totals", "the grand total (type 99) must be the last pair");
         continue;
       }
       if (totals.count(pairs[i].first))
-        Error(last90, "90", "totals", "register 90 totals type " + pairs[i].first + " twice");
+        At(last90, "totals-90", "90", "totals", "register 90 totals type " + pairs[i].first + " twice");
       totals[pairs[i].first] = pairs[i].second;
     }
     for (const auto& [type, count] : counts_) {
       if (type == "10" || type == "11") continue;
       const auto it = totals.find(type);
       if (it == totals.end()) {
-        Error(last90, "90", "totals",
-              "register 90 has no total for type " + type + " (" + std::to_string(count) + " lines)");
+        At(last90, "totals-90", "90", "totals",
+           "register 90 has no total for type " + type + " (" + std::to_string(count) + " lines)");
       } else if (it->second != count) {
-        Error(last90, "90", "totals",
-              "register 90 total for type " + type + " is " + std::to_string(it->second) + ", the file has " +
-                  std::to_string(count));
+        At(last90, "totals-90", "90", "totals",
+           "register 90 total for type " + type + " is " + std::to_string(it->second) + ", the file has " +
+               std::to_string(count));
       }
     }
     for (const auto& [type, count] : totals) {
-      if (!counts_.count(type))
-        Error(last90, "90", "totals", "register 90 totals type " + type + ", which the file does not hold");
+      if (counts_.count(type)) continue;
+      // A zero count for a type the file lacks states nothing false.
+      if (count == 0) {
+        At(last90, "zero-total-90", "90", "totals",
+           "register 90 totals type " + type + " with 0 lines: a type the file does not hold is left out");
+      } else {
+        At(last90, "totals-90", "90", "totals",
+           "register 90 totals type " + type + ", which the file does not hold");
+      }
     }
   }
 
   Report report_;
+  std::map<std::string, std::size_t> folded_;  // a finding's words -> its place in the report
   long line_ = 0;
   std::string type_, document_;
   bool seen_10_ = false;
@@ -681,24 +735,67 @@ Report CheckFile(const std::string& path) {
   return CheckStream(in);
 }
 
-std::string Describe(const Report& report) {
+namespace {
+
+std::string Plural(long n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// "1, 2, 3, 4, 5 …": the first lines of a finding or of a rule.
+std::string FirstLines(const std::vector<long>& lines) {
+  constexpr std::size_t kShown = 5;
+  std::string text;
+  for (std::size_t i = 0; i < lines.size() && i < kShown; ++i)
+    text += (i ? ", " : "") + (lines[i] > 0 ? std::to_string(lines[i]) : std::string("file"));
+  if (lines.size() > kShown) text += " …";
+  return text;
+}
+
+void DescribeProblem(std::ostringstream& out, const Problem& p) {
+  out << "  " << (p.line > 0 ? "line " + std::to_string(p.line) : std::string("file")) << ": ";
+  if (!p.register_type.empty()) out << "register " << p.register_type;
+  if (!p.field.empty()) out << ", field " << p.field;
+  if (!p.register_type.empty()) out << ": ";
+  out << p.message;
+  if (!p.document.empty()) out << " [" << p.document << "]";
+  if (p.count > 1) out << " (on " << p.count << " lines: " << FirstLines(p.lines) << ")";
+  out << "\n";
+}
+
+}  // namespace
+
+std::string Describe(const Report& report, bool all) {
   std::ostringstream out;
   if (report.ok()) {
     out << "ok: " << report.lines << " lines\n";
     return out.str();
   }
-  for (const Problem& p : report.problems) {
-    out << (p.line > 0 ? "line " + std::to_string(p.line) : std::string("file")) << ": "
-        << (p.severity == Severity::Error ? "error" : "warning") << ": ";
-    if (!p.register_type.empty()) out << "register " << p.register_type;
-    if (!p.field.empty()) out << ", field " << p.field;
-    if (!p.register_type.empty()) out << ": ";
-    out << p.message;
-    if (!p.document.empty()) out << " [" << p.document << "]";
-    out << "\n";
+  // Errors before warnings, each in the rule book's order.
+  std::vector<const Rule*> rules;
+  for (const Rule& rule : RuleBook()) rules.push_back(&rule);
+  std::stable_sort(rules.begin(), rules.end(),
+                   [](const Rule* a, const Rule* b) { return a->severity < b->severity; });
+  for (const Rule* rule : rules) {
+    std::vector<const Problem*> found;
+    std::vector<long> lines;
+    for (const Problem& p : report.problems) {
+      if (p.rule != rule->name) continue;
+      found.push_back(&p);
+      lines.insert(lines.end(), p.lines.begin(), p.lines.end());
+    }
+    if (found.empty()) continue;
+    std::sort(lines.begin(), lines.end());
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    out << (rule->severity == Severity::Error ? "error" : "warning") << " " << rule->name << ": "
+        << Plural(static_cast<long>(found.size()), "finding", "findings") << " on "
+        << Plural(static_cast<long>(lines.size()), "line", "lines") << ": " << FirstLines(lines) << " ("
+        << rule->says << ")\n";
+    const std::size_t shown = all ? found.size() : 1;
+    for (std::size_t i = 0; i < shown; ++i) DescribeProblem(out, *found[i]);
+    if (found.size() > shown) out << "  … " << found.size() - shown << " more (--all lists every finding)\n";
   }
-  out << report.Errors() << " error(s), " << report.Warnings() << " warning(s) in " << report.lines
-      << " lines\n";
+  out << Plural(report.Errors(), "error", "errors") << ", "
+      << Plural(report.Warnings(), "warning", "warnings") << " in " << report.lines << " lines\n";
   return out.str();
 }
 
@@ -720,7 +817,11 @@ std::string DescribeJson(const Report& report, const std::string& file) {
     JsonString(out, p.document);
     out += ",\"message\":";
     JsonString(out, p.message);
-    out += "}";
+    out += ",\"rule\":";
+    JsonString(out, p.rule);
+    out += ",\"count\":" + std::to_string(p.count) + ",\"lines\":[";
+    for (std::size_t k = 0; k < p.lines.size(); ++k) out += (k ? "," : "") + std::to_string(p.lines[k]);
+    out += "]}";
   }
   out += "]}";
   return out;

@@ -12,17 +12,22 @@
 #include <string>
 #include <vector>
 
+#include "lib/layout/rule_book.h"
+
 namespace layout {
 
-enum class Severity { Error, Warning };
-
+// One finding. The same finding on several lines (one cause: every line
+// ending in LF, one field empty throughout) is one problem counted on each.
 struct Problem {
-  long line = 0;  // 1-based; 0 for the file as a whole
+  long line = 0;  // 1-based, the first line it was found on; 0 for the file as a whole
   std::string message;
   Severity severity = Severity::Error;
   std::string register_type;  // "50", or empty
   std::string field;          // the field's name, or empty
   std::string document;       // "CNPJ … modelo … série … número …", or empty
+  std::string rule;           // the name of its rule in the rule book
+  long count = 1;             // the lines it was found on
+  std::vector<long> lines;    // every one of them, in order
 };
 
 struct Report {
@@ -36,9 +41,10 @@ struct Report {
 Report CheckStream(std::istream& in);
 // Throws std::runtime_error when the file cannot be read.
 Report CheckFile(const std::string& path);
-// One line per problem, then a summary.
-std::string Describe(const Report& report);
-// The report as a JSON object, for machines.
+// The findings grouped by rule (severity, rule, how many, the first lines),
+// each group's first finding, then a summary; `all` lists every finding.
+std::string Describe(const Report& report, bool all = false);
+// The report as a JSON object, for machines: every finding with its lines.
 std::string DescribeJson(const Report& report, const std::string& file);
 
 }  // namespace layout

@@ -8,25 +8,29 @@
 #include "lib/layout/layout_check.h"
 
 int main(int argc, char** argv) {
-  bool json = false;
+  bool json = false, all = false;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
-      std::cout << "usage: mag-check [--json] FILE...\n"
+      std::cout << "usage: mag-check [--json | --all] FILE...\n"
                    "Reports what the state validators would refuse (errors) or question (warnings) in\n"
                    "magnetic files: each line, check digits, ties between registers, order and totals.\n"
+                   "The findings are grouped by rule, with the first of each; --all lists every\n"
+                   "finding, --json every finding with its lines, for machines.\n"
                    "Exit status: 0 clean, 1 warnings only, 2 errors.\n";
       return 0;
     }
     if (arg == "--json") {
       json = true;
+    } else if (arg == "--all") {
+      all = true;
     } else {
       files.push_back(arg);
     }
   }
   if (files.empty()) {
-    std::cerr << "usage: mag-check [--json] FILE...\n";
+    std::cerr << "usage: mag-check [--json | --all] FILE...\n";
     return 2;
   }
   int status = 0;
@@ -37,7 +41,7 @@ int main(int argc, char** argv) {
       if (json) {
         std::cout << (i ? "," : "") << layout::DescribeJson(report, files[i]);
       } else {
-        std::cout << files[i] << ": " << layout::Describe(report);
+        std::cout << files[i] << ": " << layout::Describe(report, all);
       }
       if (report.Errors() > 0) {
         status = 2;

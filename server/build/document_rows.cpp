@@ -1,6 +1,6 @@
 #include "server/build/document_rows.h"
 
-#include "lib/layout/document_numbers.h"
+#include "lib/layout/document_rules.h"
 
 namespace server {
 namespace {
@@ -50,30 +50,13 @@ std::string Describe(const DocumentHead& d) {
 }
 
 // What the validators would refuse in a document's party or in one of its
-// CFOPs (empty when nothing): the party's CNPJ or CPF with its check digits
-// (zeros for a foreign party), and a CFOP whose first digit agrees with the
-// direction and with where the party is: 1/5 in the informant's state, 2/6
-// in another state, 3/7 abroad.
+// CFOPs (empty when nothing), by the rules the checker and the import apply.
 std::string DocumentProblem(const DocumentHead& d, const std::string& cfop, const std::string& home) {
-  const std::string party = Digits(d.cnpj);
-  if (d.uf == "EX") {
-    if (party.find_first_not_of('0') != std::string::npos)
-      return "uma parte do exterior (UF EX) leva CNPJ em zeros, não " + d.cnpj;
-  } else if (!layout::ValidCnpjOrCpf(party)) {
-    return "o CNPJ/CPF da outra parte, '" + d.cnpj + "', não é válido (tamanho ou dígitos verificadores)";
-  }
-  if (cfop.empty() && WithoutValues(d)) return {};
-  if (cfop.size() != 4 || Digits(cfop) != cfop) return "o CFOP '" + cfop + "' não tem 4 dígitos";
-  const bool entry = d.direction == 'E';
-  const bool abroad = d.uf == "EX";
-  const bool inside = d.uf == home;
-  const char expected = abroad ? (entry ? '3' : '7') : inside ? (entry ? '1' : '5') : (entry ? '2' : '6');
-  if (cfop[0] == expected) return {};
-  return "o CFOP " + cfop + " não condiz com " + (entry ? "uma entrada " : "uma saída ") +
-         (abroad   ? "do exterior"
-          : inside ? "dentro do estado"
-                   : "com outro estado (" + d.uf + ")") +
-         ": deve começar por " + expected;
+  layout::DocumentParty party{d.cnpj, d.ie, d.uf, home, cfop, d.direction == 'E'};
+  // A number never used for a document of value has no CFOP to check.
+  if (cfop.empty() && WithoutValues(d)) party.cfop = std::nullopt;
+  const auto error = layout::FirstError(layout::DocumentBreaches(party));
+  return error ? error->words : std::string();
 }
 
 // The order of the document numbers as written: the last six digits.

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "lib/layout/document_numbers.h"
+#include "lib/layout/document_rules.h"
 #include "server/build/document_rows.h"
 #include "server/build/register_groups.h"
 #include "server/build/register_models.h"
@@ -73,6 +74,13 @@ FileBuilder::Prepared FileBuilder::Prepare(const FileRequest& r) {
     if (st.rows.empty()) throw std::invalid_argument("unknown substitute registration " + r.substitute);
     informant.ie = r.substitute;
     states = {Str(st.rows[0][0])};
+  }
+  // Register 10 carries the registration of the state it is filed in.
+  const std::string ie_state = r.substitute.empty() ? informant.uf : states.front();
+  if (const auto breach =
+          layout::InformantIeBreach(layout::WrittenStateRegistration(informant.ie), ie_state)) {
+    throw FileRefused("No cadastro do estabelecimento, " + breach->words +
+                      ": corrija o cadastro antes de gerar o arquivo.");
   }
 
   return {informant, states, FilterParams(r, states)};

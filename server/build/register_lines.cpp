@@ -3,19 +3,13 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "lib/layout/document_rules.h"
 #include "lib/layout/register_fields.h"
 
 namespace server {
 namespace {
 
-// Digits only, no punctuation; "ISENTO" for a party without one.
-std::string Ie(const std::string& ie) {
-  std::string digits;
-  for (char c : ie) {
-    if (c >= '0' && c <= '9') digits += c;
-  }
-  return ie == "ISENTO" || digits.empty() ? std::string("ISENTO") : digits;
-}
+std::string Ie(const std::string& ie) { return layout::WrittenStateRegistration(ie); }
 
 // A line put together field by field in the order of its layout: each
 // field is named, and its width is the one the register table gives, so the

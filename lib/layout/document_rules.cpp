@@ -1,0 +1,156 @@
+#include "lib/layout/document_rules.h"
+
+#include <algorithm>
+
+#include "lib/layout/document_numbers.h"
+#include "lib/layout/state_registration.h"
+
+namespace layout {
+namespace {
+
+std::string DigitsOf(std::string_view s) {
+  std::string digits;
+  for (char c : s) {
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  return digits;
+}
+
+bool AllDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string Trimmed(std::string_view s) {
+  const auto first = s.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return std::string(s.substr(first, s.find_last_not_of(' ') - first + 1));
+}
+
+Breach Of(std::string_view rule, std::string field, std::string words, std::string finding) {
+  return Breach{RuleNamed(rule).name, RuleNamed(rule).severity, std::move(field), std::move(words),
+                std::move(finding)};
+}
+
+}  // namespace
+
+std::string WrittenStateRegistration(std::string_view stored) {
+  const std::string ie = Trimmed(stored);
+  if (ie == "ISENTO") return ie;
+  const std::string digits = DigitsOf(ie);
+  if (digits.empty()) return "ISENTO";
+  return (ie[0] == 'P' || ie[0] == 'p' ? "P" : "") + digits;
+}
+
+const std::vector<std::string>& StateAbbreviations() {
+  static const std::vector<std::string> states = {"AC", "AL", "AP", "AM", "BA", "CE", "DF", "ES", "GO",
+                                                  "MA", "MT", "MS", "MG", "PA", "PB", "PR", "PE", "PI",
+                                                  "RJ", "RN", "RS", "RO", "RR", "SC", "SP", "SE", "TO"};
+  return states;
+}
+
+bool KnownState(std::string_view uf, bool abroad_too) {
+  const auto& states = StateAbbreviations();
+  return (abroad_too && uf == "EX") || std::find(states.begin(), states.end(), uf) != states.end();
+}
+
+std::optional<Breach> PartyNumberBreach(std::string_view number, std::string_view uf) {
+  const std::string digits = DigitsOf(number);
+  const bool zeros = digits.find_first_not_of('0') == std::string::npos;
+  const std::string shown(number);
+  if (uf == "EX") {
+    if (zeros) return std::nullopt;
+    return Of("party-number", "CNPJ", "uma parte do exterior (UF EX) leva CNPJ em zeros, não " + shown,
+              "a foreign party's CNPJ is zeros, not " + shown);
+  }
+  if (!zeros && ValidCnpjOrCpf(digits)) return std::nullopt;
+  return Of("party-number", "CNPJ",
+            "o CNPJ/CPF da outra parte, '" + shown + "', não é válido (tamanho ou dígitos verificadores)",
+            zeros ? "a party in " + std::string(uf) + " without CNPJ or CPF"
+                  : "CNPJ/CPF " + shown + " has wrong check digits");
+}
+
+std::optional<Breach> PartyIeBreach(std::string_view written_ie, std::string_view uf) {
+  const std::string ie = Trimmed(written_ie);
+  if (ie == "ISENTO") return std::nullopt;
+  if (ie.empty()) {
+    return Of("party-ie-blank", "IE", "a outra parte está sem inscrição estadual (o arquivo leva ISENTO)",
+              "the state registration is blank (ISENTO when there is none)");
+  }
+  if (uf == "EX") {
+    return Of("party-ie", "IE", "uma parte do exterior (UF EX) leva a inscrição estadual ISENTO, não " + ie,
+              "a foreign party's state registration is ISENTO, not '" + ie + "'");
+  }
+  const bool producer = uf == "SP" && ie[0] == 'P' && AllDigits(ie.substr(1));
+  if (!AllDigits(ie) && !producer) {
+    return Of("party-ie", "IE",
+              "a inscrição estadual da outra parte, '" + ie + "', não é ISENTO nem só dígitos",
+              "the state registration '" + ie + "' holds other than digits");
+  }
+  if (!KnownState(uf, false) || ValidStateRegistration(std::string(uf), ie)) return std::nullopt;
+  return Of("party-ie", "IE",
+            "a inscrição estadual da outra parte, '" + ie + "', não é válida em " + std::string(uf) +
+                " (tamanho ou dígitos verificadores)",
+            "state registration " + ie + " has wrong check digits for " + std::string(uf));
+}
+
+std::optional<Breach> InformantIeBreach(std::string_view written_ie, std::string_view uf) {
+  const std::string ie = Trimmed(written_ie);
+  if (ie == "ISENTO" || ie.empty()) {
+    return Of("informant-ie", "IE", "o estabelecimento não pode informar a inscrição estadual como ISENTO",
+              "the informant's state registration cannot be ISENTO");
+  }
+  if (!KnownState(uf, false) || ValidStateRegistration(std::string(uf), ie)) return std::nullopt;
+  return Of("informant-ie", "IE",
+            "a inscrição estadual do estabelecimento, '" + ie + "', não é válida em " + std::string(uf) +
+                " (tamanho ou dígitos verificadores)",
+            "state registration " + ie + " has wrong check digits for " + std::string(uf));
+}
+
+std::optional<Breach> CfopBreach(std::string_view cfop_view, std::string_view uf, std::string_view home,
+                                 bool entry) {
+  const std::string cfop(cfop_view);
+  if (cfop.size() != 4 || !AllDigits(cfop) || std::string_view("123567").find(cfop[0]) == std::string::npos) {
+    return Of("cfop", "CFOP",
+              "o CFOP '" + cfop + "' não é um código de 4 dígitos de entrada (1, 2, 3) ou saída (5, 6, 7)",
+              "CFOP " + cfop + " does not start with 1, 2, 3, 5, 6 or 7");
+  }
+  if (home.empty() || !KnownState(uf, true)) return std::nullopt;
+  const bool abroad = uf == "EX", inside = uf == home;
+  const char expected = abroad ? (entry ? '3' : '7') : inside ? (entry ? '1' : '5') : (entry ? '2' : '6');
+  if (cfop[0] == expected) return std::nullopt;
+  const std::string where = abroad   ? "do exterior"
+                            : inside ? "dentro do estado"
+                                     : "com outro estado (" + std::string(uf) + ")";
+  return Of("cfop-direction", "CFOP",
+            "o CFOP " + cfop + " não condiz com " + (entry ? "uma entrada " : "uma saída ") + where +
+                ": deve começar por " + expected,
+            "CFOP " + cfop + " does not agree with a party in " + std::string(uf) + " (informant in " +
+                std::string(home) + "): it starts with " + expected);
+}
+
+std::vector<Breach> DocumentBreaches(const DocumentParty& party) {
+  std::vector<Breach> breaches;
+  const auto add = [&](std::optional<Breach> breach) {
+    if (breach) breaches.push_back(std::move(*breach));
+  };
+  if (!KnownState(party.uf, true)) {
+    const std::string uf(party.uf);
+    add(Of("state", "UF", "a UF da outra parte, '" + uf + "', não é um estado nem EX",
+           "'" + uf + "' is no state abbreviation"));
+  }
+  add(PartyNumberBreach(party.number, party.uf));
+  add(PartyIeBreach(WrittenStateRegistration(party.ie), party.uf));
+  if (party.cfop) add(CfopBreach(*party.cfop, party.uf, party.home, party.entry));
+  std::stable_sort(breaches.begin(), breaches.end(),
+                   [](const Breach& a, const Breach& b) { return a.severity < b.severity; });
+  return breaches;
+}
+
+std::optional<Breach> FirstError(const std::vector<Breach>& breaches) {
+  for (const Breach& breach : breaches) {
+    if (breach.severity == Severity::Error) return breach;
+  }
+  return std::nullopt;
+}
+
+}  // namespace layout

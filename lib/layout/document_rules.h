@@ -1,0 +1,65 @@
+#pragma once
+// The rules of a document's party and CFOPs, applied alike by the checker
+// (to the lines of a file), by the export (to the rows before they are
+// written) and by the import (to a document before it is stored): a
+// document that one refuses, the others refuse, by the same rule and in the
+// same words.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lib/layout/rule_book.h"
+
+namespace layout {
+
+// A rule a value breaks, worded for the fiscal user (`words`, the texts of
+// the export's and the import's refusals) and for the checker's report.
+struct Breach {
+  std::string_view rule;  // a name of the rule book
+  Severity severity = Severity::Error;
+  std::string field;    // the field of the line: "CNPJ", "IE", "CFOP", "UF"
+  std::string words;    // "o CNPJ/CPF da outra parte, '…', não é válido (…)"
+  std::string finding;  // "CNPJ/CPF … has wrong check digits"
+};
+
+// A state registration as a file writes it: its digits, without
+// punctuation; "ISENTO" for none; São Paulo's rural producers keep their "P".
+std::string WrittenStateRegistration(std::string_view stored);
+
+// The 27 states' abbreviations (the Federal District's among them).
+const std::vector<std::string>& StateAbbreviations();
+// A UF: a state's abbreviation, or EX for a foreign party when `abroad_too`.
+bool KnownState(std::string_view uf, bool abroad_too);
+
+// The party's number as stored (CNPJ or CPF, punctuation allowed; zeros or
+// nothing abroad), for a party in `uf`.
+std::optional<Breach> PartyNumberBreach(std::string_view number, std::string_view uf);
+// The party's state registration as the file writes it, for a party in `uf`.
+std::optional<Breach> PartyIeBreach(std::string_view written_ie, std::string_view uf);
+// The informant's own state registration as the file writes it, for its
+// state `uf`: never ISENTO, valid there.
+std::optional<Breach> InformantIeBreach(std::string_view written_ie, std::string_view uf);
+// A CFOP of the informant's side, for a party in `uf` when the informant is
+// in `home` (empty when not known): a code of four digits of entry (1-3) or
+// exit (5-7), agreeing with where the party is. `entry` is the document's
+// direction; the code's own first digit when the caller knows no other.
+std::optional<Breach> CfopBreach(std::string_view cfop, std::string_view uf, std::string_view home,
+                                 bool entry);
+
+// A document's party and one of its CFOPs, as a file will write them.
+struct DocumentParty {
+  std::string_view number;  // as stored
+  std::string_view ie;      // as stored
+  std::string_view uf;
+  std::string_view home;                 // the informant's UF
+  std::optional<std::string_view> cfop;  // none: a number without values, with no CFOP to check
+  bool entry = false;
+};
+
+// Every rule the party and the CFOP break, errors first.
+std::vector<Breach> DocumentBreaches(const DocumentParty& party);
+// The first error among them, or nothing.
+std::optional<Breach> FirstError(const std::vector<Breach>& breaches);
+
+}  // namespace layout
