@@ -1,5 +1,8 @@
 #include "server/import/dfe_rules.h"
 
+#include <set>
+
+#include "lib/layout/document_rules.h"
 #include "server/build/document_rows.h"
 #include "server/import/xml_paths.h"
 
@@ -55,13 +58,28 @@ void ReadAuthorisation(const pugi::xml_node& inf, const pugi::xml_node& protocol
 }
 
 std::string OwnCfop(const std::string& cfop, char direction) {
-  if (cfop.size() != 4 || Digits(cfop) != cfop || std::string("123567").find(cfop[0]) == std::string::npos)
-    throw ImportRefused("o CFOP '" + cfop + "' não é um código de 4 dígitos de entrada ou saída");
+  if (const auto breach = layout::CfopBreach(cfop, "", "", direction == 'E'))
+    throw ImportRefused(breach->words);
   std::string own = cfop;
   const bool entry_code = cfop[0] <= '3';
   if (direction == 'E' && !entry_code) own[0] = static_cast<char>(cfop[0] - 4);
   if (direction == 'S' && entry_code) own[0] = static_cast<char>(cfop[0] + 4);
   return own;
+}
+
+void RequireWritable(const ImportedDocument& d, const Informant& informant) {
+  // A consumer's note names no party in the file.
+  if (d.table == DocumentTable::ConsumerNote) return;
+  const DocumentHead head{d.party_cnpj, d.party_ie, d.date,   d.party_uf,  d.model,
+                          d.series,     d.number,   d.issuer, d.situation, d.direction};
+  std::set<std::string> cfops;
+  if (d.table == DocumentTable::TransportBill) cfops.insert(d.cfop);
+  for (const ImportedItem& item : d.items) cfops.insert(item.cfop);
+  if (cfops.empty()) cfops.insert("");
+  for (const std::string& cfop : cfops) {
+    if (const std::string problem = DocumentProblem(head, cfop, informant.uf); !problem.empty())
+      throw ImportRefused(problem);
+  }
 }
 
 bool SameRegistration(const std::string& registration, const std::string& ie) {

@@ -37,6 +37,11 @@ void ReadAuthorisation(const pugi::xml_node& inf, const pugi::xml_node& protocol
 // (1→5, 2→6, 3→7). Refuses a code that is not four digits or not 1-3, 5-7.
 std::string OwnCfop(const std::string& cfop, char direction);
 
+// Refuses a document the export would refuse, by the same rules and in the
+// same words: its party (CNPJ or CPF, state registration, UF) or a CFOP
+// that does not agree with where the party is.
+void RequireWritable(const ImportedDocument& document, const Informant& informant);
+
 // Whether the registration's digits name the same IE as `ie` (digits or ISENTO).
 bool SameRegistration(const std::string& registration, const std::string& ie);
 

@@ -1,5 +1,7 @@
 #include "server/import/dfe_store.h"
 
+#include "server/import/dfe_rules.h"
+
 #include <cstdio>
 #include <map>
 
@@ -145,6 +147,7 @@ std::int64_t DfeStore::Next(const char* column, const char* table) {
 }
 
 Outcome DfeStore::Store(const ImportedDocument& d) {
+  RequireWritable(d, informant_);
   Statements& s = *statements_;
   const sql::Row key{informant_.company, informant_.registration, d.key};
   const std::vector<sql::Param> params{
