@@ -270,6 +270,12 @@ class Checker {
       } else if (f.format == Format::Date && !ValidDate(value)) {
         Here("date-field", f.name,
              "register " + type + " field '" + f.name + "' holds no valid date: '" + value + "'");
+      } else if (f.format == Format::X && std::string_view(f.name).starts_with("blank")) {
+        if (!Blank(value)) {
+          Here("blank-positions", f.name,
+               "register " + LayoutOf(raw) + " positions " + std::to_string(f.start) + "-" +
+                   std::to_string(f.start + f.width - 1) + " are not blank");
+        }
       } else if (f.format == Format::X) {
         for (unsigned char c : value) {
           if (c < 0x20 || c == 0x7F) {
@@ -340,8 +346,6 @@ class Checker {
     if (type == "51") {
       if (!documents_51_.count(Key(r, false)))
         Here("document-tie", "number", "register 51 has no register 50 of the same document");
-      if (!Blank(r.Raw("blanks")))
-        Here("blank-positions", "blanks", "register 51 positions 106-125 are not blank");
     }
     if (type == "53") {
       const std::string model = r.Raw("model"), issuer = r.Raw("issuer"),
@@ -353,8 +357,6 @@ class Checker {
       if (anticipation != " " && (anticipation < "1" || anticipation > "6"))
         Here("anticipation", "anticipation",
              "anticipation code '" + anticipation + "' is not 1 to 6 or blank");
-      if (!Blank(r.Raw("blanks")))
-        Here("blank-positions", "blanks", "register 53 positions 98-126 are not blank");
     }
     if (type == "54") Register54(r);
     if (type == "55") Register55(r);

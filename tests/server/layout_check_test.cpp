@@ -262,3 +262,173 @@ TEST(LayoutCheck, MagCheckExitsZeroOneOrTwo) {
 }
 
 }  // namespace
+
+namespace {
+
+// The valid file with `notes` more exits of one day: a file of many lines.
+std::vector<std::string> ManyLines(int notes) {
+  server::RegisterLines r(server::TextEncoding::Ascii);
+  auto lines = ValidFile();
+  lines.pop_back();  // the 90
+  server::DocumentHead doc{
+      server::CnpjFrom("556667770001"), "115566770891", "2026-01-20", "SP", "55", "1", "", 'P', 'N'};
+  std::vector<std::string> more;
+  for (int k = 0; k < notes; ++k) {
+    doc.number = std::to_string(1000 + k);
+    more.push_back(r.R50(doc, {"5102", 100, 100, 18, 0, 0, 1800}));
+  }
+  lines.insert(lines.begin() + 4, more.begin(), more.end());
+  const server::Informant informant{server::CnpjFrom("112223330001"), "110042490114", "Empresa", "Cidade",
+                                    "SP"};
+  for (const auto& l :
+       r.R90(informant, {{"50", 2 + notes}, {"54", 1}, {"75", 1}}, static_cast<long>(lines.size())))
+    lines.push_back(l);
+  return lines;
+}
+
+std::size_t LinesOf(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+}  // namespace
+
+TEST(LayoutCheck, OneCauseOnEveryLineIsOneFindingCountedOnEachLine) {
+  const auto lines = ManyLines(993);
+  ASSERT_EQ(lines.size(), 1000u);
+  ASSERT_TRUE(Check(lines).ok()) << layout::Describe(Check(lines));
+  const auto report = Check(lines, "\n");
+  ASSERT_EQ(report.problems.size(), 1u) << layout::Describe(report);
+  const layout::Problem& p = report.problems[0];
+  EXPECT_EQ(p.rule, "line-ending");
+  EXPECT_EQ(p.severity, layout::Severity::Warning);
+  EXPECT_EQ(p.count, 1000);
+  EXPECT_EQ(p.lines.size(), 1000u);
+  // The text: the rule with its first lines, its finding, the summary.
+  const std::string text = layout::Describe(report);
+  EXPECT_EQ(LinesOf(text), 3u) << text;
+  EXPECT_NE(text.find("warning line-ending: 1 finding on 1000 lines: 1, 2, 3, 4, 5 …"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("0 errors, 1 warning in 1000 lines"), std::string::npos) << text;
+  // The JSON keeps every line of it.
+  const std::string json = layout::DescribeJson(report, "f.txt");
+  EXPECT_NE(json.find(R"("rule":"line-ending","count":1000,"lines":[1,2,3,)"), std::string::npos);
+}
+
+TEST(LayoutCheck, TheTextGroupsFindingsByRuleAndAllListsEveryOne) {
+  auto lines = ValidFile();
+  lines[2].replace(51, 4, "6102");  // CFOP against the party's state
+  lines[3].replace(51, 4, "6102");
+  lines[3].replace(16, 14, "115566770892  ");  // and a wrong IE
+  const auto report = Check(lines);
+  EXPECT_EQ(report.Errors(), 3) << layout::Describe(report);
+  const std::string text = layout::Describe(report), all = layout::Describe(report, true);
+  EXPECT_NE(text.find("error cfop-direction: 2 findings on 2 lines: 3, 4"), std::string::npos) << text;
+  EXPECT_NE(text.find("error party-ie: 1 finding on 1 line: 4"), std::string::npos) << text;
+  EXPECT_NE(text.find("… 1 more (--all lists every finding)"), std::string::npos) << text;
+  EXPECT_EQ(text.find("line 4: register 50, field CFOP"), std::string::npos) << text;
+  EXPECT_NE(all.find("line 4: register 50, field CFOP"), std::string::npos) << all;
+}
+
+// What the layout prescribes without the validators refusing a delivered
+// file is a warning; what they refuse, an error.
+TEST(LayoutCheck, SeverityFollowsTheSources) {
+  server::RegisterLines r(server::TextEncoding::Ascii);
+  struct Case {
+    const char* name;
+    std::function<void(std::vector<std::string>&)> changes;
+    const char* rule;  // nullptr: no finding at all
+    layout::Severity severity;
+  } cases[] = {
+      {"dates out of order inside 50", [](auto& l) { std::swap(l[2], l[3]); }, "group-order",
+       layout::Severity::Warning},
+      {"a zero total for a type the file lacks",
+       [](auto& l) { l[6].replace(60, 20, "60000000009900000007"); }, "zero-total-90",
+       layout::Severity::Warning},
+      {"a total for a type the file lacks", [](auto& l) { l[6].replace(60, 20, "60000000019900000007"); },
+       "totals-90", layout::Severity::Error},
+      {"structure 1 for a period since 2004", [](auto& l) { l[0][123] = '1'; }, "structure",
+       layout::Severity::Error},
+      {"structure 2 for a period before 2004",
+       [](auto& l) {
+         for (auto* line : {&l[0], &l[5]}) {
+           auto& text = *line;
+           for (auto at = text.find("2026"); at != std::string::npos; at = text.find("2026", at))
+             text.replace(at, 4, "2003");
+         }
+         for (auto* line : {&l[2], &l[3]}) line->replace(30, 4, "2003");
+         l[0][123] = '2';
+       },
+       nullptr, layout::Severity::Error},
+      {"a charge line naming a product", [&](auto& l) { l[4].replace(34, 3, "991"); }, "charge-line",
+       layout::Severity::Error},
+      {"a charge line with a quantity",
+       [&](auto& l) {
+         l[4].replace(34, 3, "991");
+         l[4].replace(37, 14, std::string(14, ' '));
+       },
+       "charge-line", layout::Severity::Error},
+  };
+  for (const Case& c : cases) {
+    auto lines = ValidFile();
+    c.changes(lines);
+    const auto report = Check(lines);
+    if (!c.rule) {
+      EXPECT_TRUE(report.ok()) << c.name << "\n" << layout::Describe(report);
+      continue;
+    }
+    const auto found = std::find_if(report.problems.begin(), report.problems.end(),
+                                    [&](const layout::Problem& p) { return p.rule == c.rule; });
+    ASSERT_NE(found, report.problems.end()) << c.name << "\n" << layout::Describe(report);
+    EXPECT_EQ(found->severity, c.severity) << c.name;
+    if (c.severity == layout::Severity::Warning) {
+      EXPECT_EQ(report.Errors(), 0) << c.name << "\n" << layout::Describe(report);
+    }
+  }
+}
+
+// A shop's system keeps numeric product codes in the order of their
+// numbers; the validators take it, and so does the checker.
+TEST(LayoutCheck, NumericProductCodesMayFollowTheirNumbers) {
+  server::RegisterLines r(server::TextEncoding::Ascii);
+  const auto file = [&](const std::vector<std::string>& codes) {
+    auto lines = ValidFile();
+    lines.pop_back();
+    lines.erase(lines.begin() + 4, lines.end());  // the 54 and the 75
+    server::DocumentHead doc{
+        server::CnpjFrom("556667770001"), "115566770891", "2026-01-05", "SP", "55", "1", "12", 'P', 'N'};
+    std::vector<std::string> items, products;
+    for (std::size_t k = 0; k < codes.size(); ++k) {
+      items.push_back(r.R54(
+          doc, {"5102", "000", "00" + std::to_string(k + 1), codes[k], 1000, 1000, 0, 1000, 0, 0, 1800}));
+      products.push_back(
+          r.R75("2026-01-01", "2026-01-31",
+                {.code = codes[k], .ncm = "84713012", .description = "Produto", .unit = "un"}));
+    }
+    lines.insert(lines.end(), items.begin(), items.end());
+    lines.insert(lines.end(), products.begin(), products.end());
+    const server::Informant informant{server::CnpjFrom("112223330001"), "110042490114", "Empresa", "Cidade",
+                                      "SP"};
+    for (const auto& l :
+         r.R90(informant,
+               {{"50", 2}, {"54", static_cast<long>(codes.size())}, {"75", static_cast<long>(codes.size())}},
+               static_cast<long>(lines.size())))
+      lines.push_back(l);
+    return Check(lines);
+  };
+  EXPECT_TRUE(file({"2", "10", "0100"}).ok()) << layout::Describe(file({"2", "10", "0100"}));
+  EXPECT_TRUE(file({"10", "2"}).ok()) << layout::Describe(file({"10", "2"}));
+  const auto unordered = file({"B1", "A1"});
+  ASSERT_EQ(unordered.problems.size(), 1u) << layout::Describe(unordered);
+  EXPECT_EQ(unordered.problems[0].rule, "group-order");
+}
+
+// docs/checker.md gives every rule of the book with its severity.
+TEST(LayoutCheck, TheDocumentedRulesAreTheBook) {
+  std::ifstream in(std::string(MAG_SOURCE_DIR) + "/docs/checker.md");
+  const std::string doc(std::istreambuf_iterator<char>(in), {});
+  for (const layout::Rule& rule : layout::RuleBook()) {
+    const std::string row = "| `" + std::string(rule.name) + "` | " +
+                            (rule.severity == layout::Severity::Error ? "error" : "warning") + " |";
+    EXPECT_NE(doc.find(row), std::string::npos) << "docs/checker.md has no row " << row;
+  }
+}
