@@ -69,7 +69,12 @@ std::int64_t FirstLineCharges::operator()(const sql::Row& row) {
   last_document_ = document;
   return Int(row[kDocumentChargesColumn]);
 }
-// The party's CNPJ or CPF as written: zero-filled to 14 digits.
-const char* const kPartyKey = "SUBSTR('00000000000000' || n.NRCNPJPART, LENGTH(n.NRCNPJPART) + 1)";
+// The party's CNPJ or CPF as written: its digits, without the punctuation
+// a typed number may keep, zero-filled to 14.
+#define MAG_PARTY_DIGITS \
+  "REPLACE(REPLACE(REPLACE(REPLACE(n.NRCNPJPART, '.', ''), '-', ''), '/', ''), ' ', '')"
+const char* const kPartyKey =
+    "SUBSTR('00000000000000' || " MAG_PARTY_DIGITS ", LENGTH(" MAG_PARTY_DIGITS ") + 1)";
+#undef MAG_PARTY_DIGITS
 
 }  // namespace server

@@ -12,6 +12,7 @@
 #include "server/db/schema.h"
 #include "server/demo/demo_data.h"
 #include "server/demo/demo_retail.h"
+#include "server/store/fiscal_tables.h"
 #include "tests/support/in_process_file.h"
 
 namespace {
@@ -210,6 +211,59 @@ TEST_F(RegisterGroups, MatoGrossoDoSulTakesOneMonthAndThe54OfWhoReportsPrintersO
   }
   a.file_type = "SINTEGRA - RJ";  // no such rule
   EXPECT_EQ(Fetch(a).status, "OK");
+}
+
+// The 54 lines are in the order of the CNPJ or CPF as written (digits,
+// zero-filled to 14), whatever form the tables keep it in: a person's two
+// notes, one typed with punctuation, stay together.
+TEST_F(RegisterGroups, The54LinesFollowThePartyAsWritten) {
+  const std::string ie = server::QuietRegistration();
+  session_->Execute("INSERT INTO MAPAFISCAL VALUES ('06', '" + ie + "', '202603', 'S')");
+  {
+    server::FiscalTables tables(*session_);
+    const std::pair<const char*, const char*> notes[] = {
+        {"987.654.321-00", "11"}, {"55666777000181", "12"}, {"98765432100", "13"}};
+    std::int64_t sequence = 9100;
+    for (const auto& [party, number] : notes) {
+      server::NoteRow note;
+      note.sequence = ++sequence;
+      note.company = "06";
+      note.registration = ie;
+      note.direction = "S";
+      note.party_cnpj = party;
+      note.party_ie = "ISENTO";
+      note.party_uf = "MS";
+      note.date = "2026-03-10";
+      note.model = "55";
+      note.series = "1";
+      note.number = number;
+      note.issuer = "P";
+      note.situation = "N";
+      tables.Add(note);
+      server::NoteItemRow item;
+      item.sequence = sequence;
+      item.item = 1;
+      item.product = "ARROZ5KG";
+      item.cfop = "5102";
+      item.cst = "000";
+      item.quantity = 1000;
+      item.value = 2500;
+      tables.Add(item);
+    }
+    tables.Flush();
+  }
+  RegistroArgs a = February();
+  a.first_day = wire::EncodeDate(2026, 3, 1);
+  a.last_day = wire::EncodeDate(2026, 3, 31);
+  const auto file = Fetch(a);
+  ASSERT_EQ(file.status, "OK");
+  std::vector<std::string> parties;
+  for (const auto& line : file.lines)
+    if (line.rfind("54", 0) == 0) parties.push_back(line.substr(2, 14) + " " + line.substr(21, 6));
+  EXPECT_EQ(parties, (std::vector<std::string>{"00098765432100 000011", "00098765432100 000013",
+                                               "55666777000181 000012"}));
+  const auto report = Check(file.lines);
+  EXPECT_TRUE(report.ok()) << layout::Describe(report);
 }
 
 TEST(RegisterSelection, NationalTypesBuildEveryGroupAndStateTypesFollowTheMask) {
