@@ -170,6 +170,13 @@ class PgSession final : public Session {
     return std::string("mag_") + kind + "_" + std::to_string(++names_);
   }
 
+  // The server's first line is its reason; the lines after it may quote the
+  // statement ("LINE 1: INSERT …"): they go to the detail, for the log.
+  static DatabaseError Failure(const std::string& message) {
+    const std::string all = Trimmed(message);
+    return DatabaseError(all.substr(0, all.find('\n')), all);
+  }
+
   static std::string Trimmed(std::string message) {
     while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back()))) message.pop_back();
     return message;
@@ -183,7 +190,7 @@ class PgSession final : public Session {
       return result;
     const std::string message =
         result ? PQresultErrorMessage(result.get()) : PQerrorMessage(connection_.get());
-    throw DatabaseError(Trimmed(message));
+    throw Failure(message);
   }
 
   Result Exec(const std::string& text) { return Check(PQexec(connection_.get(), text.c_str())); }
@@ -269,7 +276,7 @@ void PgBatch::Flush() {
   }
   PQexitPipelineMode(c);
   pending_.clear();
-  if (!failure.empty()) throw DatabaseError(PgSession::Trimmed(failure));
+  if (!failure.empty()) throw PgSession::Failure(failure);
 }
 
 }  // namespace

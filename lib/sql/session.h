@@ -23,11 +23,17 @@ struct ResultSet {
   std::vector<std::vector<std::optional<std::string>>> rows;
 };
 
-// Raised for every failure of the database or of a statement; the message says
-// what failed and why.
+// Raised for every failure of the database or of a statement. The message
+// is the database's reason ("database is locked"), fit for a user to read;
+// detail() adds what only a log may carry: the statement and its values.
 class DatabaseError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit DatabaseError(const std::string& message, std::string detail = {})
+      : std::runtime_error(message), detail_(detail.empty() ? message : std::move(detail)) {}
+  const std::string& detail() const { return detail_; }
+
+ private:
+  std::string detail_;
 };
 
 using Row = std::vector<std::optional<std::string>>;

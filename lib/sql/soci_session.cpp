@@ -13,6 +13,20 @@ using namespace sqlite_api;
 namespace sql {
 namespace {
 
+// SOCI's own message adds the statement and its values to the database's
+// reason: they go to the detail, for the log.
+[[noreturn]] void Rethrow(const std::exception& e) {
+  if (const auto* soci_failure = dynamic_cast<const soci::soci_error*>(&e)) {
+    // "sqlite3_statement_backend::loadOne: database is locked": the reason
+    // is after the name of SOCI's own function.
+    std::string reason = soci_failure->get_error_message();
+    const auto name_end = reason.find(": ");
+    if (name_end != std::string::npos && reason.find("::") < name_end) reason.erase(0, name_end + 2);
+    throw DatabaseError(reason, e.what());
+  }
+  throw DatabaseError(e.what());
+}
+
 // NVL(a, b): a unless it is NULL. The statement texts written for Oracle-like
 // databases use it; SQLite has INSTR already.
 void NvlFunction(sqlite3_context* context, int, sqlite3_value** args) {
@@ -199,7 +213,7 @@ class SociSession final : public Session {
     } catch (const DatabaseError&) {
       throw;
     } catch (const std::exception& e) {
-      throw DatabaseError(e.what());
+      Rethrow(e);
     }
   }
 
@@ -211,7 +225,7 @@ class SociSession final : public Session {
     } catch (const DatabaseError&) {
       throw;
     } catch (const std::exception& e) {
-      throw DatabaseError(e.what());
+      Rethrow(e);
     }
   }
 
@@ -291,7 +305,7 @@ class SociBatch final : public Batch {
       }
       statement_->execute(true);
     } catch (const std::exception& e) {
-      throw DatabaseError(e.what());
+      Rethrow(e);
     }
     for (auto& c : columns_) c.clear();
     for (auto& i : indicators_) i.clear();

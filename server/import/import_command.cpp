@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <ctime>
+#include <fstream>
 #include <iostream>
 
 #include "lib/layout/layout_check.h"
@@ -14,6 +16,25 @@ namespace server::import {
 
 namespace {
 
+// Appends a line to the log of the options, with the time, when there is one.
+void Log(const ImportOptions& options, const std::string& line) {
+  if (options.log.empty()) return;
+  std::ofstream out(options.log, std::ios::app);
+  const std::time_t now = std::time(nullptr);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", std::localtime(&now));
+  out << stamp << " mag-server import: " << line << "\n";
+}
+
+// What a user reads of a failure; a database's details go to the log.
+std::string Reason(const ImportOptions& options, const std::exception& e) {
+  if (const auto* database = dynamic_cast<const sql::DatabaseError*>(&e)) {
+    Log(options, "database error: " + database->detail());
+    return std::string(e.what()) + (options.log.empty() ? "" : " (detalhes em " + options.log + ")");
+  }
+  return e.what();
+}
+
 // The database brought up to date and the informant of the options; nullptr
 // (after saying why) when either fails.
 std::unique_ptr<sql::Session> Open(const ImportOptions& options, const char* command, Informant& informant) {
@@ -24,7 +45,7 @@ std::unique_ptr<sql::Session> Open(const ImportOptions& options, const char* com
     informant.book = options.book;
     return session;
   } catch (const std::exception& e) {
-    std::cerr << "mag-server " << command << ": " << e.what() << "\n";
+    std::cerr << "mag-server " << command << ": " << Reason(options, e) << "\n";
     return nullptr;
   }
 }
@@ -39,13 +60,14 @@ int RunImport(const ImportOptions& options) {
   try {
     store = std::make_unique<DfeStore>(*session, std::move(informant));
   } catch (const std::exception& e) {
-    std::cerr << "mag-server import: " << e.what() << "\n";
+    std::cerr << "mag-server import: " << Reason(options, e) << "\n";
     return 2;
   }
   // A progress line, rewritten in place, when someone is watching.
   const bool terminal = isatty(STDERR_FILENO) != 0;
   auto last = std::chrono::steady_clock::now();
   ImportOutput output;
+  output.log = [&](const std::string& line) { Log(options, line); };
   output.note = [&](const std::string& line) {
     if (terminal) std::cerr << "\r\033[K";
     std::cout << line << std::endl;
@@ -60,6 +82,7 @@ int RunImport(const ImportOptions& options) {
   const ImportSummary summary = ImportDocuments(*session, *store, options.paths, output);
   if (terminal) std::cerr << "\r\033[K" << std::flush;
   std::cout << DescribeSummary(summary);
+  if (!summary.stopped.empty() && !options.log.empty()) std::cout << "detalhes em " << options.log << "\n";
   return summary.refused == 0 && summary.stopped.empty() ? 0 : 1;
 }
 
@@ -101,7 +124,7 @@ int RunImportFile(const ImportOptions& options) {
   } catch (const ImportRefused& e) {
     std::cout << "recusado: " << path << ": " << e.what() << "\n";
   } catch (const std::exception& e) {
-    std::cout << "recusado: " << path << ": " << e.what() << "\n";
+    std::cout << "recusado: " << path << ": " << Reason(options, e) << "\n";
   }
   return 1;
 }

@@ -7,6 +7,9 @@ namespace server::import {
 
 struct ImportOptions {
   std::string database, company, registration, book;
+  // Where the details of a database failure go (its statement and values):
+  // never to what the user reads. Empty: they are left out.
+  std::string log;
   std::vector<std::string> paths;
   bool with_notes = false;  // import-file: also the notes of 50, 51, 53 and 54
 };

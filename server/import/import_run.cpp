@@ -136,6 +136,7 @@ class Run {
       // The database is not the file's fault: the run stops rather than
       // refuse every file after this one for the same reason.
       summary_.stopped = name + ": " + e.what();
+      output_.log("database error at " + name + ": " + e.detail());
     }
   }
 

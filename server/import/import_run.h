@@ -20,6 +20,8 @@ struct ImportSummary {
 struct ImportOutput {
   // One line per file refused or ignored, with its name and the reason.
   std::function<void(const std::string&)> note = [](const std::string&) {};
+  // The details a user does not read (a database failure's statement), for the log.
+  std::function<void(const std::string&)> log = [](const std::string&) {};
   // Called after each file, for a progress line.
   std::function<void(const ImportSummary&)> progress = [](const ImportSummary&) {};
 };

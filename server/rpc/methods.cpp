@@ -88,7 +88,7 @@ wire::FieldDef S(const char* name, int size) { return {name, wire::FieldType::St
 // the log, and the user reads a short text.
 std::string DatabaseFailure(const std::string& method, const std::function<void(const std::string&)>& log,
                             const sql::DatabaseError& e) {
-  if (log) log(method + ": database error: " + e.what());
+  if (log) log(method + ": database error: " + e.detail());
   return "Erro no banco de dados do servidor de aplicação (os detalhes estão no registro do servidor).";
 }
 

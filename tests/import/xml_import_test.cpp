@@ -307,12 +307,24 @@ TEST_F(XmlImport, ADatabaseFailureInTheMiddleOfAFileLeavesNothingOfItAndStopsThe
         " CREATE TRIGGER FALHA BEFORE INSERT ON NOTAFISCALITEM FOR EACH ROW EXECUTE FUNCTION FALHA()");
   }
   const std::string before = Snapshot(database_);
-  const CommandRun run = Import(Fixture("nfe-saida-dois-itens-frete.xml") + " " + Fixture("cte.xml"));
+  const std::string log = (scratch_ / "import.log").string();
+  const CommandRun run =
+      Import(Fixture("nfe-saida-dois-itens-frete.xml") + " " + Fixture("cte.xml"), "--log " + log);
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("a importação parou por um erro do banco de dados em " +
-                            Fixture("nfe-saida-dois-itens-frete.xml")),
+                            Fixture("nfe-saida-dois-itens-frete.xml") + ": "),
             std::string::npos)
       << run.output;
+  // The user reads the database's reason; the statement goes to the log.
+  EXPECT_NE(run.output.find("disco cheio; os arquivos seguintes não foram lidos\ndetalhes em " + log),
+            std::string::npos)
+      << run.output;
+  EXPECT_EQ(run.output.find("INSERT"), std::string::npos) << run.output;
+  EXPECT_EQ(run.output.find("::"), std::string::npos) << run.output;
+  EXPECT_NE(ReadText(log).find("disco cheio"), std::string::npos);
+  if (database_.rfind("sqlite:", 0) == 0) {
+    EXPECT_NE(ReadText(log).find("INSERT INTO NOTAFISCALITEM"), std::string::npos);
+  }
   EXPECT_NE(run.output.find("arquivos: 1\n"), std::string::npos) << run.output;  // the CT-e was not read
   EXPECT_EQ(Snapshot(database_), before);
 }
