@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "host/net/http_transport.h"
+#include "lib/layout/layout_check.h"
 #include "lib/wire/host_date.h"
 #include "tests/support/export_command.h"
 #include "tests/support/process_memory.h"
@@ -215,6 +216,12 @@ int main(int argc, char** argv) {
                             : "NO",
                 static_cast<std::uintmax_t>(all_lines), Median(all_groups), mib(client_kib),
                 mib(client_private), mib(PeakKiB(server.pid())), mib(server_private));
+    // The volume files pass the rule book like any other.
+    for (const char* name : {"volume.txt", "all.txt"}) {
+      const layout::Report report = layout::CheckFile(out + "/" + name);
+      std::printf("%10s checked %s: %ld errors, %ld warnings\n", "", name, report.Errors(),
+                  report.Warnings());
+    }
     sizes.emplace_back(static_cast<double>(lines), Median(exports));
     server.Stop();
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
