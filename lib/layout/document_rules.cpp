@@ -1,6 +1,7 @@
 #include "lib/layout/document_rules.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "lib/layout/document_numbers.h"
 #include "lib/layout/state_registration.h"
@@ -34,11 +35,13 @@ Breach Of(std::string_view rule, std::string field, std::string words, std::stri
 }  // namespace
 
 std::string WrittenStateRegistration(std::string_view stored) {
-  const std::string ie = Trimmed(stored);
-  if (ie == "ISENTO") return ie;
-  const std::string digits = DigitsOf(ie);
-  if (digits.empty()) return "ISENTO";
-  return (ie[0] == 'P' || ie[0] == 'p' ? "P" : "") + digits;
+  std::string written;
+  for (char c : stored) {
+    if (c != '.' && c != '-' && c != '/' && c != ' ') written += c;
+  }
+  std::string upper = written;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return written.empty() || upper == "ISENTO" ? "ISENTO" : written;
 }
 
 const std::vector<std::string>& StateAbbreviations() {

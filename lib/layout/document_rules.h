@@ -23,8 +23,10 @@ struct Breach {
   std::string finding;  // "CNPJ/CPF … has wrong check digits"
 };
 
-// A state registration as a file writes it: its digits, without
-// punctuation; "ISENTO" for none; São Paulo's rural producers keep their "P".
+// A state registration as a file writes it: without its punctuation (dots,
+// dashes, slashes, blanks); "ISENTO" for none. Anything else is kept, for
+// the rules to judge: São Paulo's rural producers keep their "P", and a
+// registration typed with letters is refused, not written as something else.
 std::string WrittenStateRegistration(std::string_view stored);
 
 // The 27 states' abbreviations (the Federal District's among them).

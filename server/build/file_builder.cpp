@@ -1,5 +1,6 @@
 #include "server/build/file_builder.h"
 
+#include <cctype>
 #include <stdexcept>
 
 #include "lib/layout/document_numbers.h"
@@ -79,8 +80,9 @@ FileBuilder::Prepared FileBuilder::Prepare(const FileRequest& r) {
   const std::string ie_state = r.substitute.empty() ? informant.uf : states.front();
   if (const auto breach =
           layout::InformantIeBreach(layout::WrittenStateRegistration(informant.ie), ie_state)) {
-    throw FileRefused("No cadastro do estabelecimento, " + breach->words +
-                      ": corrija o cadastro antes de gerar o arquivo.");
+    std::string words = breach->words;
+    words[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(words[0])));
+    throw FileRefused(words + ": corrija o cadastro antes de gerar o arquivo.");
   }
 
   return {informant, states, FilterParams(r, states)};
@@ -202,6 +204,23 @@ std::vector<std::string> FileBuilder::Problems(const FileRequest& r) {
         if (!problem.empty()) problems.push_back(Describe(doc) + ": " + problem + ".");
       });
   return problems;
+}
+
+std::vector<std::string> FileBuilder::Warnings(const FileRequest& r) {
+  const Prepared prepared = Prepare(r);
+  std::vector<std::string> warnings;
+  const auto warn = [&](std::string_view rule, const std::string& what) {
+    warnings.push_back("warning " + std::string(rule) + " (" + std::string(layout::RuleNamed(rule).says) +
+                       "): " + what);
+  };
+  if (r.first_day.substr(0, 7) != r.last_day.substr(0, 7))
+    warn("period-months", "the period " + r.first_day + " to " + r.last_day + " spans several months");
+  const Informant& i = prepared.informant;
+  if (r.purpose != '5' && Digits(i.number).find_first_not_of('0') == std::string::npos &&
+      i.complement.find_first_not_of(' ') == std::string::npos) {
+    warn("address", "the establishment's address has neither a street number nor a complement");
+  }
+  return warnings;
 }
 
 }  // namespace server

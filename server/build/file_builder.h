@@ -28,6 +28,10 @@ class FileBuilder {
   // an item number, no items), one text each: the log of a refused file
   // lists them all, where the answer names the first.
   std::vector<std::string> Problems(const FileRequest& request);
+  // What the validators would only question in the file of a request (the
+  // warnings of the rule book that the request and the registry decide),
+  // one text each, for the server's log: they do not refuse the file.
+  std::vector<std::string> Warnings(const FileRequest& request);
 
  private:
   struct Prepared;

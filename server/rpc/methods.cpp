@@ -292,6 +292,11 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
         return answer(e.what(), LinePacket(), "N");
       }
       key = request->key;
+      if (log) {
+        for (const std::string& warning : builder.Warnings(file))
+          log("GetRegistro: company " + file.company + ", registration " + file.registration + ": " +
+              warning);
+      }
     } else {
       request = store.Find(key, Now());
       if (!request) BadArguments("GetRegistro: the continuation key '" + key + "' is unknown or has expired");

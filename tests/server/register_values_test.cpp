@@ -19,6 +19,7 @@ struct NoteRow {
   std::string day = "05";
   std::int64_t freight = 0, insurance = 0, other = 0;
   std::string direction = "S";
+  std::string ie = "ISENTO";
 };
 struct ItemRow {
   std::string item = "1", product = "VAL001", cfop = "5102";
@@ -66,12 +67,13 @@ struct RegisterValues : ::testing::Test {
     db->Execute(
         "INSERT INTO NOTAFISCAL (NRSEQNOTA, CDEMPRESA, CDINSCESTA, IDENTSAI, NRCNPJPART, CDINSCPART,"
         " SGESTADOPART, DTDOCUMENTO, CDMODELO, CDSERIE, NRNOTA, IDEMITENTE, IDSITUACAO, VRFRETE, VRSEGURO,"
-        " VRDESPESAS) VALUES (:SEQ, '01', '110042490114', :ES, :CNPJ, 'ISENTO', :UF, :DT, :MOD, :SER, :NR, "
+        " VRDESPESAS) VALUES (:SEQ, '01', '110042490114', :ES, :CNPJ, :IE, :UF, :DT, :MOD, :SER, :NR, "
         "'P',"
         " :SIT, :FRE, :SEG, :DESP)",
         {{"SEQ", std::to_string(seq)},
          {"ES", n.direction},
          {"CNPJ", n.cnpj},
+         {"IE", n.ie},
          {"UF", n.uf},
          {"DT", Date(n.day)},
          {"MOD", n.model},
@@ -258,6 +260,11 @@ TEST_F(RegisterValues, PartiesAndCfopsTheValidatorsWouldRefuseRefuseTheFile) {
       {"exit CFOP on an entry", {.direction = "E"}, "5102", "deve começar por 1"},
       {"entry from abroad", {.cnpj = "", .uf = "EX", .direction = "E"}, "3102", ""},
       {"three-digit CFOP", {}, "512", "4 dígitos"},
+      {"party IE with wrong check digits", {.ie = "110042490115"}, "5102", "não é válida em SP"},
+      {"party IE with its punctuation", {.ie = "110.042.490.114"}, "5102", ""},
+      {"party IE of another state", {.uf = "MG", .ie = "110042490114"}, "6102", "não é válida em MG"},
+      {"party IE of letters", {.ie = "ABC"}, "5102", "não é ISENTO nem só dígitos"},
+      {"foreign party with an IE", {.cnpj = "", .uf = "EX", .ie = "110042490114"}, "7101", "ISENTO, não"},
   };
   for (const Case& c : cases) {
     SetUp();
@@ -294,6 +301,36 @@ TEST_F(RegisterValues, TheLogOfARefusedFileListsEveryDocumentAtFault) {
   EXPECT_NE(text.find("número 502"), std::string::npos) << text;
   EXPECT_EQ(text.find("número 503"), std::string::npos) << text;
   std::filesystem::remove(log);
+}
+
+TEST_F(RegisterValues, TheLogOfABuiltFileNamesTheWarningsThatDoNotRefuseIt) {
+  const int first_year = year, first_month = month;
+  SetUp();  // the month after, locked too
+  AddNote({}, {{}});
+  const std::string log = TestLog("warnings");
+  ServerProcess logged(database, {}, DefaultServerBinary(), log);
+  RegistroArgs a;
+  a.first_day = wire::EncodeDate(first_year, first_month, 1);
+  a.last_day = wire::EncodeDate(year, month, wire::DaysInMonth(year, month));
+  ServerClient client(logged.port());
+  EXPECT_EQ(client.Fetch(a).status, "OK");
+  logged.Stop();
+  std::ifstream in(log);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("registration 110042490114: warning period-months"), std::string::npos) << text;
+  std::filesystem::remove(log);
+}
+
+TEST_F(RegisterValues, AnInformantWithoutAValidStateRegistrationGetsNoFile) {
+  AddNote({}, {{}});
+  db->Execute("UPDATE INSCRESTAD SET SGESTADO = 'MG' WHERE CDINSCESTA = '110042490114'");
+  const auto file = Fetch();
+  EXPECT_EQ(file.status,
+            "A inscrição estadual do estabelecimento, '110042490114', não é válida em MG (tamanho ou dígitos "
+            "verificadores): corrija o cadastro antes de gerar o arquivo.");
+  EXPECT_TRUE(file.lines.empty());
+  db->Execute("UPDATE INSCRESTAD SET SGESTADO = 'SP' WHERE CDINSCESTA = '110042490114'");
+  EXPECT_EQ(Fetch().status, "OK");
 }
 
 TEST_F(RegisterValues, AnInformantWithoutAValidCnpjGetsNoFile) {
