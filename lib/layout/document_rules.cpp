@@ -131,6 +131,18 @@ std::optional<Breach> CfopBreach(std::string_view cfop_view, std::string_view uf
                 std::string(home) + "): it starts with " + expected);
 }
 
+std::optional<Breach> ItemNumberBreach(std::string_view item) {
+  const std::string digits = DigitsOf(item);
+  if (!item.empty() && digits.size() == item.size() && digits.size() <= 3 && std::stoi(digits) >= 1 &&
+      std::stoi(digits) <= 990)
+    return std::nullopt;
+  const std::string shown = item.empty() ? std::string("(sem número)") : std::string(item);
+  return Of("item-number", "item",
+            "o item número " + shown +
+                " está fora de 001 a 990 (991 a 999 são as linhas de frete, seguro e outras despesas)",
+            "item number " + shown + " is not 001 to 990");
+}
+
 std::vector<Breach> DocumentBreaches(const DocumentParty& party) {
   std::vector<Breach> breaches;
   const auto add = [&](std::optional<Breach> breach) {

@@ -49,6 +49,10 @@ std::optional<Breach> InformantIeBreach(std::string_view written_ie, std::string
 std::optional<Breach> CfopBreach(std::string_view cfop, std::string_view uf, std::string_view home,
                                  bool entry);
 
+// The number of a goods line of register 54 as stored: 001 to 990 (the
+// numbers 991 to 999 are the lines of the document's charges).
+std::optional<Breach> ItemNumberBreach(std::string_view item);
+
 // A document's party and one of its CFOPs, as a file will write them.
 struct DocumentParty {
   std::string_view number;  // as stored

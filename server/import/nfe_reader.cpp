@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <set>
 
+#include "lib/layout/document_rules.h"
 #include "lib/text/utf8.h"
 #include "server/build/document_rows.h"
 #include "server/import/dfe_rules.h"
@@ -22,10 +23,8 @@ bool ExemptPart(const std::string& code) {
 ImportedItem ReadItem(const pugi::xml_node& det, char direction) {
   ImportedItem it;
   const std::string number = det.attribute("nItem").value();
-  const std::string what = "o item " + (number.empty() ? std::string("sem número") : number);
-  if (number.empty() || number.size() > 3 || Digits(number) != number || std::stoi(number) < 1 ||
-      std::stoi(number) > 990)
-    throw ImportRefused(what + ": o número do item (nItem) vai de 1 a 990");
+  const std::string what = "o item " + number;
+  if (const auto breach = layout::ItemNumberBreach(number)) throw ImportRefused(breach->words);
   it.number = std::stoi(number);
   try {
     const pugi::xml_node prod = xml::Child(det, "prod"), imposto = xml::Child(det, "imposto");

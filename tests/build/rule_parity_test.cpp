@@ -37,6 +37,7 @@ struct Party {
   const char* ie;          // empty: none
   const char* uf;
   const char* cfop;
+  const char* item = "1";  // the first item's number
 };
 
 struct Case {
@@ -87,6 +88,7 @@ class RuleParity : public ::testing::Test {
     Replace(xml, "<UF>SP</UF><CEP>13015000", std::string("<UF>") + party.uf + "</UF><CEP>13015000");
     Replace(xml, "<IE>115566770891</IE>", *party.ie ? std::string("<IE>") + party.ie + "</IE>" : "");
     Replace(xml, "<CFOP>5102</CFOP>", std::string("<CFOP>") + party.cfop + "</CFOP>");
+    Replace(xml, "<det nItem=\"1\">", std::string("<det nItem=\"") + party.item + "\">");
     const std::string path = (dir_ / "nfe.xml").string();
     std::ofstream(path, std::ios::binary) << xml;
 
@@ -121,7 +123,7 @@ class RuleParity : public ::testing::Test {
     tables.Add(note);
     server::NoteItemRow item;
     item.sequence = 9000;
-    item.item = 1;
+    item.item = std::stoll(party.item);
     item.product = "ARROZ5KG";
     item.cfop = party.cfop;
     item.cst = "000";

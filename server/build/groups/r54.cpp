@@ -1,4 +1,5 @@
 // Register 54: the items of a document, then its freight, insurance and other charges.
+#include "lib/layout/document_rules.h"
 #include "server/build/document_rows.h"
 #include "server/build/register_groups.h"
 #include "server/build/register_models.h"
@@ -31,12 +32,8 @@ void Build54(const GroupContext& g) {
           if (!has_items) first_cfop = checked_cfop;
           has_items = true;
           // Items are 001 to 990: the numbers above belong to the charges.
-          const std::int64_t item = Int(row[2]);
-          if (item < 1 || item > 990 || Str(row[2]).find_first_not_of("0123456789") != std::string::npos) {
-            throw FileRefused(
-                Describe(doc) + " tem o item número " + Str(row[2]) +
-                ": os itens vão de 001 a 990 (991, 992 e 999 são frete, seguro e outras despesas).");
-          }
+          if (const auto breach = layout::ItemNumberBreach(Str(row[2])))
+            throw FileRefused(Describe(doc) + ": " + breach->words + ".");
           Reg54Values v{Str(row[0]), Str(row[1]), Str(row[2]), Str(row[3]), Int(row[4]), Int(row[5]),
                         Int(row[6]), Int(row[7]), Int(row[8]), Int(row[9]), Int(row[10])};
           if (WithoutValues(doc)) v = Reg54Values{v.cfop, v.cst, v.item, v.product, 0, 0, 0, 0, 0, 0, 0};
