@@ -12,6 +12,7 @@
 #include "lib/layout/document_rules.h"
 #include "lib/layout/register_fields.h"
 #include "lib/layout/state_registration.h"
+#include "lib/text/utf8.h"
 
 namespace layout {
 namespace {
@@ -680,12 +681,17 @@ class Checker {
 
 void JsonString(std::string& out, const std::string& text) {
   out += '"';
-  for (unsigned char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
     if (c == '"' || c == '\\') {
       out += '\\';
       out += static_cast<char>(c);
+    } else if (const std::size_t length = c >= 0x80 ? ::text::utf8::SequenceLength(text, i) : 0; length > 1) {
+      // The checker's own words (and a field written in UTF-8) pass as they are.
+      out.append(text, i, length);
+      i += length - 1;
     } else if (c < 0x20 || c >= 0x80) {
-      // The file's bytes are ISO-8859-1: each is the character of its code.
+      // Any other byte of a file is ISO-8859-1: the character of its code.
       char escape[8];
       std::snprintf(escape, sizeof escape, "\\u%04x", c);
       out += escape;

@@ -148,6 +148,10 @@ TEST(LayoutCheck, FindingsAreErrorsOrWarningsNamingTheFieldAndTheDocument) {
   const std::string json = layout::DescribeJson(report, "f.txt");
   EXPECT_NE(json.find(R"("severity":"error","register":"50","field":"CFOP")"), std::string::npos) << json;
   EXPECT_NE(json.find(R"("errors":1,"warnings":1)"), std::string::npos) << json;
+  // The checker's words stay UTF-8; a file's own byte above 127 is ISO-8859-1.
+  EXPECT_NE(json.find("modelo 55 série 1 número 000012"), std::string::npos) << json;
+  lines[4].replace(37, 3, "P\xE3o");  // a product without its 75
+  EXPECT_NE(layout::DescribeJson(Check(lines), "f.txt").find("product 'P\\u00e3o'"), std::string::npos);
 }
 
 // A valid file of the other groups: a printer's day (60M, 60A, 60D, 60I),
