@@ -131,6 +131,20 @@ std::optional<Breach> CfopBreach(std::string_view cfop_view, std::string_view uf
                 std::string(home) + "): it starts with " + expected);
 }
 
+bool ValidSituation(char situation) {
+  return std::string_view("NSEX24").find(situation) != std::string_view::npos;
+}
+
+bool ValidIssuer(char issuer) { return issuer == 'P' || issuer == 'T'; }
+
+bool ValidTotaliser(std::string_view field) {
+  const std::string code = Trimmed(field);
+  if (code.size() == 4 && AllDigits(code)) return true;
+  return code == "F" || code == "I" || code == "N" || code == "CANC" || code == "DESC" || code == "ISS";
+}
+
+bool ValidFreight(std::string_view code) { return code == "0" || code == "1" || code == "2"; }
+
 std::optional<Breach> ItemNumberBreach(std::string_view item) {
   const std::string digits = DigitsOf(item);
   if (!item.empty() && digits.size() == item.size() && digits.size() <= 3 && std::stoi(digits) >= 1 &&
@@ -152,6 +166,16 @@ std::vector<Breach> DocumentBreaches(const DocumentParty& party) {
     const std::string uf(party.uf);
     add(Of("state", "UF", "a UF da outra parte, '" + uf + "', não é um estado nem EX",
            "'" + uf + "' is no state abbreviation"));
+  }
+  if (!ValidSituation(party.situation)) {
+    const std::string code(1, party.situation);
+    add(Of("situation", "situation", "a situação '" + code + "' não é N, S, E, X, 2 ou 4",
+           "situation '" + code + "' is not N, S, E, X, 2 or 4"));
+  }
+  if (!ValidIssuer(party.issuer)) {
+    const std::string code(1, party.issuer);
+    add(Of("issuer", "issuer", "o emitente '" + code + "' não é P (o próprio informante) nem T (terceiros)",
+           "issuer must be P or T, not '" + code + "'"));
   }
   add(PartyNumberBreach(party.number, party.uf));
   add(PartyIeBreach(WrittenStateRegistration(party.ie), party.uf));

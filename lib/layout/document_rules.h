@@ -49,6 +49,18 @@ std::optional<Breach> InformantIeBreach(std::string_view written_ie, std::string
 std::optional<Breach> CfopBreach(std::string_view cfop, std::string_view uf, std::string_view home,
                                  bool entry);
 
+// The code lists of the layout, each once.
+// A document's situation: N normal, S cancelled, E and X the same entered
+// late, 2 denied, 4 number voided.
+bool ValidSituation(char situation);
+// Who issued a document: P the informant, T a third party.
+bool ValidIssuer(char issuer);
+// A fiscal printer's partial totaliser (blanks after it ignored): a rate of
+// four digits ("1700"), or F, I, N, CANC, DESC, ISS.
+bool ValidTotaliser(std::string_view code);
+// A transport document's freight: 1 CIF, 2 FOB, 0 others.
+bool ValidFreight(std::string_view code);
+
 // The number of a goods line of register 54 as stored: 001 to 990 (the
 // numbers 991 to 999 are the lines of the document's charges).
 std::optional<Breach> ItemNumberBreach(std::string_view item);
@@ -61,9 +73,11 @@ struct DocumentParty {
   std::string_view home;                 // the informant's UF
   std::optional<std::string_view> cfop;  // none: a number without values, with no CFOP to check
   bool entry = false;
+  char situation = 'N';
+  char issuer = 'P';
 };
 
-// Every rule the party and the CFOP break, errors first.
+// Every rule the party, the CFOP, the situation and the issuer break, errors first.
 std::vector<Breach> DocumentBreaches(const DocumentParty& party);
 // The first error among them, or nothing.
 std::optional<Breach> FirstError(const std::vector<Breach>& breaches);

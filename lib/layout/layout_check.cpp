@@ -33,15 +33,6 @@ const std::set<std::string> kModels70 = {"07", "08", "09", "10", "11", "26", "27
 
 // The layout a line follows: its type, with the subtype where the type has
 // several ("60M", "61R", "88SME").
-// A partial totaliser of a fiscal printer: a rate in four digits or a code.
-bool IsTotaliser(const std::string& field) {
-  const std::string code = field.substr(0, field.find_last_not_of(' ') + 1);
-  if (code.size() == 4 && std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return true;
-  return code == "F" || code == "I" || code == "N" || code == "CANC" || code == "DESC" || code == "ISS";
-}
-const std::string kSituations = "NSEX24";
-
 bool Digits(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -325,7 +316,7 @@ class Checker {
   }
 
   void Situation(char situation) {
-    if (kSituations.find(situation) == std::string::npos)
+    if (!ValidSituation(situation))
       Here("situation", "situation", std::string("situation '") + situation + "' is not N, S, E, X, 2 or 4");
   }
 
@@ -354,7 +345,7 @@ class Checker {
       if (!kModels53.count(model)) Here("model", "model", "model " + model + " is not taken in register 53");
       if (!documents_.count(Key(r, true)))
         Here("document-tie", "number", "register 53 has no register 50 of the same document");
-      if (issuer != "P" && issuer != "T") Here("issuer", "issuer", "issuer must be P or T");
+      if (!ValidIssuer(issuer[0])) Here("issuer", "issuer", "issuer must be P or T");
       if (anticipation != " " && (anticipation < "1" || anticipation > "6"))
         Here("anticipation", "anticipation",
              "anticipation code '" + anticipation + "' is not 1 to 6 or blank");
@@ -407,7 +398,7 @@ class Checker {
   }
 
   void Totaliser(const RegisterLine& r) {
-    if (!IsTotaliser(r.Raw("totaliser")))
+    if (!ValidTotaliser(r.Raw("totaliser")))
       Here("totaliser", "totaliser", "'" + r.Raw("totaliser") + "' is no totaliser");
   }
 
@@ -460,7 +451,7 @@ class Checker {
     if (!kModels70.count(r.Raw("model")))
       Here("model", "model", "model " + r.Raw("model") + " is not taken in register 70");
     const std::string freight = r.Raw("freight");
-    if (freight != "0" && freight != "1" && freight != "2")
+    if (!ValidFreight(freight))
       Here("freight", "freight", "freight '" + freight + "' is not 1 (CIF), 2 (FOB) or 0");
   }
 
@@ -527,7 +518,7 @@ class Checker {
   void Register50(const RegisterLine& r) {
     if (!kModels50.count(r.Raw("model")))
       Here("model", "model", "model " + r.Raw("model") + " is not taken in register 50");
-    if (r.Raw("issuer") != "P" && r.Raw("issuer") != "T") Here("issuer", "issuer", "issuer must be P or T");
+    if (!ValidIssuer(r.Raw("issuer")[0])) Here("issuer", "issuer", "issuer must be P or T");
     const std::string key = Key(r, true);
     if (!lines_50_.insert(key + "|" + r.Raw("CFOP") + "|" + r.Raw("rate")).second)
       Here("duplicate-50", "CFOP", "a second register 50 for the same document, CFOP and rate");

@@ -52,7 +52,7 @@ std::string Describe(const DocumentHead& d) {
 // What the validators would refuse in a document's party or in one of its
 // CFOPs (empty when nothing), by the rules the checker and the import apply.
 std::string DocumentProblem(const DocumentHead& d, const std::string& cfop, const std::string& home) {
-  layout::DocumentParty party{d.cnpj, d.ie, d.uf, home, cfop, d.direction == 'E'};
+  layout::DocumentParty party{d.cnpj, d.ie, d.uf, home, cfop, d.direction == 'E', d.situation, d.issuer};
   // A number never used for a document of value has no CFOP to check.
   if (cfop.empty() && WithoutValues(d)) party.cfop = std::nullopt;
   const auto error = layout::FirstError(layout::DocumentBreaches(party));

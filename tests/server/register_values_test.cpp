@@ -265,6 +265,7 @@ TEST_F(RegisterValues, PartiesAndCfopsTheValidatorsWouldRefuseRefuseTheFile) {
       {"party IE of another state", {.uf = "MG", .ie = "110042490114"}, "6102", "não é válida em MG"},
       {"party IE of letters", {.ie = "ABC"}, "5102", "não é ISENTO nem só dígitos"},
       {"foreign party with an IE", {.cnpj = "", .uf = "EX", .ie = "110042490114"}, "7101", "ISENTO, não"},
+      {"situation of no code", {.situation = "Z"}, "5102", "a situação 'Z' não é N, S, E, X, 2 ou 4"},
   };
   for (const Case& c : cases) {
     SetUp();

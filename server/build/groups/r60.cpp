@@ -2,18 +2,12 @@
 // its date, printer serial and counter gives its 60M, then its partial totals
 // (60A), its sales by product (60D) and its coupon items (60I); the month's
 // sales by product (60R) follow them all.
+#include "lib/layout/document_rules.h"
 #include "server/build/document_rows.h"
 #include "server/build/register_groups.h"
 
 namespace server {
 namespace {
-
-// A partial totaliser: a rate as four digits ("1700"), or F (substitution),
-// I (exempt), N (not taxed), CANC (cancellations), DESC (discounts), ISS.
-bool ValidTotaliser(const std::string& code) {
-  if (code.size() == 4 && Digits(code) == code) return true;
-  return code == "F" || code == "I" || code == "N" || code == "CANC" || code == "DESC" || code == "ISS";
-}
 
 std::string Name(const EcfDay& day) {
   return "A redução Z " + std::to_string(day.crz) + " do ECF " + day.serial + " de " + day.date;
@@ -47,7 +41,7 @@ void Build60(const GroupContext& g) {
       " WHERE NRSEQREDZ = :Z ORDER BY NRCOO, NRITEM");
   std::vector<sql::Param> reduction{{"Z", std::nullopt}};
   const auto check = [](const EcfDay& day, const std::string& code) {
-    if (!ValidTotaliser(code)) {
+    if (!layout::ValidTotaliser(code)) {
       throw FileRefused(Name(day) + " tem o totalizador '" + code +
                         "': use a alíquota em 4 dígitos (1700) ou F, I, N, CANC, DESC, ISS.");
     }

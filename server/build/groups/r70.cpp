@@ -1,4 +1,5 @@
 // Register 70: the transport documents, by date and number as written.
+#include "lib/layout/document_rules.h"
 #include "server/build/document_rows.h"
 #include "server/build/register_groups.h"
 #include "server/build/register_models.h"
@@ -35,10 +36,8 @@ void Build70(const GroupContext& g) {
         bool known = false;
         for (const auto& m : kModels70) known = known || m == doc.model;
         if (!known) throw FileRefused(Describe(doc) + ": o registro 70 não leva o modelo " + doc.model + ".");
-        if (std::string("NSEX24").find(doc.situation) == std::string::npos)
-          throw FileRefused(Describe(doc) + ": a situação '" + Str(row[8]) + "' não é N, S, E, X, 2 ou 4.");
         const std::string freight = Str(row[16]);
-        if (freight.size() != 1 || std::string("012").find(freight) == std::string::npos)
+        if (!layout::ValidFreight(freight))
           throw FileRefused(Describe(doc) + ": o frete '" + freight +
                             "' não é 1 (CIF), 2 (FOB) ou 0 (outros).");
         Reg70Values v{Str(row[9]),  Str(row[10]), Int(row[11]), Int(row[12]),
