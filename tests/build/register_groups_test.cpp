@@ -213,6 +213,21 @@ TEST_F(RegisterGroups, MatoGrossoDoSulTakesOneMonthAndThe54OfWhoReportsPrintersO
   EXPECT_EQ(Fetch(a).status, "OK");
 }
 
+TEST_F(RegisterGroups, AnInventoryHolderIsCheckedAsADocumentsPartyIs) {
+  RegistroArgs a = February();
+  a.mask = "NNNNNNNNSNNN";
+  a.inventory = wire::EncodeDate(2026, 2, 28);
+  const auto holder = [&](const std::string& ie) {
+    session_->Execute("UPDATE INVENTARIO SET CDINSCPOSS = '" + ie + "' WHERE IDPOSSE = '3'");
+  };
+  holder("115566770892");
+  EXPECT_EQ(Fetch(a).status,
+            "O produto ARROZ5KG do inventário de 2026-02-28, em posse de terceiros: a inscrição estadual da "
+            "outra parte, '115566770892', não é válida em SP (tamanho ou dígitos verificadores).");
+  holder("115566770891");
+  EXPECT_EQ(Fetch(a).status, "OK");
+}
+
 // The 54 lines are in the order of the CNPJ or CPF as written (digits,
 // zero-filled to 14), whatever form the tables keep it in: a person's two
 // notes, one typed with punctuation, stay together.

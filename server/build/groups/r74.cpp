@@ -1,7 +1,7 @@
 // Register 74: the inventory, by product, then possession and holder. The
 // inventory of the day the request names (the last day of the inventory
 // month); without one, the inventories taken inside the period.
-#include "lib/layout/document_numbers.h"
+#include "lib/layout/document_rules.h"
 #include "server/build/document_rows.h"
 #include "server/build/register_groups.h"
 
@@ -31,9 +31,12 @@ void Build74(const GroupContext& g) {
         const std::string item = "O produto " + v.product + " do inventário de " + v.date;
         if (possession.size() != 1 || std::string("123").find(possession) == std::string::npos)
           throw FileRefused(item + " tem a posse '" + possession + "': 1, 2 ou 3.");
-        if (v.possession != '1' && !layout::ValidCnpjOrCpf(Digits(v.cnpj))) {
-          throw FileRefused(item + " em posse de terceiros tem o CNPJ/CPF '" + v.cnpj +
-                            "', que não é válido (tamanho ou dígitos verificadores).");
+        // The holder of goods in a third party's hands, or of a third
+        // party's goods, is a party as a document's is.
+        if (v.possession != '1') {
+          const layout::DocumentParty holder{v.cnpj, v.ie, v.uf, g.informant.uf, std::nullopt};
+          if (const auto breach = layout::FirstError(layout::DocumentBreaches(holder)))
+            throw FileRefused(item + ", em posse de terceiros: " + breach->words + ".");
         }
         if (v.possession == '1') v.uf = g.informant.uf;
         try {
