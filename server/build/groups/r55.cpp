@@ -1,4 +1,5 @@
 // Register 55: the GNRE the informant paid as substitute, by payment date.
+#include "lib/layout/document_rules.h"
 #include "server/build/document_rows.h"
 #include "server/build/register_groups.h"
 
@@ -22,6 +23,12 @@ void Build55(const GroupContext& g) {
             v.reference.substr(4) > "12") {
           throw FileRefused(gnre + " tem o mês de referência '" + v.reference + "' (AAAAMM).");
         }
+        // The registration the favoured state gave the substitute.
+        if (!layout::KnownState(v.favoured_uf, false))
+          throw FileRefused(gnre + " tem a UF favorecida '" + v.favoured_uf + "', que não é um estado.");
+        if (const auto breach =
+                layout::InformantIeBreach(layout::WrittenStateRegistration(v.substitute_ie), v.favoured_uf))
+          throw FileRefused(gnre + ": " + breach->words + ".");
         try {
           g.put(g.lines.R55(g.informant, v));
         } catch (const FieldOverflow& e) {
