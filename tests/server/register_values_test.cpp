@@ -261,7 +261,7 @@ TEST_F(RegisterValues, PartiesAndCfopsTheValidatorsWouldRefuseRefuseTheFile) {
       {"entry from abroad", {.cnpj = "", .uf = "EX", .direction = "E"}, "3102", ""},
       {"three-digit CFOP", {}, "512", "4 dígitos"},
       {"party IE with wrong check digits", {.ie = "110042490115"}, "5102", "não é válida em SP"},
-      {"party IE with its punctuation", {.ie = "110.042.490.114"}, "5102", ""},
+      {"party IE with its punctuation", {.ie = "110.042490.114"}, "5102", ""},
       {"party IE of another state", {.uf = "MG", .ie = "110042490114"}, "6102", "não é válida em MG"},
       {"party IE of letters", {.ie = "ABC"}, "5102", "não é ISENTO nem só dígitos"},
       {"foreign party with an IE", {.cnpj = "", .uf = "EX", .ie = "110042490114"}, "7101", "ISENTO, não"},
