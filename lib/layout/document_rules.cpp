@@ -157,6 +157,14 @@ std::optional<Breach> ItemNumberBreach(std::string_view item) {
             "item number " + shown + " is not 001 to 990");
 }
 
+std::optional<Breach> CstBreach(std::string_view cst) {
+  if (cst.size() == 3 && AllDigits(cst)) return std::nullopt;
+  const std::string shown(cst);
+  return Of("item-number", "CST",
+            "o CST '" + shown + "' não tem 3 dígitos (a origem da mercadoria e a tributação do ICMS)",
+            "CST '" + shown + "' is not three digits");
+}
+
 std::vector<Breach> DocumentBreaches(const DocumentParty& party) {
   std::vector<Breach> breaches;
   const auto add = [&](std::optional<Breach> breach) {

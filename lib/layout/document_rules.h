@@ -65,6 +65,10 @@ bool ValidFreight(std::string_view code);
 // numbers 991 to 999 are the lines of the document's charges).
 std::optional<Breach> ItemNumberBreach(std::string_view item);
 
+// The CST of a goods line of register 54: three digits, the origin of the
+// goods and their taxation.
+std::optional<Breach> CstBreach(std::string_view cst);
+
 // A document's party and one of its CFOPs, as a file will write them.
 struct DocumentParty {
   std::string_view number;  // as stored

@@ -541,7 +541,7 @@ class Checker {
     const std::string cst = r.Raw("CST"), product = r.Raw("product");
     if (n == 0) Here("item-number", "item", "item number 000");
     if (n < 991) {
-      if (!Digits(cst)) Here("item-number", "CST", "CST '" + cst + "' is not three digits");
+      Here(CstBreach(cst));
       if (Blank(product)) Here("product-code", "product", "register 54 item without a product code");
       products_used_.emplace(line_, Citation{product, type_, document_});
       products_cited_.insert(product);

@@ -24,6 +24,7 @@ struct NoteRow {
 struct ItemRow {
   std::string item = "1", product = "VAL001", cfop = "5102";
   std::int64_t amount = 10000, icms_base = 10000, icms = 1800, ipi = 0, st_base = 0, st_icms = 0;
+  std::string cst = "000";
 };
 
 struct RegisterValues : ::testing::Test {
@@ -86,13 +87,13 @@ struct RegisterValues : ::testing::Test {
     for (const ItemRow& i : items) {
       db->Execute(
           "INSERT INTO NOTAFISCALITEM (NRSEQNOTA, NRITEM, CDPRODUTO, CDCFOP, CDCST, QTITEM, VRPRODUTO,"
-          " VRBASEICMS, VRALIQICMS, VRICMS, VRIPI, VRBASEST, VRICMSST) VALUES (:SEQ, :IT, :PROD, :CFOP, "
-          "'000',"
+          " VRBASEICMS, VRALIQICMS, VRICMS, VRIPI, VRBASEST, VRICMSST) VALUES (:SEQ, :IT, :PROD, :CFOP, :CST,"
           " 1000, :VAL, :BASE, 1800, :ICMS, :IPI, :BST, :ST)",
           {{"SEQ", std::to_string(seq)},
            {"IT", i.item},
            {"PROD", i.product},
            {"CFOP", i.cfop},
+           {"CST", i.cst},
            {"VAL", std::to_string(i.amount)},
            {"BASE", std::to_string(i.icms_base)},
            {"ICMS", std::to_string(i.icms)},
@@ -226,6 +227,15 @@ TEST_F(RegisterValues, ItemNumbersOutside001To990RefuseTheDocument) {
     EXPECT_NE(file.status.find("número 88"), std::string::npos) << item << ": " << file.status;
     EXPECT_NE(file.status.find("001 a 990"), std::string::npos) << item << ": " << file.status;
   }
+}
+
+TEST_F(RegisterValues, AGoodsLineWithoutAThreeDigitCstRefusesTheDocument) {
+  AddNote({.number = "89"}, {{.cst = "00"}});
+  EXPECT_EQ(
+      Fetch().status,
+      "Documento modelo 55 série 1 número 89 de " + Date("05") +
+          " (CNPJ/CPF 11222333000181), item 1: o CST '00' não tem 3 dígitos (a origem da mercadoria e a "
+          "tributação do ICMS).");
 }
 
 TEST_F(RegisterValues, OnlyTheCurrentStructureIsBuilt) {

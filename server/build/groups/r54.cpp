@@ -34,6 +34,8 @@ void Build54(const GroupContext& g) {
           // Items are 001 to 990: the numbers above belong to the charges.
           if (const auto breach = layout::ItemNumberBreach(Str(row[2])))
             throw FileRefused(Describe(doc) + ": " + breach->words + ".");
+          if (const auto breach = layout::CstBreach(Str(row[1])))
+            throw FileRefused(Describe(doc) + ", item " + Str(row[2]) + ": " + breach->words + ".");
           Reg54Values v{Str(row[0]), Str(row[1]), Str(row[2]), Str(row[3]), Int(row[4]), Int(row[5]),
                         Int(row[6]), Int(row[7]), Int(row[8]), Int(row[9]), Int(row[10])};
           if (WithoutValues(doc)) v = Reg54Values{v.cfop, v.cst, v.item, v.product, 0, 0, 0, 0, 0, 0, 0};
