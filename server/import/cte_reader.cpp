@@ -45,6 +45,7 @@ ImportedDocument ReadCte(const pugi::xml_node& proc, const Informant& informant)
   ImportedDocument d;
   d.table = DocumentTable::TransportBill;
   ReadAuthorisation(inf, protocol, "CTe", d);
+  if (!d.cancellation) d.cancellation = AppendedCancellation(proc, d.key, "CTe");
   const pugi::xml_node ide = xml::Child(inf, "ide");
   d.model = xml::Text(ide, "mod");
   if (d.model != "57") throw ImportRefused("modelo " + d.model + ": um cteProc traz o CT-e, modelo 57");

@@ -36,6 +36,7 @@ void RequireProduction(const std::string& environment, const std::string& what) 
 
 char SituationOfStatus(const std::string& status, const std::string& reason, const std::string& what) {
   if (status == "100" || status == "150") return 'N';
+  if (status == "101" || status == "151") return 'S';
   if (status == "110" || status == "301" || status == "302" || status == "303") return '2';
   throw ImportRefused(what + " não foi autorizado (cStat " + status + (reason.empty() ? "" : " - " + reason) +
                       ")");
@@ -55,6 +56,44 @@ void ReadAuthorisation(const pugi::xml_node& inf, const pugi::xml_node& protocol
   RequireProduction(xml::Text(protocol, "tpAmb"), "o protocolo");
   d.situation =
       SituationOfStatus(xml::Text(protocol, "cStat"), xml::Optional(protocol, "xMotivo"), "o documento");
+  // A protocol that says cancelled registers the cancellation too: an
+  // authorised copy of the same document brought in later stays cancelled.
+  if (d.situation == 'S')
+    d.cancellation = CancellationOf(d.key, xml::Text(protocol, "dhRecbto"), xml::Optional(protocol, "nProt"));
+}
+
+Cancellation CancellationOf(const std::string& key, const std::string& when, const std::string& protocol) {
+  if (key.size() != 44 || Digits(key) != key)
+    throw ImportRefused("a chave de acesso '" + key + "' não tem 44 dígitos");
+  // The key holds the issuer's CNPJ in its positions 7 to 20.
+  return Cancellation{key, xml::Date(when, "a data do cancelamento"), key.substr(6, 14), protocol};
+}
+
+std::optional<Cancellation> AppendedCancellation(const pugi::xml_node& proc, const std::string& key,
+                                                 const std::string& prefix) {
+  for (pugi::xml_node child = proc.first_child(); child; child = child.next_sibling()) {
+    if (child.type() != pugi::node_element) continue;
+    const std::string_view name = xml::LocalName(child);
+    // The answer alone, or the whole registered event.
+    pugi::xml_node answer;
+    if (name == "retEvento" || name == "retEventoCTe") answer = xml::Child(child, "infEvento");
+    if (name == "procEventoNFe" || name == "procEventoCTe") {
+      answer = xml::At(child, "retEvento/infEvento");
+      if (!answer) answer = xml::At(child, "retEventoCTe/infEvento");
+    }
+    if (!answer) continue;
+    const std::string type = xml::Optional(answer, "tpEvento"), status = xml::Optional(answer, "cStat");
+    if (type != "110111" && type != "110112") continue;
+    if (xml::Optional(answer, "ch" + prefix) != key)
+      throw ImportRefused("o cancelamento anexado ao documento é de outra chave (" +
+                          xml::Optional(answer, "ch" + prefix) + ")");
+    if (status != "135" && status != "155")
+      throw ImportRefused("o cancelamento anexado ao documento não foi registrado (cStat " + status + " - " +
+                          xml::Optional(answer, "xMotivo") + ")");
+    RequireProduction(xml::Text(answer, "tpAmb"), "o cancelamento anexado");
+    return CancellationOf(key, xml::Text(answer, "dhRegEvento"), xml::Optional(answer, "nProt"));
+  }
+  return std::nullopt;
 }
 
 std::string OwnCfop(const std::string& cfop, char direction) {

@@ -3,6 +3,7 @@
 // the authorisation, the parties, and the informant's own CFOP.
 #include <pugixml.hpp>
 
+#include <optional>
 #include <string>
 
 #include "server/import/imported_document.h"
@@ -23,8 +24,20 @@ Party ReadParty(const pugi::xml_node& group, const char* address, const std::str
 void RequireProduction(const std::string& environment, const std::string& what);
 
 // The situation a protocol's status gives: 'N' authorised (100, 150), '2'
-// denied (110, 301, 302, 303). Any other status refuses the file.
+// denied (110, 301, 302, 303), 'S' cancelled (101, 151: the document's
+// cancellation was registered). Any other status refuses the file.
 char SituationOfStatus(const std::string& status, const std::string& reason, const std::string& what);
+
+// The cancellation of the document of `key`, registered on `when` (an
+// ISO date and time) under `protocol`; its author is the issuer the key names.
+Cancellation CancellationOf(const std::string& key, const std::string& when, const std::string& protocol);
+
+// A cancellation's answer (retEvento, retEventoCTe) that some systems append
+// to the document's own wrapper after its protocol: the cancellation of
+// `key` when one is there and registered (110111, or 110112 the NFC-e's
+// cancellation by substitution; cStat 135 or 155).
+std::optional<Cancellation> AppendedCancellation(const pugi::xml_node& proc, const std::string& key,
+                                                 const std::string& prefix);
 
 // The access key and situation of an authorised document: `inf`'s Id
 // ("NFe" or "CTe" + 44 digits) must be its protocol's key (ch`prefix`), and

@@ -1,10 +1,12 @@
 #include "server/import/import_run.h"
 
+#include <sys/stat.h>
 #include <zip.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "server/import/dfe_reader.h"
 
@@ -30,6 +32,13 @@ class Run {
   void Path(const std::string& path) {
     std::error_code error;
     if (fs::is_directory(path, error)) {
+      // Each directory once, by device and inode: a link back up (a -> .)
+      // would walk the same tree again, and again below it.
+      struct stat seen;
+      if (stat(path.c_str(), &seen) != 0 || !directories_.emplace(seen.st_dev, seen.st_ino).second) {
+        summary_.skipped_links.push_back(path);
+        return;
+      }
       // Entries in name order: the same directory imports the same way twice.
       std::vector<fs::path> entries;
       for (const auto& entry : fs::directory_iterator(path, error)) entries.push_back(entry.path());
@@ -112,9 +121,14 @@ class Run {
         const auto& document = std::get<ImportedDocument>(content);
         InTransaction(name, [&] {
           const Outcome outcome = store_.Store(document);
+          // A document that brings its own cancellation is cancelled with it.
+          const bool cancelled =
+              document.cancellation && store_.Cancel(*document.cancellation) != Outcome::Unchanged;
           ++(outcome == Outcome::Imported  ? summary_.imported
              : outcome == Outcome::Updated ? summary_.updated
                                            : summary_.unchanged);
+          if (cancelled) ++summary_.cancelled;
+          summary_.service_items += static_cast<std::size_t>(document.service_items);
         });
       }
     } catch (const ImportRefused& e) {
@@ -150,6 +164,7 @@ class Run {
   const ImportOutput& output_;
   ImportSummary summary_;
   std::vector<std::pair<std::string, Cancellation>> cancellations_;
+  std::set<std::pair<dev_t, ino_t>> directories_;
 };
 
 }  // namespace
@@ -172,6 +187,9 @@ std::string DescribeSummary(const ImportSummary& s) {
       "\n" + "ignorados: " + std::to_string(s.unchanged + s.ignored) + " (" + std::to_string(s.unchanged) +
       " já importados sem mudança, " + std::to_string(s.ignored) + " eventos que não mudam o arquivo)\n" +
       "recusados: " + std::to_string(s.refused) + "\n";
+  if (s.service_items > 0)
+    text += "itens de serviço (ISSQN) deixados de fora: " + std::to_string(s.service_items) + "\n";
+  for (const std::string& link : s.skipped_links) text += "pasta já lida, não lida de novo: " + link + "\n";
   if (!s.stopped.empty())
     text += "a importação parou por um erro do banco de dados em " + s.stopped +
             "; os arquivos seguintes não foram lidos\n";

@@ -13,6 +13,10 @@ namespace server::import {
 struct ImportSummary {
   std::size_t files = 0;
   std::size_t imported = 0, updated = 0, unchanged = 0, cancelled = 0, ignored = 0, refused = 0;
+  // Service items (ISSQN) of the notes, which the file does not carry.
+  std::size_t service_items = 0;
+  // Directories reached again through a link, and not walked again.
+  std::vector<std::string> skipped_links;
   // Set when a database failure stopped the run before its end.
   std::string stopped;
 };

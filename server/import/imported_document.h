@@ -4,6 +4,7 @@
 // percent, dates as AAAA-MM-DD, seen from the informant's side (direction,
 // issuer, the other party, CFOPs of its own direction).
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -35,6 +36,11 @@ struct ImportedItem {
 
 enum class DocumentTable { Note, ConsumerNote, TransportBill };
 
+// A cancellation registered by the tax authority for an access key.
+struct Cancellation {
+  std::string key, date, author_cnpj, protocol;
+};
+
 struct ImportedDocument {
   DocumentTable table = DocumentTable::Note;
   std::string key, model, series, number, date;
@@ -49,11 +55,11 @@ struct ImportedDocument {
   std::int64_t total = 0, icms_base = 0, icms = 0, exempt = 0, other = 0;
   char freight_code = '0';
   std::vector<ImportedItem> items;
-};
-
-// A cancellation registered by the tax authority for an access key.
-struct Cancellation {
-  std::string key, date, author_cnpj, protocol;
+  // Notes: the service items (ISSQN) left out, which the file does not carry.
+  int service_items = 0;
+  // The document's own cancellation, when the file brings it: a protocol
+  // that says cancelled, or the cancellation's answer appended to it.
+  std::optional<Cancellation> cancellation;
 };
 
 }  // namespace server::import

@@ -20,6 +20,13 @@ bool ExemptPart(const std::string& code) {
   return kExempt.count(code) > 0;
 }
 
+// A service item (ISSQN, not ICMS) of a note that also sells goods: the
+// magnetic file carries the goods only.
+bool ServiceItem(const pugi::xml_node& det) {
+  const pugi::xml_node imposto = xml::Child(det, "imposto");
+  return xml::Child(imposto, "ISSQN") && !xml::Child(imposto, "ICMS");
+}
+
 ImportedItem ReadItem(const pugi::xml_node& det, char direction) {
   ImportedItem it;
   const std::string number = det.attribute("nItem").value();
@@ -83,6 +90,7 @@ ImportedDocument ReadNfe(const pugi::xml_node& proc, const Informant& informant)
   if (!protocol) throw ImportRefused("a NF-e está sem o protocolo de autorização (protNFe)");
   ImportedDocument d;
   ReadAuthorisation(inf, protocol, "NFe", d);
+  if (!d.cancellation) d.cancellation = AppendedCancellation(proc, d.key, "NFe");
   const pugi::xml_node ide = xml::Child(inf, "ide");
   d.model = xml::Text(ide, "mod");
   if (d.model != "55" && d.model != "65")
@@ -123,13 +131,21 @@ ImportedDocument ReadNfe(const pugi::xml_node& proc, const Informant& informant)
     d.party_ie = party.ie;
     d.party_uf = party.uf;
   }
-  std::set<int> numbers;
+  std::set<std::string> numbers;
+  std::int64_t service_discounts = 0;
   for (pugi::xml_node det = inf.first_child(); det; det = det.next_sibling()) {
     if (det.type() != pugi::node_element || xml::LocalName(det) != "det") continue;
+    const std::string number = det.attribute("nItem").value();
+    if (!numbers.insert(number).second) throw ImportRefused("o item " + number + " aparece duas vezes");
+    if (ServiceItem(det)) {
+      ++d.service_items;
+      service_discounts += xml::Cents(xml::Child(det, "prod"), "vDesc");
+      continue;
+    }
     d.items.push_back(ReadItem(det, d.direction));
-    if (!numbers.insert(d.items.back().number).second)
-      throw ImportRefused("o item " + std::to_string(d.items.back().number) + " aparece duas vezes");
   }
+  if (d.items.empty() && d.service_items > 0)
+    throw ImportRefused("a nota só tem itens de serviço (ISSQN): não há mercadoria para o arquivo magnético");
   if (d.items.empty()) throw ImportRefused("a NF-e não tem itens (det)");
 
   const pugi::xml_node totals = xml::At(inf, "total/ICMSTot");
@@ -142,6 +158,11 @@ ImportedDocument ReadNfe(const pugi::xml_node& proc, const Informant& informant)
   std::int64_t total = d.freight + d.insurance + d.other_charges;
   for (const ImportedItem& it : d.items) total += it.value - it.discount + it.ipi + it.st;
   const std::int64_t stated = xml::Cents(totals, "vNF");
+  // The services' total is in the note's: the file keeps the goods only. The
+  // discount of a service item is in it as the note gives it, or apart.
+  const std::int64_t services = xml::Cents(xml::At(inf, "total/ISSQNtot"), "vServ");
+  if (d.service_items > 0 && (total + services == stated || total + services - service_discounts == stated))
+    total = stated;
   if (total != stated)
     throw ImportRefused("o total da nota (vNF " + std::to_string(stated) +
                         " centavos) difere da soma de produtos, descontos, IPI, ST, frete, seguro e outras "

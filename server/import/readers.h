@@ -9,5 +9,6 @@ namespace server::import {
 ImportedDocument ReadNfe(const pugi::xml_node& proc, const Informant& informant);
 ImportedDocument ReadCte(const pugi::xml_node& proc, const Informant& informant);
 DfeContent ReadEvent(const pugi::xml_node& proc, bool transport);
+DfeContent ReadOldCancellation(const pugi::xml_node& proc, bool transport);
 
 }  // namespace server::import

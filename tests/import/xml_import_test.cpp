@@ -10,6 +10,7 @@
 #include "lib/layout/layout_check.h"
 #include "server/import/decimal_text.h"
 #include "server/import/dfe_rules.h"
+#include "server/import/xml_text.h"
 #include "tests/import/import_support.h"
 #include "tests/support/server_process.h"
 
@@ -327,6 +328,90 @@ TEST_F(XmlImport, ADatabaseFailureInTheMiddleOfAFileLeavesNothingOfItAndStopsThe
   }
   EXPECT_NE(run.output.find("arquivos: 1\n"), std::string::npos) << run.output;  // the CT-e was not read
   EXPECT_EQ(Snapshot(database_), before);
+}
+
+// One fixture per shape real folders hold, copied beside two links back up
+// to their own directory.
+TEST_F(XmlImport, EveryShapeIsImportedCancelledConvertedOrRefused) {
+  const auto folder = scratch_ / "shapes";
+  std::filesystem::copy(std::string(MAG_TEST_DATA) + "/import-shapes", folder);
+  std::filesystem::create_directory_symlink(".", folder / "a");
+  std::filesystem::create_directory_symlink(".", folder / "b");
+  const CommandRun run = Import(folder.string());
+  EXPECT_EQ(run.status, 1) << run.output;  // the invalid UTF-8
+  EXPECT_NE(
+      run.output.find("recusado: " + (folder / "nfe-utf8-invalido.xml").string() +
+                      ": o byte 0xE9 na posição 1841 não é UTF-8 válido (o arquivo se declara UTF-8)\n"),
+      std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("arquivos: 12\nimportados: 8\natualizados: 0\ncancelados: 5\n"),
+            std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find("recusados: 1\nitens de serviço (ISSQN) deixados de fora: 1\n"
+                            "pasta já lida, não lida de novo: " +
+                            (folder / "a").string() +
+                            "\npasta já lida, não lida de novo: " + (folder / "b").string() + "\n"),
+            std::string::npos)
+      << run.output;
+
+  auto db = sql::OpenSession(database_);
+  const auto situation = [&](const std::string& query) {
+    const auto rows = db->Query(query + " AND CDINSCESTA = '" + kRegistration + "'", {}).rows;
+    return rows.size() == 1 ? rows[0][0].value_or("NULL") : std::to_string(rows.size()) + " rows";
+  };
+  // Cancelled: by the answer appended to it, by the older wrappers (met
+  // before their documents), by 110112, and by its own protocol.
+  EXPECT_EQ(situation("SELECT IDSITUACAO FROM NOTAFISCAL WHERE NRNOTA = '202'"), "S");
+  EXPECT_EQ(situation("SELECT IDSITUACAO FROM NOTAFISCAL WHERE NRNOTA = '203'"), "S");
+  EXPECT_EQ(situation("SELECT MAX(IDSITUACAO) FROM NOTACONSUMIDOR WHERE NRNOTA = '2002'"), "S");
+  EXPECT_EQ(situation("SELECT IDSITUACAO FROM CONHECIMENTO WHERE NRCONHEC = '7002'"), "S");
+  EXPECT_EQ(situation("SELECT IDSITUACAO FROM CONHECIMENTO WHERE NRCONHEC = '7001'"), "S");
+  // The byte-order mark read, the note of goods and a service kept with its goods.
+  EXPECT_EQ(situation("SELECT IDSITUACAO FROM NOTAFISCAL WHERE NRNOTA = '205'"), "N");
+  EXPECT_EQ(situation("SELECT COUNT(*) FROM NOTAFISCALITEM i JOIN NOTAFISCAL n ON n.NRSEQNOTA = i.NRSEQNOTA"
+                      " WHERE n.NRNOTA = '201'"),
+            "2");
+  // The Latin-1 text turned into UTF-8.
+  EXPECT_EQ(db->Query("SELECT NMPRODUTO FROM PRODUTO WHERE CDPRODUTO = 'CAFE-LATIN1'", {}).rows.at(0).at(0),
+            "Café especial em grãos torrados, embalagem a vácuo de");  // the 53 characters the file keeps
+  db.reset();
+
+  const std::vector<std::string> lines = ExportApril();  // clean under the checker
+  const auto starts = [&](const std::string& prefix) {
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+  };
+  // The note of goods and a service: its goods' values, two items and the freight.
+  const std::string goods = "50" + kCustomer + Pad(kCustomerIe, 14) + "20260406SP551  000201";
+  EXPECT_EQ(starts(goods + "5102P" + Z(36000, 13)), 1);
+  EXPECT_EQ(starts("54" + kCustomer + "551  000201"), 3);
+}
+
+TEST(DocumentText, IsUtf8WhateverTheDeclaredEncoding) {
+  using server::import::Utf8Text;
+  const std::string latin1 = "<?xml version='1.0' encoding='iso-8859-1'?><a>Jo\xE3o</a>";
+  EXPECT_EQ(Utf8Text(latin1), "<?xml version='1.0' encoding='iso-8859-1'?><a>João</a>");
+  const std::string windows = "<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>\x93ok\x94 \x80</a>";
+  EXPECT_EQ(Utf8Text(windows), "<?xml version=\"1.0\" encoding=\"windows-1252\"?><a>“ok” €</a>");
+  EXPECT_EQ(Utf8Text("\xEF\xBB\xBF<a>ç</a>"), "<a>ç</a>");
+  const struct {
+    std::string bytes;
+    const char* says;
+  } refused[] = {
+      {"<a>\xE7</a>", "o byte 0xE7 na posição 3 não é UTF-8 válido (o arquivo não declara codificação"},
+      {"\xEF\xBB\xBF<a>\xC3</a>", "o byte 0xC3 na posição 6 não é UTF-8 válido"},
+      {"<?xml version='1.0' encoding='windows-1252'?><a>\x81</a>", "o byte 0x81 na posição 48 não é"},
+      {"<?xml version='1.0' encoding='EBCDIC'?><a/>", "a codificação declarada 'EBCDIC' não é aceita"},
+      {std::string("\xFF\xFE<\0a\0/\0>\0", 10), "UTF-16"},
+  };
+  for (const auto& c : refused) {
+    try {
+      Utf8Text(c.bytes);
+      ADD_FAILURE() << c.says;
+    } catch (const server::import::ImportRefused& e) {
+      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+    }
+  }
 }
 
 TEST(ImportedNumbers, AreScaledAndRoundedHalfUpOrRefused) {
