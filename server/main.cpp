@@ -21,6 +21,8 @@ int main(int argc, char** argv) {
       ->required();
   import->add_option("--book", import_options.book, "magnetic book (CDLIVROMAG) given to the documents");
   import->add_option("--log", import_options.log, "file the details of a database failure are appended to");
+  import->add_flag("-v,--verbose", import_options.verbose,
+                   "the details of a database failure on standard error");
   import
       ->add_option("paths", import_options.paths, "XML files, directories (searched recursively), zip files")
       ->required();
@@ -37,6 +39,8 @@ int main(int argc, char** argv) {
   merge->add_flag("--notes", merge_options.with_notes, "also merge the notes of registers 50, 51, 53 and 54");
   merge->add_option("--book", merge_options.book, "magnetic book (CDLIVROMAG) given to the notes");
   merge->add_option("--log", merge_options.log, "file the details of a database failure are appended to");
+  merge->add_flag("-v,--verbose", merge_options.verbose,
+                  "the details of a database failure on standard error");
   merge->add_option("file", merge_options.paths, "the magnetic file")->required()->expected(1);
   CLI11_PARSE(app, argc, argv);
   if (import->parsed()) return server::import::RunImport(import_options);

@@ -2,6 +2,7 @@
 // Database access without any database library in sight: a session runs one
 // statement with named parameters (":P_NAME") and hands back the rows as text.
 // Values are never spliced into statement texts.
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -82,14 +83,27 @@ class Session {
   virtual void Checkpoint() = 0;
 
   virtual void Begin() = 0;
+  // A transaction that will write: on SQLite it takes the write lock at
+  // once (BEGIN IMMEDIATE), so that two writers wait for each other at the
+  // start rather than one failing half-way; elsewhere a plain Begin.
+  virtual void BeginWriting() { Begin(); }
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
+
+  // When another user holds the database (SQLite's lock), waits for its
+  // turn however long it takes, calling `waiting` with the time waited
+  // about every second, instead of failing after the usual timeout.
+  // PostgreSQL waits for its row locks by itself: nothing to do there.
+  virtual void WaitForTurn(std::function<void(std::chrono::milliseconds waited)> waiting) { (void)waiting; }
 };
 
 // A transaction that rolls back unless committed.
 class Transaction {
  public:
-  explicit Transaction(Session& session) : session_(session) { session_.Begin(); }
+  enum class Intent { Read, Write };
+  explicit Transaction(Session& session, Intent intent = Intent::Read) : session_(session) {
+    intent == Intent::Write ? session_.BeginWriting() : session_.Begin();
+  }
   ~Transaction() {
     if (!done_) {
       try {

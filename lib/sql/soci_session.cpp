@@ -7,6 +7,7 @@ using namespace sqlite_api;
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "lib/sql/session.h"
 
@@ -187,6 +188,34 @@ class SociSession final : public Session {
   void Begin() override {
     Guard([&] { session_.begin(); });
   }
+  void BeginWriting() override {
+    char* error = nullptr;
+    if (sqlite3_exec(Connection(), "BEGIN IMMEDIATE", nullptr, nullptr, &error) != SQLITE_OK) {
+      const std::string message = error ? error : sqlite3_errmsg(Connection());
+      sqlite3_free(error);
+      throw DatabaseError(message);
+    }
+  }
+
+  void WaitForTurn(std::function<void(std::chrono::milliseconds)> waiting) override {
+    waiting_ = std::move(waiting);
+    sqlite3_busy_handler(
+        Connection(),
+        [](void* self, int attempt) -> int {
+          auto& session = *static_cast<SociSession*>(self);
+          // Short sleeps first, then a tenth of a second at a time.
+          const auto pause = std::chrono::milliseconds(attempt < 20 ? 5 : 100);
+          std::this_thread::sleep_for(pause);
+          if (attempt == 0) session.waited_ = session.reported_ = {};
+          session.waited_ += pause;
+          if (session.waited_ - session.reported_ >= std::chrono::seconds(1)) {
+            session.reported_ = session.waited_;
+            if (session.waiting_) session.waiting_(session.waited_);
+          }
+          return 1;
+        },
+        this);
+  }
   void Commit() override {
     Guard([&] { session_.commit(); });
   }
@@ -266,6 +295,8 @@ class SociSession final : public Session {
 
   friend class SociBatch;
   soci::session session_;
+  std::function<void(std::chrono::milliseconds)> waiting_;
+  std::chrono::milliseconds waited_{}, reported_{};
 };
 
 class SociBatch final : public Batch {

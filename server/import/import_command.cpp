@@ -18,6 +18,7 @@ namespace {
 
 // Appends a line to the log of the options, with the time, when there is one.
 void Log(const ImportOptions& options, const std::string& line) {
+  if (options.verbose) std::cerr << "mag-server import: " << line << "\n";
   if (options.log.empty()) return;
   std::ofstream out(options.log, std::ios::app);
   const std::time_t now = std::time(nullptr);
@@ -33,6 +34,13 @@ std::string Reason(const ImportOptions& options, const std::exception& e) {
     return std::string(e.what()) + (options.log.empty() ? "" : " (detalhes em " + options.log + ")");
   }
   return e.what();
+}
+
+// The progress line, on a terminal, while another user holds the database.
+void SayWaiting(std::chrono::milliseconds waited) {
+  if (isatty(STDERR_FILENO) == 0) return;
+  std::cerr << "\r\033[Kaguardando a vez no banco de dados, em uso por outro usuário: "
+            << std::chrono::duration_cast<std::chrono::seconds>(waited).count() << " s" << std::flush;
 }
 
 // The database brought up to date and the informant of the options; nullptr
@@ -79,6 +87,9 @@ int RunImport(const ImportOptions& options) {
     std::cerr << "\r\033[Kimportando: " << s.files << " arquivos, " << s.imported + s.updated
               << " documentos gravados, " << s.refused << " recusados" << std::flush;
   };
+  // Another user's export or import holds the database: wait for the turn,
+  // saying so, however long it takes.
+  session->WaitForTurn(SayWaiting);
   const ImportSummary summary = ImportDocuments(*session, *store, options.paths, output);
   if (terminal) std::cerr << "\r\033[K" << std::flush;
   std::cout << DescribeSummary(summary);
@@ -91,6 +102,7 @@ int RunImportFile(const ImportOptions& options) {
   const std::unique_ptr<sql::Session> session = Open(options, "import-file", informant);
   if (!session) return 2;
   const std::string& path = options.paths.front();
+  session->WaitForTurn(SayWaiting);
   try {
     // A line the checker refuses refuses the file: its values would not be
     // read as the other system meant them.

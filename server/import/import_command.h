@@ -8,8 +8,10 @@ namespace server::import {
 struct ImportOptions {
   std::string database, company, registration, book;
   // Where the details of a database failure go (its statement and values):
-  // never to what the user reads. Empty: they are left out.
+  // never to what the user reads. Empty: they are left out, but for
+  // standard error under `verbose`.
   std::string log;
+  bool verbose = false;
   std::vector<std::string> paths;
   bool with_notes = false;  // import-file: also the notes of 50, 51, 53 and 54
 };

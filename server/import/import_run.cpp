@@ -140,7 +140,7 @@ class Run {
   template <typename F>
   void InTransaction(const std::string& name, F&& write) {
     try {
-      sql::Transaction transaction(session_);
+      sql::Transaction transaction(session_, sql::Transaction::Intent::Write);
       store_.BeginFile();
       write();
       transaction.Commit();

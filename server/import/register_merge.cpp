@@ -399,7 +399,7 @@ MergeSummary MergeRegisterFile(sql::Session& session, const Informant& who, cons
     throw ImportRefused("falta no arquivo a linha " + remaining.front().substr(0, 3) +
                         " que os seus registros dão: '" + remaining.front() + "'");
 
-  sql::Transaction transaction(session);
+  sql::Transaction transaction(session, sql::Transaction::Intent::Write);
   // Every month of the file's period must still be open.
   for (int y = std::stoi(file.first_day.substr(0, 4)), m = std::stoi(file.first_day.substr(5, 2));
        y * 100 + m <= std::stoi(file.last_day.substr(0, 4) + file.last_day.substr(5, 2));

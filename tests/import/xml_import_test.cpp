@@ -7,11 +7,14 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <thread>
+
 #include "lib/layout/layout_check.h"
 #include "server/import/decimal_text.h"
 #include "server/import/dfe_rules.h"
 #include "server/import/xml_text.h"
 #include "tests/import/import_support.h"
+#include "tests/support/export_command.h"
 #include "tests/support/server_process.h"
 
 namespace {
@@ -385,6 +388,68 @@ TEST_F(XmlImport, EveryShapeIsImportedCancelledConvertedOrRefused) {
   const std::string goods = "50" + kCustomer + Pad(kCustomerIe, 14) + "20260406SP551  000201";
   EXPECT_EQ(starts(goods + "5102P" + Z(36000, 13)), 1);
   EXPECT_EQ(starts("54" + kCustomer + "551  000201"), 3);
+}
+
+// `count` exits of the branch, each its own key and number, in `dir`.
+void WriteNotes(const std::filesystem::path& dir, int count) {
+  std::filesystem::create_directories(dir);
+  const std::string xml = ReadText(Fixture("nfe-saida-dois-itens-frete.xml"));
+  const std::string key = "35260411222333000262550010000001011102030407";
+  for (int k = 0; k < count; ++k) {
+    const std::string number = "000" + std::to_string(300000 + k);
+    std::string note = xml;
+    const std::string own = key.substr(0, 25) + number + key.substr(34);
+    for (auto at = note.find(key); at != std::string::npos; at = note.find(key, at))
+      note.replace(at, key.size(), own);
+    note.replace(note.find("<nNF>101</nNF>"), 14, "<nNF>" + std::to_string(300000 + k) + "</nNF>");
+    WriteText((dir / (number + ".xml")).string(), note);
+  }
+}
+
+// Two users bring the same folder in at once: each waits its turn, and
+// every document is in the tables once.
+TEST_F(XmlImport, TwoImportsOfOneFolderTogetherEndWithEachDocumentOnce) {
+  const auto folder = scratch_ / "together";
+  WriteNotes(folder, 150);
+  const std::string command = std::string(MAG_SERVER_PATH) + " import --database '" + database_ +
+                              "' --company 01 --registration " + kRegistration + " " + folder.string();
+  CommandRun first, second;
+  std::thread other([&] { second = RunCommand(command); });
+  first = RunCommand(command);
+  other.join();
+  EXPECT_EQ(first.status, 0) << first.output;
+  EXPECT_EQ(second.status, 0) << second.output;
+  auto db = sql::OpenSession(database_);
+  const auto count = [&](const std::string& query) {
+    return db->Query(query, {}).rows.at(0).at(0).value_or("");
+  };
+  const std::string ours = " CAST(n.NRNOTA AS INTEGER) BETWEEN 300000 AND 300149";
+  EXPECT_EQ(count("SELECT COUNT(*) FROM NOTAFISCAL n WHERE" + ours), "150");
+  EXPECT_EQ(count("SELECT COUNT(DISTINCT DSCHAVEACESSO) FROM NOTAFISCAL n WHERE" + ours), "150");
+  EXPECT_EQ(
+      count("SELECT COUNT(*) FROM NOTAFISCALITEM i JOIN NOTAFISCAL n ON n.NRSEQNOTA = i.NRSEQNOTA WHERE" +
+            ours),
+      "300");
+}
+
+// A colleague exports a large file (the server writes its lines into the
+// same database) while a folder is brought in: both end, nothing lost.
+TEST_F(XmlImport, AnImportBesideAnExportCompletes) {
+  PrepareDatabase(database_, {"--demo-volume", "20001"});
+  const auto folder = scratch_ / "beside";
+  WriteNotes(folder, 150);
+  ServerProcess server(database_, {"--output-dir", scratch_.string()});
+  std::string command;
+  for (const std::string& arg : ExportCommand(MAG_EXPORT_PATH, server.port(), database_, true, "volume.txt"))
+    command += "'" + arg + "' ";
+  CommandRun exported;
+  std::thread colleague([&] { exported = RunCommand(command); });
+  const CommandRun imported = Import(folder.string());
+  colleague.join();
+  EXPECT_EQ(imported.status, 0) << imported.output;
+  EXPECT_NE(imported.output.find("importados: 150\n"), std::string::npos) << imported.output;
+  EXPECT_EQ(exported.status, 0) << exported.output;
+  EXPECT_EQ(std::filesystem::file_size(scratch_ / "volume.txt"), kVolumeLines * 128u);
 }
 
 TEST(DocumentText, IsUtf8WhateverTheDeclaredEncoding) {
