@@ -28,6 +28,8 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint64_t kListenId = 0;
 constexpr std::uint64_t kWakeId = 1;
 constexpr auto kTick = std::chrono::milliseconds(100);
+// What a stream may hold unsent before its writer waits.
+constexpr std::size_t kStreamBuffer = 1 << 20;
 // After an error answer the client may still be sending the request we
 // refused; reading (and dropping) it for a moment lets the answer arrive
 // instead of being cut by a reset.
@@ -44,6 +46,7 @@ const char* Reason(int status) {
     case 431: return "Request Header Fields Too Large";
     case 500: return "Internal Server Error";
     case 503: return "Service Unavailable";
+    case 507: return "Insufficient Storage";
     default: return "Status";
   }
 }
@@ -83,6 +86,11 @@ struct Connection {
   std::size_t out_done = 0;
   std::function<void()> undelivered;
   std::uint32_t events = 0;
+  // An answer sent while it is made: its source, whether its end was sent,
+  // and whether the connection waits for the next pieces.
+  std::shared_ptr<Stream> stream;
+  bool stream_ended = false;
+  bool stream_waiting = false;
 };
 
 }  // namespace
@@ -102,6 +110,7 @@ struct Front::Impl {
   std::uint64_t next_id = 2;
   std::mutex done_mutex;
   std::vector<std::pair<std::uint64_t, Response>> done;
+  std::vector<std::uint64_t> streams_ready;  // under done_mutex
   WorkerPool pool;
 
   Impl(FrontOptions o, Handler h, ErrorResponder e)
@@ -134,6 +143,7 @@ struct Front::Impl {
   }
 
   void Close(Connection& c) {
+    if (c.stream) c.stream->Cancel();
     if (c.undelivered) pool.Post(std::move(c.undelivered));
     Unwatch(c);
     close(c.fd);
@@ -196,6 +206,7 @@ struct Front::Impl {
         continue;
       }
       auto c = std::make_unique<Connection>(next_id++, fd, address, options.limits);
+      if (options.spool_body) c->parser.SpoolBodiesOf(options.spool_body);
       c->last_activity = Clock::now();
       ++per_address[address];
       Connection& ref = *c;
@@ -207,7 +218,8 @@ struct Front::Impl {
   static std::string Serialize(const Response& r, bool keep_alive, bool with_body = true) {
     std::string head = "HTTP/1.1 " + std::to_string(r.status) + " " + Reason(r.status) + "\r\n";
     head += "Content-Type: " + r.content_type + "\r\n";
-    head += "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
+    head += r.stream ? std::string("Transfer-Encoding: chunked\r\n")
+                     : "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
     head += keep_alive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
     if (with_body) head += r.body;
     return head;
@@ -234,12 +246,63 @@ struct Front::Impl {
     c.out_body = c.head_request ? std::string() : std::move(r.body);
     c.out_done = 0;
     c.undelivered = std::move(r.undelivered);
+    c.stream = std::move(r.stream);
+    c.stream_ended = false;
+    c.stream_waiting = false;
+    if (c.stream) {
+      const std::uint64_t id = c.id;
+      c.stream->Attach([this, id] {
+        {
+          std::lock_guard lock(done_mutex);
+          streams_ready.push_back(id);
+        }
+        Wake();
+      });
+    }
     c.phase = Connection::Phase::Writing;
     c.last_activity = Clock::now();
     WriteSome(c);
   }
 
+  // The next pieces of a streamed answer, framed as chunks; false while
+  // its writer has nothing new (the connection then waits for it).
+  bool NextChunks(Connection& c) {
+    std::string pieces;
+    bool ended = false;
+    c.stream->Take(pieces, ended);
+    if (pieces.empty() && !ended) return false;
+    char size[32];
+    c.out_body.clear();
+    if (!pieces.empty()) {
+      std::snprintf(size, sizeof size, "%zx\r\n", pieces.size());
+      c.out_body = size + pieces + "\r\n";
+    }
+    if (ended) {
+      c.out_body += "0\r\n\r\n";
+      c.stream_ended = true;
+    }
+    c.out_head.clear();
+    c.out_done = 0;
+    return true;
+  }
+
   void WriteSome(Connection& c) {
+    c.stream_waiting = false;
+    for (;;) {
+      if (!WriteOut(c)) return;  // closed, or waiting for room
+      if (!c.stream || c.stream_ended) return Written(c);
+      if (!NextChunks(c)) {
+        // Until the writer has more: only a closing client is of interest.
+        c.stream_waiting = true;
+        Watch(c, EPOLLRDHUP);
+        return;
+      }
+    }
+  }
+
+  // Writes what waits: true when all of it is out; false at a full socket
+  // (watching for room) or when the client is gone (the connection closed).
+  bool WriteOut(Connection& c) {
     const std::size_t total = c.out_head.size() + c.out_body.size();
     while (c.out_done < total) {
       iovec parts[2];
@@ -263,10 +326,17 @@ struct Front::Impl {
       if (n < 0 && errno == EINTR) continue;
       if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
         Watch(c, EPOLLOUT | EPOLLRDHUP);
-        return;
+        return false;
       }
-      return Close(c);  // the client is gone: the answer is lost
+      Close(c);  // the client is gone: the answer is lost
+      return false;
     }
+    return true;
+  }
+
+  // The whole answer is out.
+  void Written(Connection& c) {
+    c.stream = nullptr;
     c.undelivered = nullptr;
     c.out_head.clear();
     c.out_body = std::string();
@@ -349,9 +419,15 @@ struct Front::Impl {
 
   void TakeAnswers() {
     std::vector<std::pair<std::uint64_t, Response>> answers;
+    std::vector<std::uint64_t> ready;
     {
       std::lock_guard lock(done_mutex);
       answers.swap(done);
+      ready.swap(streams_ready);
+    }
+    for (const std::uint64_t id : ready) {
+      const auto it = connections.find(id);
+      if (it != connections.end() && it->second->stream_waiting) WriteSome(*it->second);
     }
     for (auto& [id, response] : answers) {
       const auto it = connections.find(id);
@@ -395,6 +471,7 @@ struct Front::Impl {
       case Connection::Phase::Writing:
         if (events & EPOLLOUT) return WriteSome(c);
         if (events & (EPOLLHUP | EPOLLERR)) return Close(c);
+        if (c.stream_waiting && (events & EPOLLRDHUP)) return Close(c);
         return;
     }
   }
@@ -412,7 +489,10 @@ struct Front::Impl {
     for (auto& [id, c] : connections) {
       switch (c->phase) {
         case Connection::Phase::Reading:
-          if (c->parser.Started() && now - c->request_started > options.request_timeout) {
+          if (c->parser.Spooling()) {
+            // A body of any size may take its time, but not a pause.
+            if (now - c->last_activity > options.idle_timeout) late.push_back(id);
+          } else if (c->parser.Started() && now - c->request_started > options.request_timeout) {
             late.push_back(id);
           } else if (!c->parser.Started() && c->pending.empty() &&
                      now - c->last_activity > options.idle_timeout) {
@@ -420,7 +500,8 @@ struct Front::Impl {
           }
           break;
         case Connection::Phase::Writing:
-          if (now - c->last_activity > options.idle_timeout) idle.push_back(id);
+          // A streamed answer waiting for its writer is not the client's delay.
+          if (!c->stream_waiting && now - c->last_activity > options.idle_timeout) idle.push_back(id);
           break;
         case Connection::Phase::Lingering:
           if (now >= c->linger_until) idle.push_back(id);
@@ -439,6 +520,58 @@ struct Front::Impl {
     }
   }
 };
+
+bool Stream::Write(std::string_view piece) {
+  std::function<void()> ready;
+  {
+    std::unique_lock lock(mutex_);
+    room_.wait(lock, [&] { return cancelled_ || waiting_.size() < kStreamBuffer; });
+    if (cancelled_ || closed_) return false;
+    waiting_.append(piece);
+    ready = ready_;
+  }
+  if (ready) ready();
+  return true;
+}
+
+void Stream::Close() {
+  std::function<void()> ready;
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    ready = ready_;
+  }
+  if (ready) ready();
+}
+
+void Stream::Attach(std::function<void()> ready) {
+  bool pending = false;
+  {
+    std::lock_guard lock(mutex_);
+    ready_ = ready;
+    pending = !waiting_.empty() || closed_;
+  }
+  if (pending) ready();
+}
+
+void Stream::Take(std::string& pieces, bool& ended) {
+  {
+    std::lock_guard lock(mutex_);
+    pieces.swap(waiting_);
+    waiting_.clear();
+    ended = closed_;
+  }
+  room_.notify_all();
+}
+
+void Stream::Cancel() {
+  {
+    std::lock_guard lock(mutex_);
+    cancelled_ = true;
+    ready_ = nullptr;
+  }
+  room_.notify_all();
+}
 
 Front::Front(FrontOptions options, Handler handler, ErrorResponder errors)
     : impl_(std::make_unique<Impl>(std::move(options), std::move(handler), std::move(errors))) {}

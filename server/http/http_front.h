@@ -6,19 +6,50 @@
 // deadline for its headers and body. Connections are capped in all and per
 // client address; at the cap, idle kept-alive connections are closed first.
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <string_view>
 
 #include "server/http/http_request_parser.h"
 
 namespace server::http {
 
+// The body of an answer sent while it is made, in chunks: the handler
+// writes pieces from its own thread and the front sends them as they come.
+// A writer is held back while much is waiting to be sent, so that a slow
+// client costs a bounded buffer.
+class Stream {
+ public:
+  // Queues a piece; waits while more than a megabyte waits to be sent.
+  // False once the client is gone: the rest would go nowhere.
+  bool Write(std::string_view piece);
+  // The end of the body; nothing may be written after it.
+  void Close();
+
+  // The front's side: `ready` runs (on the writer's thread) when there is
+  // something to send or the end; Take moves out what waits.
+  void Attach(std::function<void()> ready);
+  void Take(std::string& pieces, bool& ended);
+  void Cancel();
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable room_;
+  std::string waiting_;
+  bool closed_ = false, cancelled_ = false;
+  std::function<void()> ready_;
+};
+
 struct Response {
   int status = 200;
   std::string content_type = "application/json";
   std::string body;
+  // Instead of `body`: a body written while it is made (sent chunked).
+  std::shared_ptr<Stream> stream;
   // Runs (on a worker) when the response could not be handed to the client
   // because the connection was gone: what the reply handed over is lost.
   std::function<void()> undelivered;
@@ -44,6 +75,10 @@ struct FrontOptions {
   std::chrono::milliseconds idle_timeout{60000};
   std::size_t max_connections = 512;
   std::size_t max_connections_per_address = 128;
+  // The requests whose body goes to a file as it arrives (up to
+  // limits.max_spooled_body); such a request has no deadline for the whole
+  // body, only for each pause (idle_timeout).
+  std::function<bool(const Request&)> spool_body;
 };
 
 class Front {

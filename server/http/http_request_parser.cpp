@@ -1,6 +1,12 @@
 #include "server/http/http_request_parser.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
 
 namespace server::http {
 namespace {
@@ -107,7 +113,15 @@ std::size_t RequestParser::Feed(std::string_view data) {
 // Body bytes still to come (of the body or of one chunk); `next` once they are in.
 std::size_t RequestParser::TakeBody(std::string_view data, Phase next) {
   const std::size_t n = std::min(remaining_, data.size());
-  request_.body.append(data.data(), n);
+  if (Spooling()) {
+    if (!request_.spooled_body->Append(data.substr(0, n))) {
+      Fail(507, "the server has no room to keep the request body");
+      return n;
+    }
+  } else {
+    request_.body.append(data.data(), n);
+  }
+  body_size_ += n;
   remaining_ -= n;
   if (remaining_ == 0) phase_ = next;
   return n;
@@ -204,6 +218,13 @@ void RequestParser::ParseHead() {
     request_.headers.emplace_back(Lower(line.substr(0, colon)), std::string(value));
   }
   head_.clear();
+  if (spool_ && spool_(request_)) {
+    try {
+      request_.spooled_body = std::make_shared<SpooledBody>();
+    } catch (const std::exception& e) {
+      return Fail(507, e.what());
+    }
+  }
 
   const bool http11 = request_.version == "HTTP/1.1";
   const std::string* connection = request_.Header("connection");
@@ -236,11 +257,11 @@ void RequestParser::ParseHead() {
       return Fail(400, "Content-Length is not a number");
     }
     remaining_ = std::stoull(*length);
-    if (remaining_ > limits_.max_body) {
-      return Fail(413, "the request body is larger than " + std::to_string(limits_.max_body) + " bytes");
+    if (remaining_ > BodyLimit()) {
+      return Fail(413, "the request body is larger than " + std::to_string(BodyLimit()) + " bytes");
     }
     // Room for what has arrived, not for what is announced.
-    request_.body.reserve(std::min<std::size_t>(remaining_, 64 * 1024));
+    if (!Spooling()) request_.body.reserve(std::min<std::size_t>(remaining_, 64 * 1024));
     phase_ = remaining_ == 0 ? Phase::Done : Phase::Body;
   } else {
     phase_ = Phase::Done;
@@ -264,8 +285,8 @@ void RequestParser::ParseChunkSize() {
   }
   const std::size_t n = std::stoull(std::string(size), nullptr, 16);
   line_.clear();
-  if (n > limits_.max_body - request_.body.size()) {
-    return Fail(413, "the request body is larger than " + std::to_string(limits_.max_body) + " bytes");
+  if (n > BodyLimit() - body_size_) {
+    return Fail(413, "the request body is larger than " + std::to_string(BodyLimit()) + " bytes");
   }
   if (n == 0) {
     phase_ = Phase::Trailers;
@@ -286,7 +307,33 @@ Request RequestParser::Take() {
   head_.clear();
   line_.clear();
   remaining_ = 0;
+  body_size_ = 0;
   return request;
+}
+
+SpooledBody::SpooledBody() {
+  const char* dir = std::getenv("TMPDIR");
+  std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/mag-body-XXXXXX";
+  fd_ = mkstemp(pattern.data());
+  if (fd_ < 0)
+    throw std::runtime_error(std::string("no temporary file for the body: ") + std::strerror(errno));
+  path_ = pattern;
+}
+
+SpooledBody::~SpooledBody() {
+  if (fd_ >= 0) close(fd_);
+  unlink(path_.c_str());
+}
+
+bool SpooledBody::Append(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd_, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+    size_ += static_cast<std::size_t>(n);
+  }
+  return true;
 }
 
 }  // namespace server::http

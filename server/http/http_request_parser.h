@@ -5,6 +5,8 @@
 // the byte that passes it, so no request can make the server hold more than
 // its limits.
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,6 +18,29 @@ struct Limits {
   std::size_t max_header_bytes = 16 * 1024;  // request line and headers, CR LF included
   std::size_t max_headers = 100;
   std::size_t max_body = 1 << 20;  // after removing the chunked framing
+  // A body written to a file as it arrives (see SpoolBodiesOf).
+  std::size_t max_spooled_body = std::size_t{2} << 30;
+};
+
+// A request body written to a temporary file as it arrived, instead of held
+// in memory; the file is removed with the last reference to it.
+class SpooledBody {
+ public:
+  // Throws std::runtime_error when no temporary file can be made.
+  SpooledBody();
+  ~SpooledBody();
+  SpooledBody(const SpooledBody&) = delete;
+  SpooledBody& operator=(const SpooledBody&) = delete;
+  const std::string& path() const { return path_; }
+  std::size_t size() const { return size_; }
+  // False when the disk took less than all of it. What is appended is
+  // there at once for whoever opens path().
+  bool Append(std::string_view bytes);
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  std::size_t size_ = 0;
 };
 
 struct Request {
@@ -24,6 +49,8 @@ struct Request {
   std::string version;                                       // "HTTP/1.1" or "HTTP/1.0"
   std::vector<std::pair<std::string, std::string>> headers;  // names in lower case
   std::string body;
+  // Instead of `body`, for the requests whose body is spooled.
+  std::shared_ptr<SpooledBody> spooled_body;
   bool keep_alive = true;
 
   // The value of a header (the first of that name), or nullptr.
@@ -35,6 +62,13 @@ class RequestParser {
   enum class State { NeedMore, Complete, Failed };
 
   explicit RequestParser(Limits limits) : limits_(limits) {}
+
+  // Requests for which `spool` says yes (it sees the request line and the
+  // headers) have their body written to a file as it arrives, up to
+  // max_spooled_body, instead of held in `body` up to max_body.
+  void SpoolBodiesOf(std::function<bool(const Request&)> spool) { spool_ = std::move(spool); }
+  // Whether the body being read goes to a file.
+  bool Spooling() const { return request_.spooled_body != nullptr; }
 
   // Takes bytes of the connection; returns how many belong to the current
   // request. Bytes past a complete request (a pipelined next one) are not
@@ -67,7 +101,11 @@ class RequestParser {
   void ParseChunkSize();
   void Fail(int status, std::string message);
 
+  std::size_t BodyLimit() const { return Spooling() ? limits_.max_spooled_body : limits_.max_body; }
+
   Limits limits_;
+  std::function<bool(const Request&)> spool_;
+  std::size_t body_size_ = 0;  // body bytes taken so far, wherever they went
   State state_ = State::NeedMore;
   Phase phase_ = Phase::Head;
   bool started_ = false;

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iostream>
 
-#include "lib/layout/layout_check.h"
 #include "server/db/schema.h"
 #include "server/import/import_run.h"
 #include "server/import/register_merge.h"
@@ -104,34 +103,8 @@ int RunImportFile(const ImportOptions& options) {
   const std::string& path = options.paths.front();
   session->WaitForTurn(SayWaiting);
   try {
-    // A line the checker refuses refuses the file: its values would not be
-    // read as the other system meant them.
-    const layout::Report report = layout::CheckFile(path);
-    for (const layout::Problem& p : report.problems) {
-      if (p.severity != layout::Severity::Error) continue;
-      throw ImportRefused((p.line > 0 ? "linha " + std::to_string(p.line) + ": " : std::string()) +
-                          p.message);
-    }
-    const RegisterFile file = ReadRegisterFile(path, options.with_notes);
-    const MergeSummary s = MergeRegisterFile(*session, informant, file);
-    std::cout << "importado: " << path << "\n"
-              << "reduções Z (60M): " << s.reductions << ", totalizadores (60A): " << s.totals
-              << ", itens de cupom (60I): " << s.printer_items << "\n"
-              << "notas de consumidor (61): " << s.consumer_days
-              << ", itens do resumo mensal (61R): " << s.consumer_items << "\n"
-              << "produtos (75): " << s.products << ", novos: " << s.new_products << "\n";
-    if (options.with_notes)
-      std::cout << "notas (50 a 54): " << s.notes << ", itens (54): " << s.note_items << "\n";
-    std::cout << "linhas conferidas com o que a empresa gerará: " << s.rebuilt << "\n";
-    if (!file.left_out.empty()) {
-      std::cout << "não importados:";
-      const char* separator = " ";
-      for (const auto& [type, lines] : file.left_out) {
-        std::cout << separator << type << " (" << lines << (lines == 1 ? " linha)" : " linhas)");
-        separator = ", ";
-      }
-      std::cout << "\n";
-    }
+    const std::string merged = MergeMagneticFile(*session, informant, path, options.with_notes);
+    std::cout << "importado: " << path << "\n" << merged;
     return 0;
   } catch (const ImportRefused& e) {
     std::cout << "recusado: " << path << ": " << e.what() << "\n";

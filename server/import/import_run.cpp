@@ -65,10 +65,11 @@ class Run {
   void Cancellations() {
     for (const auto& [name, cancellation] : cancellations_) {
       if (!summary_.stopped.empty()) return;
-      InTransaction(name, [&] {
-        const Outcome outcome = store_.Cancel(cancellation);
-        ++(outcome == Outcome::Unchanged ? summary_.unchanged : summary_.cancelled);
-      });
+      Outcome outcome = Outcome::Unchanged;
+      if (!InTransaction(name, [&] { outcome = store_.Cancel(cancellation); })) continue;
+      ++(outcome == Outcome::Unchanged ? summary_.unchanged : summary_.cancelled);
+      output_.result(name, outcome == Outcome::Unchanged ? "unchanged" : "cancelled",
+                     "cancelamento da chave " + cancellation.key);
     }
   }
 
@@ -115,21 +116,19 @@ class Run {
       if (auto* ignored = std::get_if<Ignored>(&content)) {
         ++summary_.ignored;
         output_.note("ignorado: " + name + ": " + ignored->reason);
+        output_.result(name, "ignored", ignored->reason);
       } else if (auto* cancellation = std::get_if<Cancellation>(&content)) {
         cancellations_.emplace_back(name, std::move(*cancellation));
       } else {
         const auto& document = std::get<ImportedDocument>(content);
-        InTransaction(name, [&] {
-          const Outcome outcome = store_.Store(document);
+        Outcome outcome = Outcome::Unchanged;
+        bool cancelled = false;
+        const bool stored = InTransaction(name, [&] {
+          outcome = store_.Store(document);
           // A document that brings its own cancellation is cancelled with it.
-          const bool cancelled =
-              document.cancellation && store_.Cancel(*document.cancellation) != Outcome::Unchanged;
-          ++(outcome == Outcome::Imported  ? summary_.imported
-             : outcome == Outcome::Updated ? summary_.updated
-                                           : summary_.unchanged);
-          if (cancelled) ++summary_.cancelled;
-          summary_.service_items += static_cast<std::size_t>(document.service_items);
+          cancelled = document.cancellation && store_.Cancel(*document.cancellation) != Outcome::Unchanged;
         });
+        if (stored) Stored(name, document, outcome, cancelled);
       }
     } catch (const ImportRefused& e) {
       Refuse(name, e.what());
@@ -137,13 +136,36 @@ class Run {
     output_.progress(summary_);
   }
 
+  // Counts a document written, and says so.
+  void Stored(const std::string& name, const ImportedDocument& document, Outcome outcome, bool cancelled) {
+    ++(outcome == Outcome::Imported  ? summary_.imported
+       : outcome == Outcome::Updated ? summary_.updated
+                                     : summary_.unchanged);
+    if (cancelled) ++summary_.cancelled;
+    summary_.service_items += static_cast<std::size_t>(document.service_items);
+    std::string reason;
+    if (cancelled) reason = "cancelado pelo próprio arquivo";
+    if (document.service_items > 0) {
+      reason += (reason.empty() ? "" : "; ") + std::to_string(document.service_items) +
+                " item(ns) de serviço (ISSQN) deixado(s) de fora";
+    }
+    output_.result(name,
+                   outcome == Outcome::Imported  ? "imported"
+                   : outcome == Outcome::Updated ? "updated"
+                                                 : "unchanged",
+                   reason);
+  }
+
+  // Runs `write` in the file's own transaction; false when it did not
+  // commit (the file refused, or the run stopped).
   template <typename F>
-  void InTransaction(const std::string& name, F&& write) {
+  bool InTransaction(const std::string& name, F&& write) {
     try {
       sql::Transaction transaction(session_, sql::Transaction::Intent::Write);
       store_.BeginFile();
       write();
       transaction.Commit();
+      return true;
     } catch (const ImportRefused& e) {
       Refuse(name, e.what());
     } catch (const sql::DatabaseError& e) {
@@ -151,12 +173,15 @@ class Run {
       // refuse every file after this one for the same reason.
       summary_.stopped = name + ": " + e.what();
       output_.log("database error at " + name + ": " + e.detail());
+      output_.result(name, "failed", std::string("erro do banco de dados: ") + e.what());
     }
+    return false;
   }
 
   void Refuse(const std::string& name, const std::string& reason) {
     ++summary_.refused;
     output_.note("recusado: " + name + ": " + reason);
+    output_.result(name, "refused", reason);
   }
 
   sql::Session& session_;

@@ -26,6 +26,10 @@ struct ImportOutput {
   std::function<void(const std::string&)> note = [](const std::string&) {};
   // The details a user does not read (a database failure's statement), for the log.
   std::function<void(const std::string&)> log = [](const std::string&) {};
+  // Each file as it is done: its name, what became of it (imported,
+  // updated, unchanged, cancelled, ignored, refused, failed) and why.
+  std::function<void(const std::string& file, const char* outcome, const std::string& reason)> result =
+      [](const std::string&, const char*, const std::string&) {};
   // Called after each file, for a progress line.
   std::function<void(const ImportSummary&)> progress = [](const ImportSummary&) {};
 };

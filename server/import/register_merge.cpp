@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <map>
+#include <sstream>
 
+#include "lib/layout/layout_check.h"
 #include "lib/wire/block_codec.h"
 #include "server/build/document_rows.h"
 #include "server/build/file_builder.h"
@@ -410,6 +412,37 @@ MergeSummary MergeRegisterFile(sql::Session& session, const Informant& who, cons
   summary.rebuilt = static_cast<long>(rebuilt.size());
   transaction.Commit();
   return summary;
+}
+
+std::string MergeMagneticFile(sql::Session& session, const Informant& informant, const std::string& path,
+                              bool with_notes) {
+  // A line the checker refuses refuses the file: its values would not be
+  // read as the other system meant them.
+  const layout::Report report = layout::CheckFile(path);
+  for (const layout::Problem& p : report.problems) {
+    if (p.severity != layout::Severity::Error) continue;
+    throw ImportRefused((p.line > 0 ? "linha " + std::to_string(p.line) + ": " : std::string()) + p.message);
+  }
+  const RegisterFile file = ReadRegisterFile(path, with_notes);
+  const MergeSummary s = MergeRegisterFile(session, informant, file);
+  std::ostringstream out;
+  out << "reduções Z (60M): " << s.reductions << ", totalizadores (60A): " << s.totals
+      << ", itens de cupom (60I): " << s.printer_items << "\n"
+      << "notas de consumidor (61): " << s.consumer_days
+      << ", itens do resumo mensal (61R): " << s.consumer_items << "\n"
+      << "produtos (75): " << s.products << ", novos: " << s.new_products << "\n";
+  if (with_notes) out << "notas (50 a 54): " << s.notes << ", itens (54): " << s.note_items << "\n";
+  out << "linhas conferidas com o que a empresa gerará: " << s.rebuilt << "\n";
+  if (!file.left_out.empty()) {
+    out << "não importados:";
+    const char* separator = " ";
+    for (const auto& [type, lines] : file.left_out) {
+      out << separator << type << " (" << lines << (lines == 1 ? " linha)" : " linhas)");
+      separator = ", ";
+    }
+    out << "\n";
+  }
+  return out.str();
 }
 
 }  // namespace server::import

@@ -25,4 +25,11 @@ struct MergeSummary {
 // changes. A later merge of the same period replaces an earlier one.
 MergeSummary MergeRegisterFile(sql::Session& session, const Informant& informant, const RegisterFile& file);
 
+// The whole merge of a magnetic file at `path`: checked by the layout
+// checker (a line it refuses refuses the file: its values would not be read
+// as the other system meant them), read, merged. Returns the summary, a line
+// per kind of row; throws ImportRefused with the reason.
+std::string MergeMagneticFile(sql::Session& session, const Informant& informant, const std::string& path,
+                              bool with_notes);
+
 }  // namespace server::import
