@@ -32,6 +32,9 @@ void AddServeOptions(CLI::App& app, ServeOptions& o) {
   app.add_option("--max-body", o.config.max_body, "largest request body taken, in bytes")
       ->capture_default_str()
       ->check(CLI::Range(1024, 1 << 30));
+  app.add_option("--max-import-body", o.config.max_import_body,
+                 "largest file sent to /v1/import, in bytes (written to disk as it arrives)")
+      ->capture_default_str();
   app.add_option("--threads", o.config.threads, "worker threads")
       ->capture_default_str()
       ->check(CLI::Range(1, 256));

@@ -110,6 +110,10 @@ class Run {
   }
 
   void Document(const std::string& name, const std::string& bytes) {
+    if (!output_.go_on()) {
+      summary_.stopped = name + ": a importação foi interrompida";
+      return;
+    }
     ++summary_.files;
     try {
       DfeContent content = ReadDfe(bytes, store_.informant());

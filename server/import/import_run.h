@@ -30,6 +30,9 @@ struct ImportOutput {
   // updated, unchanged, cancelled, ignored, refused, failed) and why.
   std::function<void(const std::string& file, const char* outcome, const std::string& reason)> result =
       [](const std::string&, const char*, const std::string&) {};
+  // Asked before each file: false stops the run there (the client that
+  // asked for it is gone).
+  std::function<bool()> go_on = [] { return true; };
   // Called after each file, for a progress line.
   std::function<void(const ImportSummary&)> progress = [](const ImportSummary&) {};
 };

@@ -19,6 +19,8 @@ struct ServerConfig {
   // together, beyond which no new file is started.
   std::int64_t max_stored_lines = 20000000;
   std::size_t max_body = 1 << 20;  // largest request body taken, in bytes
+  // Largest file sent to /v1/import, written to disk as it arrives.
+  std::size_t max_import_body = std::size_t{2} << 30;
   std::int64_t max_page = 100000;  // most lines one call may ask for
   int threads = 8;
   // Files built at once, each on a thread of its own beside the workers.

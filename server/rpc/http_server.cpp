@@ -6,6 +6,9 @@
 
 #include "server/http/http_front.h"
 #include "server/http/long_call_lane.h"
+#include "server/rpc/error_response.h"
+#include "server/rpc/import_endpoint.h"
+#include "server/rpc/request_target.h"
 
 namespace server {
 namespace {
@@ -16,13 +19,6 @@ bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
   });
 }
 
-http::Response ErrorResponse(wire::ErrorKind kind, const std::string& message, int status = 0) {
-  http::Response r;
-  r.status = status ? status : wire::ErrorStatus(kind);
-  r.body = wire::EncodeError({kind, message});
-  return r;
-}
-
 // The answers the front gives by itself, in the protocol's error body.
 http::Response FrontError(int status, const std::string& message) {
   switch (status) {
@@ -31,34 +27,9 @@ http::Response FrontError(int status, const std::string& message) {
     case 431: return ErrorResponse(wire::ErrorKind::TooLarge, message, status);
     case 503: return ErrorResponse(wire::ErrorKind::Unavailable, message);
     case 500: return ErrorResponse(wire::ErrorKind::ServerFailure, message);
+    case 507: return ErrorResponse(wire::ErrorKind::ServerFailure, message, 507);
     default: return ErrorResponse(wire::ErrorKind::BadRequest, message, 400);
   }
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-// The path of a request target, percent-decoded; false for a broken escape.
-bool DecodePath(const std::string& target, std::string& path) {
-  const std::string raw = target.substr(0, target.find('?'));
-  path.clear();
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '%') {
-      path += raw[i];
-      continue;
-    }
-    if (i + 2 >= raw.size()) return false;
-    const int high = HexValue(raw[i + 1]);
-    const int low = HexValue(raw[i + 2]);
-    if (high < 0 || low < 0) return false;
-    path += static_cast<char>(high * 16 + low);
-    i += 2;
-  }
-  return true;
 }
 
 }  // namespace
@@ -78,6 +49,9 @@ HttpServer::HttpServer(const ServerConfig& config, Mag04200& methods)
   options.port = config.port;
   options.threads = config.threads;
   options.limits.max_body = config.max_body;
+  options.limits.max_spooled_body = config.max_import_body;
+  // The documents brought in go to disk as they arrive, whatever their size.
+  options.spool_body = IsImportRequest;
   options.request_timeout = std::chrono::seconds(config.request_timeout);
   options.idle_timeout = std::chrono::seconds(config.idle_timeout);
   options.max_connections = config.max_connections;
@@ -99,10 +73,11 @@ void HttpServer::Serve() { impl_->front->Serve(); }
 void HttpServer::Stop() { impl_->front->Stop(); }
 
 void HttpServer::Handle(http::Request request, const std::function<void(http::Response)>& respond) {
-  std::string path;
-  if (!DecodePath(request.target, path)) {
+  const auto decoded = TargetPath(request.target);
+  if (!decoded) {
     return respond(ErrorResponse(wire::ErrorKind::BadRequest, "the request path holds a broken %-escape"));
   }
+  const std::string& path = *decoded;
   static const std::string kServers = "/v1/servers/";
   if (path.rfind(kServers, 0) == 0 && path.size() > kServers.size() &&
       path.find('/', kServers.size()) == std::string::npos) {
@@ -117,6 +92,15 @@ void HttpServer::Handle(http::Request request, const std::function<void(http::Re
     http::Response r;
     r.body = wire::EncodeServerInfo(kServerName, Mag04200::MethodNames());
     return respond(std::move(r));
+  }
+  if (path == "/v1/import") {
+    if (request.method != "POST") {
+      return respond(
+          ErrorResponse(wire::ErrorKind::MethodNotAllowed, "/v1/import takes POST, not " + request.method));
+    }
+    // An import runs as long as its documents take, beside the workers.
+    return impl_->lane->Run(
+        [this, request = std::move(request), respond] { ServeImport(impl_->config, request, respond, log); });
   }
   if (path != "/v1/call") {
     return respond(ErrorResponse(wire::ErrorKind::NotFound, "no endpoint " + request.method + " " + path));

@@ -16,7 +16,7 @@ set(layers
   "server/store|server/build lib/sql lib/wire lib/text"
   "server/import|server/store server/build server/db lib/sql lib/wire lib/text lib/layout"
   "server/demo|server/store server/build lib/sql lib/text lib/layout"
-  "server/rpc|server/http server/store server/build server/db lib/sql lib/wire lib/text"
+  "server/rpc|server/http server/import server/store server/build server/db lib/sql lib/wire lib/text"
   "server|server/rpc server/import server/demo server/db lib/sql"
   "host/toolkit|lib/text"
   "host/components|host/toolkit lib/sql lib/wire lib/text"
