@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -20,7 +21,11 @@
 #include <thread>
 #include <vector>
 
+#include <httplib.h>
+#include <zip.h>
+
 #include "tests/support/process_memory.h"
+#include "tests/support/server_process.h"
 
 namespace {
 
@@ -128,6 +133,67 @@ void AnchorStatements(std::ofstream& sql, long n) {
       << "', '0123456789abcdef');\nCOMMIT;\n";
 }
 
+// Each directory of 1,000 documents as a zip archive: the shape an office
+// gets its documents in.
+std::vector<fs::path> Archives(const fs::path& xml, const fs::path& out) {
+  fs::create_directories(out);
+  std::vector<fs::path> dirs, archives;
+  for (const auto& entry : fs::directory_iterator(xml)) dirs.push_back(entry.path());
+  std::sort(dirs.begin(), dirs.end());
+  for (const fs::path& dir : dirs) {
+    const fs::path archive = out / (dir.filename().string() + ".zip");
+    int error = 0;
+    zip_t* zip = zip_open(archive.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    for (const auto& file : fs::directory_iterator(dir))
+      zip_file_add(zip, file.path().filename().c_str(), zip_source_file(zip, file.path().c_str(), 0, -1), 0);
+    zip_close(zip);
+    archives.push_back(archive);
+  }
+  return archives;
+}
+
+// The archives sent one after the other to POST /v1/import of a server on
+// loopback: wall time, documents the server said it imported, and the
+// server's private memory (sampled) before and at its peak.
+struct EndpointRun {
+  double seconds = 0;
+  long imported = 0;
+  long private_before_kib = 0, private_peak_kib = 0;
+  std::string failure;
+};
+
+EndpointRun ThroughTheServer(const std::string& server_binary, const std::string& database,
+                             const std::vector<fs::path>& archives) {
+  ServerProcess server(database, {}, server_binary);
+  EndpointRun run;
+  run.private_before_kib = PrivateKiB(server.pid());
+  std::atomic<bool> done{false};
+  std::thread sampler([&] {
+    while (!done) {
+      run.private_peak_kib = std::max(run.private_peak_kib, PrivateKiB(server.pid()));
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  });
+  httplib::Client http("127.0.0.1", server.port());
+  http.set_read_timeout(600);
+  const auto start = std::chrono::steady_clock::now();
+  for (const fs::path& archive : archives) {
+    const auto reply =
+        http.Post("/v1/import?company=01&registration=244005621111&file=" + archive.filename().string(),
+                  Read(archive.string()), "application/zip");
+    if (!reply || reply->status != 200) {
+      run.failure = reply ? reply->body : "no answer";
+      break;
+    }
+    const auto at = reply->body.find("\"imported\":");
+    if (at != std::string::npos) run.imported += std::stol(reply->body.substr(at + 11));
+  }
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  done = true;
+  sampler.join();
+  return run;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -136,6 +202,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string server = argv[1], exit = Read(argv[2]), work = argv[3];
+  std::vector<std::string> rows;  // the endpoint's, printed after the command's table
   std::printf("%10s %10s %10s %10s %8s %12s %12s  %s\n", "documents", "import s", "docs/s", "anchor s",
               "ratio", "private MiB", "resident MiB", "summary");
   for (int a = 4; a < argc; ++a) {
@@ -143,6 +210,7 @@ int main(int argc, char** argv) {
     const fs::path root = fs::path(work) / ("n" + std::to_string(count));
     fs::remove_all(root);
     fs::create_directories(root / "xml");
+    rows.emplace_back();
     std::ofstream anchor_sql(root / "anchor.sql");
     anchor_sql << "PRAGMA journal_mode=WAL;\nPRAGMA synchronous=NORMAL;\nBEGIN;\n";
     for (int p = 0; p < 200; ++p) {
@@ -159,7 +227,7 @@ int main(int argc, char** argv) {
       AnchorStatements(anchor_sql, n);
     }
     anchor_sql.close();
-    for (const char* db : {"import.db", "anchor.db"}) {
+    for (const char* db : {"import.db", "anchor.db", "zips.db", "endpoint.db"}) {
       const std::string prepare =
           server + " --migrate-only --init-demo --database sqlite:" + (root / db).string();
       if (std::system((prepare + " 2>/dev/null").c_str()) != 0) return 1;
@@ -180,6 +248,21 @@ int main(int argc, char** argv) {
                 count / imported.seconds, anchor.seconds, imported.seconds / anchor.seconds,
                 imported.private_kib / 1024.0, imported.peak_kib / 1024.0, summary.c_str(), imported.status,
                 anchor.status == 0 ? "" : ", anchor failed");
+    // The same documents in zip archives: the command over them, then the
+    // server's endpoint, each into a database of its own.
+    const std::vector<fs::path> archives = Archives(root / "xml", root / "zips");
+    const Run zips = Timed(server + " import --database sqlite:" + (root / "zips.db").string() +
+                               " --company 01 --registration 244005621111 " + (root / "zips").string(),
+                           (root / "zips.out").string());
+    const EndpointRun endpoint =
+        ThroughTheServer(server, "sqlite:" + (root / "endpoint.db").string(), archives);
+    char row[512];
+    std::snprintf(row, sizeof row, "%10ld %10zu %12.2f %10.0f %12.2f %10.0f %8.2f %12.1f %12.1f%s%s", count,
+                  archives.size(), zips.seconds, count / zips.seconds, endpoint.seconds,
+                  endpoint.imported / endpoint.seconds, endpoint.seconds / zips.seconds,
+                  endpoint.private_before_kib / 1024.0, endpoint.private_peak_kib / 1024.0,
+                  endpoint.imported == count ? "" : ", not all imported: ", endpoint.failure.c_str());
+    rows.back() = row;
     // What was refused, if anything, says why.
     std::istringstream notes(imported.output);
     int shown = 0;
@@ -191,5 +274,10 @@ int main(int argc, char** argv) {
     }
     fs::remove_all(root);
   }
+  std::printf(
+      "\nthrough the server (POST /v1/import, zips of 1,000 documents, one after the other, loopback)\n");
+  std::printf("%10s %10s %12s %10s %12s %10s %8s %12s %12s\n", "documents", "archives", "command s", "docs/s",
+              "endpoint s", "docs/s", "ratio", "server MiB", "peak MiB");
+  for (const std::string& row : rows) std::printf("%s\n", row.c_str());
   return 0;
 }
