@@ -513,9 +513,13 @@ struct Front::Impl {
       if (auto it = connections.find(id); it != connections.end()) Close(*it->second);
     }
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(options.request_timeout).count();
+    const auto pause = std::chrono::duration_cast<std::chrono::seconds>(options.idle_timeout).count();
     for (auto id : late) {
       if (auto it = connections.find(id); it != connections.end()) {
-        Refuse(*it->second, 408, "the request was not complete within " + std::to_string(seconds) + " s");
+        Refuse(*it->second, 408,
+               it->second->parser.Spooling()
+                   ? "the request body stopped arriving for " + std::to_string(pause) + " s"
+                   : "the request was not complete within " + std::to_string(seconds) + " s");
       }
     }
   }
