@@ -24,6 +24,7 @@
 #include <httplib.h>
 #include <zip.h>
 
+#include "tests/support/export_command.h"
 #include "tests/support/process_memory.h"
 #include "tests/support/server_process.h"
 
@@ -194,18 +195,92 @@ EndpointRun ThroughTheServer(const std::string& server_binary, const std::string
   return run;
 }
 
+// The import through the server beside eight exports of the volume company
+// (20,001 notes, about 115,000 lines each) on the same SQLite database:
+// each alone, then all together. Nothing may be lost, and together they
+// should take no longer than one after the other (ratio at most 1: each
+// slowed only by its share of the machine).
+std::string BesideExports(const std::string& server_binary, const std::string& exporter, const fs::path& root,
+                          const std::vector<fs::path>& archives, long count) {
+  const fs::path db = root / "beside.db";
+  if (std::system((server_binary + " --migrate-only --init-demo --demo-volume 20001 --database sqlite:" +
+                   db.string() + " >/dev/null 2>&1")
+                      .c_str()) != 0)
+    return "beside eight exports: the database could not be prepared\n";
+  const fs::path out = root / "exports";
+  fs::create_directories(out);
+  ServerProcess server("sqlite:" + db.string(), {"--output-dir", out.string()}, server_binary);
+  const auto exports = [&](const std::string& tag) {
+    std::vector<std::thread> threads;
+    std::vector<int> status(8, -1);
+    for (int k = 0; k < 8; ++k) {
+      threads.emplace_back([&, k] {
+        std::string command;
+        for (const std::string& arg : ExportCommand(exporter, server.port(), "sqlite:" + db.string(), true,
+                                                    tag + std::to_string(k) + ".txt"))
+          command += "'" + arg + "' ";
+        status[static_cast<std::size_t>(k)] = std::system((command + ">/dev/null 2>&1").c_str());
+      });
+    }
+    for (auto& t : threads) t.join();
+    return std::count(status.begin(), status.end(), 0) == 8;
+  };
+  // Each import goes to documents of its own: the same archive twice would
+  // find them already in.
+  httplib::Client http("127.0.0.1", server.port());
+  http.set_read_timeout(600);
+  const auto import = [&](const std::string& book) {
+    long imported = 0;
+    for (const fs::path& archive : archives) {
+      const auto reply = http.Post("/v1/import?company=01&registration=244005621111&book=" + book +
+                                       "&file=" + archive.filename().string(),
+                                   Read(archive.string()), "application/zip");
+      const auto at = reply ? reply->body.find("\"imported\":") : std::string::npos;
+      if (at != std::string::npos) imported += std::stol(reply->body.substr(at + 11));
+      if (at != std::string::npos && reply->body.find("\"updated\":") != std::string::npos)
+        imported += std::stol(reply->body.substr(reply->body.find("\"updated\":") + 10));
+    }
+    return imported;
+  };
+  const auto seconds = [](auto&& f) {
+    const auto start = std::chrono::steady_clock::now();
+    f();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  };
+  long alone_imported = 0, beside_imported = 0;
+  bool exports_alone = false, exports_beside = false;
+  const double import_alone = seconds([&] { alone_imported = import("A"); });
+  const double exports_time = seconds([&] { exports_alone = exports("alone"); });
+  double import_beside = 0;
+  const double together = seconds([&] {
+    std::thread importer([&] { import_beside = seconds([&] { beside_imported = import("B"); }); });
+    exports_beside = exports("beside");
+    importer.join();
+  });
+  char text[512];
+  std::snprintf(text, sizeof text,
+                "beside eight exports (%ld documents through POST /v1/import, SQLite): import alone %.2f s, "
+                "eight exports alone %.2f s, together %.2f s (the import %.2f s); ratio %.2f; documents "
+                "written %ld and %ld of %ld, exports %s\n",
+                count, import_alone, exports_time, together, import_beside,
+                together / (import_alone + exports_time), alone_imported, beside_imported, count,
+                exports_alone && exports_beside ? "all complete" : "NOT ALL COMPLETE");
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 5) {
-    std::cerr << "usage: import_bench MAG_SERVER FIXTURE_EXIT_XML WORK_DIR COUNT...\n";
+  if (argc < 6) {
+    std::cerr << "usage: import_bench MAG_SERVER MAG_EXPORT FIXTURE_EXIT_XML WORK_DIR COUNT...\n";
     return 2;
   }
-  const std::string server = argv[1], exit = Read(argv[2]), work = argv[3];
+  const std::string server = argv[1], exporter = argv[2], exit = Read(argv[3]), work = argv[4];
+  std::string beside;             // the import beside eight exports, measured on the first count
   std::vector<std::string> rows;  // the endpoint's, printed after the command's table
   std::printf("%10s %10s %10s %10s %8s %12s %12s  %s\n", "documents", "import s", "docs/s", "anchor s",
               "ratio", "private MiB", "resident MiB", "summary");
-  for (int a = 4; a < argc; ++a) {
+  for (int a = 5; a < argc; ++a) {
     const long count = std::stol(argv[a]);
     const fs::path root = fs::path(work) / ("n" + std::to_string(count));
     fs::remove_all(root);
@@ -263,6 +338,7 @@ int main(int argc, char** argv) {
                   endpoint.private_before_kib / 1024.0, endpoint.private_peak_kib / 1024.0,
                   endpoint.imported == count ? "" : ", not all imported: ", endpoint.failure.c_str());
     rows.back() = row;
+    if (a == 5) beside = BesideExports(server, exporter, root, archives, count);
     // What was refused, if anything, says why.
     std::istringstream notes(imported.output);
     int shown = 0;
@@ -279,5 +355,6 @@ int main(int argc, char** argv) {
   std::printf("%10s %10s %12s %10s %12s %10s %8s %12s %12s\n", "documents", "archives", "command s", "docs/s",
               "endpoint s", "docs/s", "ratio", "server MiB", "peak MiB");
   for (const std::string& row : rows) std::printf("%s\n", row.c_str());
+  std::printf("\n%s", beside.c_str());
   return 0;
 }
