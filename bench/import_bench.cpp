@@ -249,11 +249,14 @@ std::string BesideExports(const std::string& server_binary, const std::string& e
   };
   long alone_imported = 0, beside_imported = 0;
   bool exports_alone = false, exports_beside = false;
-  const double import_alone = seconds([&] { alone_imported = import("A"); });
+  // The documents first brought in, unmeasured: each run after it replaces
+  // their rows (another book), the same work alone and beside the exports.
+  import("A");
+  const double import_alone = seconds([&] { alone_imported = import("B"); });
   const double exports_time = seconds([&] { exports_alone = exports("alone"); });
   double import_beside = 0;
   const double together = seconds([&] {
-    std::thread importer([&] { import_beside = seconds([&] { beside_imported = import("B"); }); });
+    std::thread importer([&] { import_beside = seconds([&] { beside_imported = import("A"); }); });
     exports_beside = exports("beside");
     importer.join();
   });
