@@ -35,6 +35,12 @@ bool ValidCnpj(std::string_view digits) { return Checked(digits, 12, 5, true); }
 
 bool ValidCpf(std::string_view digits) { return Checked(digits, 9, 10, false); }
 
+std::string CanonicalNumber(std::string_view digits) {
+  if (digits.size() == 14 && !ValidCnpj(digits) && digits.substr(0, 3) == "000" && ValidCpf(digits.substr(3)))
+    return std::string(digits.substr(3));
+  return std::string(digits);
+}
+
 bool ValidCnpjOrCpf(std::string_view digits) {
   if (ValidCnpj(digits) || ValidCpf(digits)) return true;
   return digits.size() == 14 && digits.substr(0, 3) == "000" && ValidCpf(digits.substr(3));

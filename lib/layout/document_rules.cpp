@@ -96,6 +96,17 @@ std::optional<Breach> PartyIeBreach(std::string_view written_ie, std::string_vie
             "state registration " + ie + " has wrong check digits for " + std::string(uf));
 }
 
+std::optional<Breach> InformantNumberBreach(std::string_view stored) {
+  const std::string digits = DigitsOf(stored);
+  if ((digits.size() == 11 || digits.size() == 14) && ValidCnpjOrCpf(digits)) return std::nullopt;
+  const std::string shown(stored);
+  return Of(
+      "informant-number", "CNPJ",
+      "o CNPJ ou CPF do estabelecimento, '" + shown +
+          "', não é válido (um CNPJ de 14 dígitos ou um CPF de 11, com os verificadores)",
+      "register 10 CNPJ " + shown + " is neither a CNPJ nor a CPF zero-filled to 14 with its check digits");
+}
+
 std::optional<Breach> InformantIeBreach(std::string_view written_ie, std::string_view uf) {
   const std::string ie = Trimmed(written_ie);
   if (ie == "ISENTO" || ie.empty()) {

@@ -39,6 +39,12 @@ bool KnownState(std::string_view uf, bool abroad_too);
 std::optional<Breach> PartyNumberBreach(std::string_view number, std::string_view uf);
 // The party's state registration as the file writes it, for a party in `uf`.
 std::optional<Breach> PartyIeBreach(std::string_view written_ie, std::string_view uf);
+// The informant's own number as the registry keeps it (punctuation
+// allowed): a CNPJ, or for a person registered with the state by CPF (a
+// rural producer) a CPF of 11 digits, or zero-filled to 14; each with its
+// check digits. Registers 10 and 90 write a CPF zero-filled to 14.
+std::optional<Breach> InformantNumberBreach(std::string_view stored);
+
 // The informant's own state registration as the file writes it, for its
 // state `uf`: never ISENTO, valid there.
 std::optional<Breach> InformantIeBreach(std::string_view written_ie, std::string_view uf);

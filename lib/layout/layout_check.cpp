@@ -483,8 +483,7 @@ class Checker {
   }
 
   void Register10(const RegisterLine& r) {
-    if (!ValidCnpj(r.Raw("CNPJ")))
-      Here("informant-number", "CNPJ", "register 10 CNPJ has wrong check digits");
+    Here(InformantNumberBreach(r.Raw("CNPJ")));
     const std::string uf = r.Raw("UF");
     State(uf, false);
     InformantIe(r.Raw("IE"), uf);

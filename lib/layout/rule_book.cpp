@@ -28,8 +28,12 @@ const std::vector<Rule>& RuleBook() {
       {"text-field", Error, "X fields hold no control character and are left-aligned", "guide"},
       {"state", Error, "every UF is a state's abbreviation (or EX for a foreign party)", "Manual; guide"},
       // Register 10 and 11.
-      {"informant-number", Error, "register 10's CNPJ has its check digits",
-       "guide; Receita Federal CNPJ rule"},
+      {"informant-number", Error,
+       "register 10's CNPJ has its check digits, or is the CPF of an informant registered by CPF, "
+       "zero-filled "
+       "to 14",
+       "guide; Receita Federal CNPJ/CPF rules; the group manager's guide to Convênio 57/95, questions and "
+       "answers (a CPF accepted since validator 2.3B); MG RICMS Annex VII ('CNPJ ou CPF do informante')"},
       {"informant-ie", Error,
        "the informant's state registration is valid for its UF (or, in a substitute's file, for another "
        "state), never ISENTO",

@@ -41,6 +41,17 @@ void CheckDocument(const GroupContext& g, const DocumentHead& d, const std::stri
     throw FileRefused(Describe(d) + ": " + problem + ".");
 }
 
+namespace {
+
+// A value of the establishment's own registry that the file cannot carry.
+[[noreturn]] void RefuseRegistry(const layout::Breach& breach) {
+  std::string words = breach.words;
+  words[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(words[0])));
+  throw FileRefused(words + ": corrija o cadastro antes de gerar o arquivo.");
+}
+
+}  // namespace
+
 // The informant and the documents' filter of a request.
 struct FileBuilder::Prepared {
   Informant informant;
@@ -60,11 +71,7 @@ FileBuilder::Prepared FileBuilder::Prepare(const FileRequest& r) {
   Informant informant{Str(e[1]), Str(e[2]), Str(e[0]), Str(e[4]),  Str(e[3]),  Str(e[5]), Str(e[6]),
                       Str(e[7]), Str(e[8]), Str(e[9]), Str(e[10]), Str(e[11]), Str(e[12])};
 
-  if (!layout::ValidCnpj(Digits(informant.cnpj))) {
-    throw FileRefused(
-        "O CNPJ do estabelecimento, '" + informant.cnpj +
-        "', não é válido (14 dígitos com os verificadores): corrija o cadastro antes de gerar o arquivo.");
-  }
+  if (const auto breach = layout::InformantNumberBreach(informant.cnpj)) RefuseRegistry(*breach);
   std::vector<std::string> states = r.states;
   if (!r.substitute.empty()) {
     // A file of the substitute reports, under the substitute's registration,
@@ -80,9 +87,7 @@ FileBuilder::Prepared FileBuilder::Prepare(const FileRequest& r) {
   const std::string ie_state = r.substitute.empty() ? informant.uf : states.front();
   if (const auto breach =
           layout::InformantIeBreach(layout::WrittenStateRegistration(informant.ie), ie_state)) {
-    std::string words = breach->words;
-    words[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(words[0])));
-    throw FileRefused(words + ": corrija o cadastro antes de gerar o arquivo.");
+    RefuseRegistry(*breach);
   }
 
   return {informant, states, FilterParams(r, states)};

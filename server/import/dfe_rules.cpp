@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "lib/layout/document_numbers.h"
 #include "lib/layout/document_rules.h"
 #include "server/build/document_rows.h"
 #include "server/import/xml_paths.h"
@@ -66,7 +67,8 @@ Cancellation CancellationOf(const std::string& key, const std::string& when, con
   if (key.size() != 44 || Digits(key) != key)
     throw ImportRefused("a chave de acesso '" + key + "' não tem 44 dígitos");
   // The key holds the issuer's CNPJ in its positions 7 to 20.
-  return Cancellation{key, xml::Date(when, "a data do cancelamento"), key.substr(6, 14), protocol};
+  return Cancellation{key, xml::Date(when, "a data do cancelamento"),
+                      layout::CanonicalNumber(key.substr(6, 14)), protocol};
 }
 
 std::optional<Cancellation> AppendedCancellation(const pugi::xml_node& proc, const std::string& key,

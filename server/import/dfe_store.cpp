@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "lib/layout/document_numbers.h"
 #include "server/build/document_rows.h"
 
 namespace server::import {
@@ -63,7 +64,9 @@ Informant LoadInformant(sql::Session& session, const std::string& company, const
       {{"EMP", company}, {"IE", registration}});
   if (rows.rows.empty())
     throw ImportRefused("a empresa " + company + " não tem a inscrição estadual " + registration);
-  return Informant{company, registration, Digits(Str(rows.rows[0][0])), Str(rows.rows[0][1]), {}};
+  // A person registered by CPF is known by its 11 digits, however stored.
+  return Informant{
+      company, registration, layout::CanonicalNumber(Digits(Str(rows.rows[0][0]))), Str(rows.rows[0][1]), {}};
 }
 
 struct DfeStore::Statements {

@@ -4,6 +4,7 @@
 #include <map>
 #include <sstream>
 
+#include "lib/layout/document_numbers.h"
 #include "lib/layout/layout_check.h"
 #include "lib/wire/block_codec.h"
 #include "server/build/document_rows.h"
@@ -370,7 +371,7 @@ std::vector<std::string> RebuiltLines(sql::Session& real, const Informant& who, 
 }  // namespace
 
 MergeSummary MergeRegisterFile(sql::Session& session, const Informant& who, const RegisterFile& file) {
-  if (Digits(file.cnpj) != who.cnpj || Digits(file.ie) != Digits(who.registration))
+  if (layout::CanonicalNumber(Digits(file.cnpj)) != who.cnpj || Digits(file.ie) != Digits(who.registration))
     throw ImportRefused("linha 1 (10): o arquivo é do CNPJ " + file.cnpj + " e da inscrição estadual " +
                         file.ie + ", não da empresa " + who.company + " (CNPJ " + who.cnpj + ", inscrição " +
                         who.registration + ")");

@@ -99,6 +99,8 @@ TEST(LayoutCheck, CatchesTheFaultsOfABrokenFile) {
       {"11 missing", [](auto& l) { l.erase(l.begin() + 1); }, 2, "must be register 11"},
       {"informant's IE check digits", [](auto& l) { l[0].replace(16, 14, "110042490115  "); }, 1,
        "wrong check digits for SP"},
+      {"informant's number neither a CNPJ nor a zero-filled CPF",
+       [](auto& l) { l[0].replace(2, 14, "00050795722053"); }, 1, "neither a CNPJ nor a CPF"},
       {"party's CNPJ check digits", [](auto& l) { l[2].replace(2, 14, "55666777000182"); }, 3,
        "wrong check digits"},
       {"party's IE check digits", [](auto& l) { l[2].replace(16, 14, "115566770892  "); }, 3,

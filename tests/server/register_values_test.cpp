@@ -351,7 +351,9 @@ TEST_F(RegisterValues, AnInformantWithoutAValidCnpjGetsNoFile) {
   for (const char* bad : {"112223330", "11222333000182"}) {
     db->Execute("UPDATE INSCRESTAD SET NRINSJURIEST = :J WHERE CDINSCESTA = '110042490114'", {{"J", bad}});
     const auto file = Fetch();
-    EXPECT_NE(file.status.find("CNPJ do estabelecimento"), std::string::npos) << bad << ": " << file.status;
+    EXPECT_NE(file.status.find("O CNPJ ou CPF do estabelecimento, '" + std::string(bad) + "', não é válido"),
+              std::string::npos)
+        << bad << ": " << file.status;
     EXPECT_TRUE(file.lines.empty());
   }
   db->Execute("UPDATE INSCRESTAD SET NRINSJURIEST = :J WHERE CDINSCESTA = '110042490114'", {{"J", kept}});
