@@ -17,6 +17,8 @@ find_package(CLI11 REQUIRED)
 # The importer's XML parser and zip reader.
 pkg_check_modules(PUGIXML REQUIRED IMPORTED_TARGET pugixml)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
+# The users of an office's server: salted, slow password hashes.
+pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 # The desktop host's windows; Test drives real widgets with key and mouse events.
 find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
 

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "server/import/import_command.h"
+#include "server/office_commands.h"
 #include "server/serve_command.h"
 
 int main(int argc, char** argv) {
@@ -42,7 +43,30 @@ int main(int argc, char** argv) {
   merge->add_flag("-v,--verbose", merge_options.verbose,
                   "the details of a database failure on standard error");
   merge->add_option("file", merge_options.paths, "the magnetic file")->required()->expected(1);
+  // The users of an office's server.
+  server::UserOptions user_options;
+  CLI::App* user = app.add_subcommand("user", "the users of an office's server and their roles");
+  user->require_subcommand(1);
+  CLI::App* user_add = user->add_subcommand("add", "add a user (or give one a new password and role)");
+  CLI::App* user_del = user->add_subcommand("del", "remove a user");
+  CLI::App* user_list = user->add_subcommand("list", "list the users and their roles");
+  for (CLI::App* command : {user_add, user_del, user_list})
+    command->add_option("--users", user_options.users_file, "the users file")->required();
+  user_add->add_option("name", user_options.name, "the user's name")->required();
+  user_add->add_option("role", user_options.role, "consulta, importacao or administracao")->required();
+  user_del->add_option("name", user_options.name, "the user's name")->required();
+  // Who did what.
+  std::string audit_database, audit_since;
+  CLI::App* audit =
+      app.add_subcommand("audit", "the record of exports, imports, merges, cancellations and failed logins");
+  audit->add_option("--database", audit_database, "database URL: sqlite:<path> or postgresql://...")
+      ->required();
+  audit->add_option("--desde", audit_since, "from this day on (AAAA-MM-DD)");
   CLI11_PARSE(app, argc, argv);
+  if (user_add->parsed()) return server::AddUser(user_options);
+  if (user_del->parsed()) return server::DeleteUser(user_options);
+  if (user_list->parsed()) return server::ListUsers(user_options);
+  if (audit->parsed()) return server::PrintAudit(audit_database, audit_since);
   if (import->parsed()) return server::import::RunImport(import_options);
   if (merge->parsed()) return server::import::RunImportFile(merge_options);
   return server::Serve(serve);

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "lib/sql/session.h"
+#include "server/auth/users.h"
 #include "server/db/schema.h"
 #include "server/demo/demo_data.h"
 #include "server/rpc/http_server.h"
@@ -71,7 +72,20 @@ void AddServeOptions(CLI::App& app, ServeOptions& o) {
   app.add_flag("--migrate-only", o.migrate_only,
                "bring the schema up to date (and load data as asked) and exit");
   app.add_flag("-v,--verbose", o.verbose, "log every call on standard error");
+  app.add_option("--users", o.config.users_file,
+                 "the users file (mag-server user add): every call but the handshake names its user");
+  app.add_flag("--insecure-open", o.config.insecure_open,
+               "serve a non-loopback address without users: anyone who reaches it reads every company");
 }
+
+namespace {
+
+// Whether the server would listen on this machine only.
+bool Loopback(const std::string& listen) {
+  return listen == "127.0.0.1" || listen == "::1" || listen == "localhost" || listen.rfind("127.", 0) == 0;
+}
+
+}  // namespace
 
 int Serve(ServeOptions o) {
   // Every worker thread would otherwise keep its own heap sized for the
@@ -83,6 +97,34 @@ int Serve(ServeOptions o) {
     o.config.build_threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   if (o.config.output_dir.empty()) o.config.output_dir = std::filesystem::current_path().string();
   if (o.config.output_dir.back() != '/') o.config.output_dir += '/';
+
+  // Fiscal data of an office's clients is not to be open on a network: a
+  // server reachable from other machines asks who is calling.
+  if (!Loopback(o.config.listen) && o.config.users_file.empty()) {
+    if (!o.config.insecure_open) {
+      std::cerr << "mag-server: escutar em " << o.config.listen
+                << " abre os dados fiscais a quem alcançar a porta: crie um arquivo de usuários\n"
+                   "  mag-server user add --users /etc/mag/usuarios NOME administracao\n"
+                   "e inicie com --users /etc/mag/usuarios (ou --insecure-open, se quiser mesmo um servidor "
+                   "aberto)\n";
+      return 2;
+    }
+    std::cerr
+        << "mag-server: AVISO: servidor aberto em " << o.config.listen
+        << " sem usuários (--insecure-open): qualquer um que alcance a porta lê e grava os dados fiscais\n";
+  }
+  if (!o.config.users_file.empty()) {
+    try {
+      const auto users = auth::ReadUsers(o.config.users_file);
+      if (users.empty()) {
+        std::cerr << "mag-server: o arquivo de usuários " << o.config.users_file << " não tem usuários\n";
+        return 2;
+      }
+    } catch (const auth::UsersFileError& e) {
+      std::cerr << "mag-server: " << e.what() << "\n";
+      return 2;
+    }
+  }
 
   try {
     {

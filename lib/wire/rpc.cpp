@@ -315,7 +315,7 @@ json Parse(const std::string& body) {
 const ErrorKind kKinds[] = {ErrorKind::BadRequest,   ErrorKind::UnknownServer,    ErrorKind::UnknownMethod,
                             ErrorKind::BadArguments, ErrorKind::TooLarge,         ErrorKind::ServerFailure,
                             ErrorKind::NotFound,     ErrorKind::MethodNotAllowed, ErrorKind::Timeout,
-                            ErrorKind::Unavailable};
+                            ErrorKind::Unavailable,  ErrorKind::Unauthenticated,  ErrorKind::Forbidden};
 
 }  // namespace
 
@@ -331,6 +331,8 @@ const char* ErrorKindName(ErrorKind kind) {
     case ErrorKind::MethodNotAllowed: return "method-not-allowed";
     case ErrorKind::Timeout: return "timeout";
     case ErrorKind::Unavailable: return "unavailable";
+    case ErrorKind::Unauthenticated: return "unauthenticated";
+    case ErrorKind::Forbidden: return "forbidden";
   }
   return "server-failure";
 }
@@ -347,6 +349,8 @@ int ErrorStatus(ErrorKind kind) {
     case ErrorKind::TooLarge: return 413;
     case ErrorKind::ServerFailure: return 500;
     case ErrorKind::Unavailable: return 503;
+    case ErrorKind::Unauthenticated: return 401;
+    case ErrorKind::Forbidden: return 403;
   }
   return 500;
 }

@@ -41,7 +41,9 @@ enum class ErrorKind {
   NotFound,          // no endpoint at that path
   MethodNotAllowed,  // the endpoint exists, but not for that HTTP method
   Timeout,           // the request did not arrive whole within the server's deadline
-  Unavailable        // the server has too many connections open
+  Unavailable,       // the server has too many connections open
+  Unauthenticated,   // no credential, or a wrong one, where the server asks for one
+  Forbidden          // the user's role does not allow the call
 };
 const char* ErrorKindName(ErrorKind kind);
 // HTTP status that goes with an error kind.

@@ -329,6 +329,21 @@ CREATE TABLE DFECANCELAMENTO (
   FOREIGN KEY (CDEMPRESA, CDINSCESTA) REFERENCES INSCRESTAD (CDEMPRESA, CDINSCESTA));
 )",
      ""},
+    // Who did what, for an office with users: every export, import, merge,
+    // cancellation and failed login, with no fiscal value and no password.
+    // An export's stored lines know their user, who alone (or an
+    // administrator) may cancel them.
+    {R"(
+CREATE TABLE AUDITORIA (
+  DTHORA VARCHAR(23) NOT NULL,
+  NMUSUARIO VARCHAR(64) NOT NULL,
+  DSENDERECO VARCHAR(64) NOT NULL,
+  DSACAO VARCHAR(20) NOT NULL,
+  DSDETALHE VARCHAR(1000) NOT NULL);
+CREATE INDEX AUDITORIA_DATA ON AUDITORIA (DTHORA);
+ALTER TABLE ARQMAGPEDIDO ADD COLUMN NMUSUARIO VARCHAR(64);
+)",
+     ""},
 };
 
 // PostgreSQL's INTEGER has 32 bits, and amounts in cents pass 2^31: every

@@ -38,6 +38,8 @@ constexpr auto kLinger = std::chrono::seconds(2);
 const char* Reason(int status) {
   switch (status) {
     case 200: return "OK";
+    case 401: return "Unauthorized";
+    case 403: return "Forbidden";
     case 400: return "Bad Request";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
@@ -218,6 +220,7 @@ struct Front::Impl {
   static std::string Serialize(const Response& r, bool keep_alive, bool with_body = true) {
     std::string head = "HTTP/1.1 " + std::to_string(r.status) + " " + Reason(r.status) + "\r\n";
     head += "Content-Type: " + r.content_type + "\r\n";
+    for (const auto& [name, value] : r.headers) head += name + ": " + value + "\r\n";
     head += r.stream ? std::string("Transfer-Encoding: chunked\r\n")
                      : "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
     head += keep_alive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
@@ -387,6 +390,7 @@ struct Front::Impl {
 
   void Dispatch(Connection& c) {
     Request request = c.parser.Take();
+    request.peer = c.address;
     c.keep_alive = request.keep_alive;
     c.head_request = request.method == "HEAD";
     c.phase = Connection::Phase::Processing;

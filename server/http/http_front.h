@@ -13,6 +13,8 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "server/http/http_request_parser.h"
 
@@ -50,6 +52,8 @@ struct Response {
   std::string body;
   // Instead of `body`: a body written while it is made (sent chunked).
   std::shared_ptr<Stream> stream;
+  // Headers of the answer's own ("WWW-Authenticate" ...), names as sent.
+  std::vector<std::pair<std::string, std::string>> headers;
   // Runs (on a worker) when the response could not be handed to the client
   // because the connection was gone: what the reply handed over is lost.
   std::function<void()> undelivered;

@@ -52,6 +52,8 @@ struct Request {
   // Instead of `body`, for the requests whose body is spooled.
   std::shared_ptr<SpooledBody> spooled_body;
   bool keep_alive = true;
+  // The client's address, as the connection came from it.
+  std::string peer;
 
   // The value of a header (the first of that name), or nullptr.
   const std::string* Header(std::string_view lower_case_name) const;

@@ -31,6 +31,11 @@ struct ServerConfig {
   int idle_timeout = 60;     // seconds a kept-alive connection may wait for a request
   std::size_t max_connections = 512;
   std::size_t max_connections_per_address = 128;
+  // The users file of an office's server: with one, every call but the
+  // handshake names its user. Empty: an open server (loopback only, unless
+  // insecure_open).
+  std::string users_file;
+  bool insecure_open = false;
 };
 
 }  // namespace server

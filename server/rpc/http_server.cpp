@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
 
+#include "server/auth/users.h"
 #include "server/http/http_front.h"
 #include "server/http/long_call_lane.h"
 #include "server/rpc/error_response.h"
@@ -32,6 +37,61 @@ http::Response FrontError(int status, const std::string& message) {
   }
 }
 
+// Answers held back until their time, on a thread of their own: a refused
+// login waits without holding a worker.
+class DelayedAnswers {
+ public:
+  DelayedAnswers() : thread_([this] { Run(); }) {}
+  ~DelayedAnswers() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  void Answer(const http::Respond& respond, http::Response response, std::chrono::milliseconds wait) {
+    if (wait.count() <= 0) return respond(std::move(response));
+    {
+      std::lock_guard lock(mutex_);
+      waiting_.push_back({std::chrono::steady_clock::now() + wait, respond, std::move(response)});
+    }
+    wake_.notify_all();
+  }
+
+ private:
+  struct Waiting {
+    std::chrono::steady_clock::time_point due;
+    http::Respond respond;
+    http::Response response;
+  };
+  void Run() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+      if (waiting_.empty()) {
+        wake_.wait(lock);
+        continue;
+      }
+      auto first = std::min_element(waiting_.begin(), waiting_.end(),
+                                    [](const Waiting& a, const Waiting& b) { return a.due < b.due; });
+      if (std::chrono::steady_clock::now() < first->due) {
+        wake_.wait_until(lock, first->due);
+        continue;
+      }
+      Waiting due = std::move(*first);
+      waiting_.erase(first);
+      lock.unlock();
+      due.respond(std::move(due.response));
+      lock.lock();
+    }
+  }
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::vector<Waiting> waiting_;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
 }  // namespace
 
 struct HttpServer::Impl {
@@ -39,11 +99,16 @@ struct HttpServer::Impl {
   Mag04200& methods;
   std::unique_ptr<http::Front> front;
   std::unique_ptr<LongCallLane> lane;
+  // With a users file: who may call, and the refusals held back a while.
+  std::unique_ptr<auth::Gate> gate;
+  DelayedAnswers delayed;
   Impl(const ServerConfig& c, Mag04200& m) : config(c), methods(m) {}
 };
 
 HttpServer::HttpServer(const ServerConfig& config, Mag04200& methods)
     : impl_(std::make_unique<Impl>(config, methods)) {
+  if (!config.users_file.empty())
+    impl_->gate = std::make_unique<auth::Gate>(auth::ReadUsers(config.users_file));
   http::FrontOptions options;
   options.listen = config.listen;
   options.port = config.port;
@@ -93,14 +158,42 @@ void HttpServer::Handle(http::Request request, const std::function<void(http::Re
     r.body = wire::EncodeServerInfo(kServerName, Mag04200::MethodNames());
     return respond(std::move(r));
   }
+  // Every call but the handshake names its user, when the server has users.
+  CallerInfo who{{}, request.peer, true};
+  if (impl_->gate) {
+    const std::string* header = request.Header("authorization");
+    const auto credentials = header ? auth::BasicCredentials(*header) : std::nullopt;
+    std::chrono::milliseconds wait{0};
+    const auto caller = credentials
+                            ? impl_->gate->Check(credentials->first, credentials->second, request.peer, wait)
+                            : std::nullopt;
+    if (!caller) {
+      if (credentials) {
+        if (log) log("failed login of '" + credentials->first + "' from " + request.peer);
+        impl_->methods.Audit({credentials->first, request.peer, false}, "login-falho",
+                             "usuário ou senha inválidos");
+      }
+      http::Response r = ErrorResponse(wire::ErrorKind::Unauthenticated, "Usuário ou senha inválidos.");
+      r.headers = {{"WWW-Authenticate", "Basic realm=\"mag-server\", charset=\"UTF-8\""}};
+      return impl_->delayed.Answer(respond, std::move(r), wait);
+    }
+    who = {caller->user, request.peer, caller->role == auth::Role::Administracao};
+    if (path == "/v1/import" && caller->role == auth::Role::Consulta) {
+      return respond(
+          ErrorResponse(wire::ErrorKind::Forbidden,
+                        "O usuário " + caller->user +
+                            " (papel consulta) não pode importar documentos: peça o papel importacao."));
+    }
+  }
   if (path == "/v1/import") {
     if (request.method != "POST") {
       return respond(
           ErrorResponse(wire::ErrorKind::MethodNotAllowed, "/v1/import takes POST, not " + request.method));
     }
     // An import runs as long as its documents take, beside the workers.
-    return impl_->lane->Run(
-        [this, request = std::move(request), respond] { ServeImport(impl_->config, request, respond, log); });
+    return impl_->lane->Run([this, request = std::move(request), respond, who] {
+      ServeImport(impl_->config, request, respond, who, log);
+    });
   }
   if (path != "/v1/call") {
     return respond(ErrorResponse(wire::ErrorKind::NotFound, "no endpoint " + request.method + " " + path));
@@ -123,14 +216,14 @@ void HttpServer::Handle(http::Request request, const std::function<void(http::Re
     if (EqualsIgnoringCase(name, wire::kRowEncodingHeader) && value == wire::kPackedRows)
       rows = wire::RowEncoding::Packed;
   }
-  auto run = [this, call = std::move(call), respond, rows] {
+  auto run = [this, call = std::move(call), respond, rows, who] {
     const auto started = std::chrono::steady_clock::now();
     http::Response r;
     try {
       if (call.server != kServerName) {
         r = ErrorResponse(wire::ErrorKind::UnknownServer, "no server object '" + call.server + "'");
       } else {
-        const wire::CallReply reply = impl_->methods.Call(call.method, call.arguments);
+        const wire::CallReply reply = impl_->methods.Call(call.method, call.arguments, who);
         r.body = wire::EncodeReply(reply, rows);
         // Lines stored for a client that is gone would wait for the expiry.
         if (const std::string key = Mag04200::PendingKey(call, reply); !key.empty()) {

@@ -11,6 +11,7 @@
 #include "server/import/register_merge.h"
 #include "server/rpc/error_response.h"
 #include "server/rpc/request_target.h"
+#include "server/store/audit_log.h"
 
 namespace server {
 namespace {
@@ -65,7 +66,7 @@ bool IsImportRequest(const http::Request& request) {
 }
 
 void ServeImport(const ServerConfig& config, const http::Request& request, const http::Respond& respond,
-                 const std::function<void(const std::string&)>& log) {
+                 const CallerInfo& who, const std::function<void(const std::string&)>& log) {
   const auto query = TargetQuery(request.target);
   if (!query) return respond(ErrorResponse(wire::ErrorKind::BadRequest, "the query holds a broken %-escape"));
   const auto value = [&](const char* name) {
@@ -129,6 +130,20 @@ void ServeImport(const ServerConfig& config, const http::Request& request, const
     return file.rfind(prefix, 0) == 0 ? file.substr(prefix.size()) : file;
   };
 
+  // What was done, without a fiscal value, for the office's audit.
+  const auto audit = [&](const std::string& action, const std::string& outcome) {
+    try {
+      RecordAudit(*session, {{},
+                             who.user,
+                             who.address,
+                             action,
+                             "empresa " + company + ", inscrição " + registration + ", arquivo " + name +
+                                 ": " + outcome});
+    } catch (const sql::DatabaseError& e) {
+      if (log) log("audit: the record of an import could not be written: " + e.detail());
+    }
+  };
+
   auto stream = std::make_shared<http::Stream>();
   http::Response answer;
   answer.content_type = "application/x-ndjson";
@@ -141,11 +156,13 @@ void ServeImport(const ServerConfig& config, const http::Request& request, const
       const std::string text = import::MergeMagneticFile(*session, informant, path, value("notes") == "1");
       result["outcome"] = "merged";
       result["reason"] = "";
+      audit("mesclagem", "mesclado");
       stream->Write(Line(result));
       stream->Write(Line({{"summary", {{"files", 1}, {"merged", 1}, {"refused", 0}}}, {"text", text}}));
     } catch (const ImportRefused& e) {
       result["outcome"] = "refused";
       result["reason"] = e.what();
+      audit("mesclagem", "recusado");
       stream->Write(Line(result));
       stream->Write(Line({{"summary", {{"files", 1}, {"merged", 0}, {"refused", 1}}},
                           {"text", std::string("recusado: ") + name + ": " + e.what() + "\n"}}));
@@ -171,6 +188,11 @@ void ServeImport(const ServerConfig& config, const http::Request& request, const
       if (log) log("import: " + line);
     };
     const import::ImportSummary s = import::ImportDocuments(*session, store, {path}, output);
+    audit("importacao", std::to_string(s.files) + " arquivos, " + std::to_string(s.imported) +
+                            " importados, " + std::to_string(s.updated) + " atualizados, " +
+                            std::to_string(s.cancelled) + " cancelados, " +
+                            std::to_string(s.ignored + s.unchanged) + " ignorados, " +
+                            std::to_string(s.refused) + " recusados");
     import::ImportSummary named = s;
     if (!named.stopped.empty()) named.stopped = shown(named.stopped);
     for (std::string& link_name : named.skipped_links) link_name = shown(link_name);

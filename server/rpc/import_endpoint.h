@@ -11,6 +11,7 @@
 
 #include "server/http/http_front.h"
 #include "server/rpc/config.h"
+#include "server/rpc/methods.h"
 
 namespace server {
 
@@ -19,7 +20,8 @@ bool IsImportRequest(const http::Request& request);
 
 // Answers an import request; runs as long as the import does (call it on a
 // thread of its own). `log` takes the details a user does not read.
+// `who` is recorded in the audit with what the import did.
 void ServeImport(const ServerConfig& config, const http::Request& request, const http::Respond& respond,
-                 const std::function<void(const std::string&)>& log);
+                 const CallerInfo& who, const std::function<void(const std::string&)>& log);
 
 }  // namespace server

@@ -7,6 +7,7 @@
 #include "lib/wire/registro_call.h"
 #include "server/build/file_builder.h"
 #include "server/rpc/file_request_check.h"
+#include "server/store/audit_log.h"
 #include "server/store/request_store.h"
 
 namespace server {
@@ -148,19 +149,29 @@ bool Mag04200::Abandon(const std::string& key) {
   return true;
 }
 
+void Mag04200::Audit(const CallerInfo& who, const std::string& action, const std::string& detail) {
+  try {
+    auto session = sessions_.Acquire();
+    RecordAudit(*session, {{}, who.user, who.address, action, detail});
+  } catch (const sql::DatabaseError& e) {
+    if (log) log("audit: the record of " + action + " could not be written: " + e.detail());
+  }
+}
+
 std::string Mag04200::StoreFullStatus(std::int64_t stored, std::int64_t limit) {
   return "Servidor de aplicação sem espaço para novos arquivos: " + std::to_string(stored) +
          " linhas de exportações não concluídas estão guardadas (limite " + std::to_string(limit) +
          "). Tente novamente quando elas terminarem.";
 }
 
-wire::CallReply Mag04200::Call(const std::string& method, const std::vector<wire::Argument>& args) {
+wire::CallReply Mag04200::Call(const std::string& method, const std::vector<wire::Argument>& args,
+                               const CallerInfo& who) {
   if (method == "GetEmpresa") return GetEmpresa(args);
   if (method == "GetImpostonfe") return GetImpostonfe(args);
   if (method == "GetInscST") return GetInscST(args);
   if (method == "GetLivroMag") return GetLivroMag(args);
-  if (method == "GetRegistro") return GetRegistro(args);
-  if (method == "CancelRegistro") return CancelRegistro(args);
+  if (method == "GetRegistro") return GetRegistro(args, who);
+  if (method == "CancelRegistro") return CancelRegistro(args, who);
   throw MethodError(wire::ErrorKind::UnknownMethod,
                     std::string(kServerName) + " has no method '" + method + "'");
 }
@@ -219,7 +230,7 @@ wire::CallReply Mag04200::GetLivroMag(const std::vector<wire::Argument>& args) {
   });
 }
 
-wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
+wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args, const CallerInfo& who) {
   std::vector<Spec> specs;
   for (const auto& spec : wire::RegistroArguments())
     specs.push_back({spec.name, spec.kind, spec.by_reference});
@@ -276,7 +287,7 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
           },
           config_.build_threads);
       try {
-        request = store.Create([&](LineSink& out) { builder.Build(file, out); }, Now());
+        request = store.Create([&](LineSink& out) { builder.Build(file, out); }, Now(), who.user);
       } catch (const FileRefused& e) {
         if (log) {
           const std::string where =
@@ -292,6 +303,11 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
         return answer(e.what(), LinePacket(), "N");
       }
       key = request->key;
+      Audit(who, "exportacao",
+            "empresa " + file.company + ", inscrição " + file.registration +
+                (file.substitute.empty() ? "" : ", substituto " + file.substitute) + ", período " +
+                file.first_day + " a " + file.last_day + ", arquivo " + call.file_name + ", " +
+                std::to_string(request->lines) + " linhas");
       if (log) {
         for (const std::string& warning : builder.Warnings(file))
           log("GetRegistro: company " + file.company + ", registration " + file.registration + ": " +
@@ -318,10 +334,20 @@ wire::CallReply Mag04200::GetRegistro(const std::vector<wire::Argument>& args) {
   }
 }
 
-wire::CallReply Mag04200::CancelRegistro(const std::vector<wire::Argument>& args) {
+wire::CallReply Mag04200::CancelRegistro(const std::vector<wire::Argument>& args, const CallerInfo& who) {
   Check("CancelRegistro", args, {{"continuation key", Kind::String, false}});
+  const std::string& key = args[0].value.AsString();
   try {
-    return wire::CallReply{wire::Variant(Abandon(args[0].value.AsString()) ? "S" : "N"), {}};
+    if (!who.administrator) {
+      auto session = sessions_.Acquire();
+      const auto owner = RequestStore(*session).Owner(key);
+      if (owner && *owner != who.user)
+        throw MethodError(wire::ErrorKind::Forbidden,
+                          "O usuário " + who.user + " não pode cancelar a exportação de outro usuário.");
+    }
+    const bool cancelled = Abandon(key);
+    if (cancelled) Audit(who, "cancelamento", "exportação " + key.substr(0, key.find('-')));
+    return wire::CallReply{wire::Variant(cancelled ? "S" : "N"), {}};
   } catch (const sql::DatabaseError& e) {
     throw MethodError(wire::ErrorKind::ServerFailure, DatabaseFailure("CancelRegistro", log, e));
   }

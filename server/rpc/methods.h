@@ -26,13 +26,22 @@ class MethodError : public std::runtime_error {
   wire::ErrorKind kind_;
 };
 
+// Who makes a call: the user (empty on a server without users), the
+// client's address, and whether the user may act on others' exports.
+struct CallerInfo {
+  std::string user;
+  std::string address;
+  bool administrator = true;
+};
+
 class Mag04200 {
  public:
   Mag04200(const ServerConfig& config, SessionPool& sessions) : config_(config), sessions_(sessions) {}
 
   static const std::vector<std::string>& MethodNames();
   // Runs a method. Throws MethodError.
-  wire::CallReply Call(const std::string& method, const std::vector<wire::Argument>& arguments);
+  wire::CallReply Call(const std::string& method, const std::vector<wire::Argument>& arguments,
+                       const CallerInfo& who = {});
 
   // Whether a call may take long: the first page of a file builds it whole.
   static bool IsLongCall(const wire::CallRequest& call);
@@ -47,6 +56,10 @@ class Mag04200 {
   // unfinished exports reached the server's limit.
   static std::string StoreFullStatus(std::int64_t stored, std::int64_t limit);
 
+  // Records what was done, for the office's audit; a failure to record is
+  // logged and does not undo the call.
+  void Audit(const CallerInfo& who, const std::string& action, const std::string& detail);
+
   // The server's log of refused files and failures; nullptr for none.
   std::function<void(const std::string&)> log;
 
@@ -55,8 +68,8 @@ class Mag04200 {
   wire::CallReply GetImpostonfe(const std::vector<wire::Argument>& args);
   wire::CallReply GetInscST(const std::vector<wire::Argument>& args);
   wire::CallReply GetLivroMag(const std::vector<wire::Argument>& args);
-  wire::CallReply GetRegistro(const std::vector<wire::Argument>& args);
-  wire::CallReply CancelRegistro(const std::vector<wire::Argument>& args);
+  wire::CallReply GetRegistro(const std::vector<wire::Argument>& args, const CallerInfo& who);
+  wire::CallReply CancelRegistro(const std::vector<wire::Argument>& args, const CallerInfo& who);
 
   const ServerConfig& config_;
   SessionPool& sessions_;

@@ -43,7 +43,8 @@ class BlockWriter : public BlockSink {
 
 }  // namespace
 
-StoredRequest RequestStore::Create(const std::function<void(LineSink&)>& build, std::int64_t now) {
+StoredRequest RequestStore::Create(const std::function<void(LineSink&)>& build, std::int64_t now,
+                                   const std::string& user) {
   StoredRequest request;
   // The next number in one statement: safe however many servers take one at
   // the same moment.
@@ -59,11 +60,13 @@ StoredRequest RequestStore::Create(const std::function<void(LineSink&)>& build, 
     request.lines = writer.Finish();
     // The request exists for the pages only once every block is in.
     session_.Execute(
-        "INSERT INTO ARQMAGPEDIDO (NRSEQARQMAG, DSCHAVE, NRLINHAS, NRACESSO) VALUES (:S, :K, :N, :T)",
+        "INSERT INTO ARQMAGPEDIDO (NRSEQARQMAG, DSCHAVE, NRLINHAS, NRACESSO, NMUSUARIO) VALUES (:S, :K, :N, "
+        ":T, :U)",
         {{"S", sequence},
          {"K", request.key},
          {"N", std::to_string(request.lines)},
-         {"T", std::to_string(now)}});
+         {"T", std::to_string(now)},
+         {"U", user}});
   } catch (...) {
     // A failed build leaves nothing behind.
     try {
@@ -73,6 +76,12 @@ StoredRequest RequestStore::Create(const std::function<void(LineSink&)>& build, 
     throw;
   }
   return request;
+}
+
+std::optional<std::string> RequestStore::Owner(const std::string& key) {
+  const auto rows = session_.Query("SELECT NMUSUARIO FROM ARQMAGPEDIDO WHERE DSCHAVE = :K", {{"K", key}});
+  if (rows.rows.empty()) return std::nullopt;
+  return rows.rows[0][0].value_or("");
 }
 
 std::optional<StoredRequest> RequestStore::Find(const std::string& key, std::int64_t now) {

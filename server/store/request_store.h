@@ -28,7 +28,12 @@ class RequestStore {
   // build holds the database's write lock for its length; `build` reads
   // through another session. The request is visible (Find) only when its
   // last block is in; a failed build leaves nothing behind.
-  StoredRequest Create(const std::function<void(LineSink&)>& build, std::int64_t now);
+  // `user`: who asked for it (empty on a server without users).
+  StoredRequest Create(const std::function<void(LineSink&)>& build, std::int64_t now,
+                       const std::string& user = {});
+  // Who asked for the request of a key: nullopt when the key names none,
+  // an empty text when nobody logged in.
+  std::optional<std::string> Owner(const std::string& key);
   // The request a continuation key names, or nullopt for an unknown or
   // expired key.
   std::optional<StoredRequest> Find(const std::string& key, std::int64_t now);
