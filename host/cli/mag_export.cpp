@@ -5,6 +5,7 @@
 // screen stopped at a message of its own, 2 on any other error, 128 + the
 // signal's number when SIGINT, SIGTERM or SIGHUP ended it.
 #include <pthread.h>
+#include <termios.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "host/components/host_settings.h"
 #include "host/components/messages.h"
 #include "host/loader/package_host.h"
+#include "host/net/credentials.h"
 #include "host/net/http_transport.h"
 #include "host/toolkit/application.h"
 #include "host/toolkit/headless_dialogs.h"
@@ -363,6 +365,23 @@ int main(int argc, char** argv) {
       comp::WebPort();  // a bad port is an error of the options
     }
     if (!o.database.empty()) comp::Settings().Override("database.url", o.database);
+    // The password of server.user: MAG_PASSWORD, or asked once on the
+    // terminal; never an option (a command line is seen by every user).
+    net::SetPasswordSource([](const std::string& user, bool again) -> std::optional<std::string> {
+      if (const char* given = std::getenv("MAG_PASSWORD"); given && !again) return std::string(given);
+      if (isatty(STDIN_FILENO) == 0) return std::nullopt;
+      std::cerr << "Senha de " << user << " no servidor de aplicação: " << std::flush;
+      termios old{};
+      tcgetattr(STDIN_FILENO, &old);
+      termios quiet = old;
+      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+      tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+      std::string password;
+      std::getline(std::cin, password);
+      tcsetattr(STDIN_FILENO, TCSANOW, &old);
+      std::cerr << "\n";
+      return password;
+    });
 
     tk::HeadlessDialogs dialogs;
     std::string last_information;

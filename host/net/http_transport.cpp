@@ -4,6 +4,8 @@
 
 #include <mutex>
 
+#include "host/components/host_settings.h"
+#include "host/net/credentials.h"
 #include "lib/wire/rpc.h"
 
 namespace net {
@@ -25,6 +27,12 @@ std::string Describe(httplib::Error error, std::chrono::steady_clock::duration w
     case httplib::Error::Write: return "o servidor encerrou a conexão";
     case httplib::Error::Canceled: return "a chamada foi interrompida";
     case httplib::Error::BindIPAddress: return "o endereço local não pôde ser usado";
+    case httplib::Error::SSLConnection:
+      return "a conexão segura (TLS) com o servidor falhou: confira server.tls e o endereço";
+    case httplib::Error::SSLLoadingCerts: return "o certificado da autoridade (server.ca) não pôde ser lido";
+    case httplib::Error::SSLServerVerification:
+      return "o certificado do servidor não foi confirmado pela autoridade de server.ca: a conexão foi "
+             "recusada";
     default: return "falha de comunicação";
   }
 }
@@ -38,6 +46,7 @@ struct HttpTransport::Impl {
   std::string host;
   int port = 0;
   std::string server;
+  std::string user;  // server.user: the calls name it, with the session's password
 
   std::string Where() const { return host + ":" + std::to_string(port); }
 };
@@ -51,7 +60,18 @@ HttpTransport::~HttpTransport() = default;
 void HttpTransport::Connect(const std::string& host, int port, const std::string& server_name) {
   if (host.empty()) throw comp::EServerError("o endereço do servidor de aplicação não foi configurado");
   if (port < 1 || port > 65535) throw comp::EServerError("porta inválida: " + std::to_string(port));
-  auto client = std::make_unique<httplib::Client>(host, port);
+  // An office's server is reached over TLS, its certificate checked
+  // against the office's own authority when server.ca names one.
+  const comp::HostSettings& settings = comp::Settings();
+  const bool tls = settings.Get("server.tls", "nao") == "sim";
+  auto client =
+      std::make_unique<httplib::Client>((tls ? "https://" : "http://") + host + ":" + std::to_string(port));
+  if (tls) {
+    const std::string ca = settings.Get("server.ca", "");
+    if (!ca.empty()) client->set_ca_cert_path(ca);
+    client->enable_server_certificate_verification(true);
+  }
+  impl_->user = settings.Get("server.user", "");
   client->set_keep_alive(true);
   // A request goes out in two writes (headers, body); without this the
   // second waits for the server's delayed acknowledgement.
@@ -97,6 +117,11 @@ wire::Variant HttpTransport::Call(const std::string& method, std::vector<comp::C
   const std::string body = wire::EncodeRequest({impl_->server, method, arguments});
   httplib::Headers headers;
   if (impl_->options.packed_rows) headers.emplace(wire::kRowEncodingHeader, wire::kPackedRows);
+  if (!impl_->user.empty()) {
+    const auto password = SessionPassword(impl_->user);
+    if (!password) throw comp::EServerError("Usuário ou senha inválidos.");
+    impl_->client->set_basic_auth(impl_->user, *password);
+  }
   const auto started = std::chrono::steady_clock::now();
   const auto result = impl_->client->Post("/v1/call", headers, body, "application/json");
   if (!result) {
@@ -112,6 +137,11 @@ wire::Variant HttpTransport::Call(const std::string& method, std::vector<comp::C
                              ", HTTP " + std::to_string(result->status) + "): " + e.what());
   }
   if (const auto* error = std::get_if<wire::CallError>(&reply)) {
+    // The password is asked again at the next call.
+    if (error->kind == wire::ErrorKind::Unauthenticated) {
+      ForgetPassword();
+      throw comp::EServerError("Usuário ou senha inválidos.");
+    }
     throw comp::EServerError("Erro no servidor de aplicação (" + method + "): " + error->message);
   }
   auto& ok = std::get<wire::CallReply>(reply);

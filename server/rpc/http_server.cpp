@@ -37,6 +37,20 @@ http::Response FrontError(int status, const std::string& message) {
   }
 }
 
+// The client's address: the connection's, or, from a proxy on this machine
+// (the office's nginx), the one it says it forwards for. A proxy elsewhere
+// is not believed: anyone could say anything there.
+std::string ClientAddress(const http::Request& request) {
+  const bool local = request.peer == "127.0.0.1" || request.peer == "::1";
+  const std::string* forwarded = request.Header("x-forwarded-for");
+  if (!local || !forwarded || forwarded->empty()) return request.peer;
+  const auto comma = forwarded->find_last_of(',');
+  std::string last = forwarded->substr(comma == std::string::npos ? 0 : comma + 1);
+  last.erase(0, last.find_first_not_of(' '));
+  last.erase(last.find_last_not_of(' ') + 1);
+  return last.empty() || last.size() > 64 ? request.peer : last;
+}
+
 // Answers held back until their time, on a thread of their own: a refused
 // login waits without holding a worker.
 class DelayedAnswers {
@@ -159,25 +173,26 @@ void HttpServer::Handle(http::Request request, const std::function<void(http::Re
     return respond(std::move(r));
   }
   // Every call but the handshake names its user, when the server has users.
-  CallerInfo who{{}, request.peer, true};
+  const std::string address = ClientAddress(request);
+  CallerInfo who{{}, address, true};
   if (impl_->gate) {
     const std::string* header = request.Header("authorization");
     const auto credentials = header ? auth::BasicCredentials(*header) : std::nullopt;
     std::chrono::milliseconds wait{0};
     const auto caller = credentials
-                            ? impl_->gate->Check(credentials->first, credentials->second, request.peer, wait)
+                            ? impl_->gate->Check(credentials->first, credentials->second, address, wait)
                             : std::nullopt;
     if (!caller) {
       if (credentials) {
-        if (log) log("failed login of '" + credentials->first + "' from " + request.peer);
-        impl_->methods.Audit({credentials->first, request.peer, false}, "login-falho",
+        if (log) log("failed login of '" + credentials->first + "' from " + address);
+        impl_->methods.Audit({credentials->first, address, false}, "login-falho",
                              "usuário ou senha inválidos");
       }
       http::Response r = ErrorResponse(wire::ErrorKind::Unauthenticated, "Usuário ou senha inválidos.");
       r.headers = {{"WWW-Authenticate", "Basic realm=\"mag-server\", charset=\"UTF-8\""}};
       return impl_->delayed.Answer(respond, std::move(r), wait);
     }
-    who = {caller->user, request.peer, caller->role == auth::Role::Administracao};
+    who = {caller->user, address, caller->role == auth::Role::Administracao};
     if (path == "/v1/import" && caller->role == auth::Role::Consulta) {
       return respond(
           ErrorResponse(wire::ErrorKind::Forbidden,

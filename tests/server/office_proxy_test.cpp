@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 
 #include <fstream>
 #include <thread>
@@ -37,7 +38,7 @@ int FreePort() {
 // its own address replaced, its files in a directory of the test.
 class Nginx {
  public:
-  Nginx(int first, int second) : port_(FreePort()) {
+  Nginx(int first, int second) : port_(FreePort()), tls_port_(FreePort()) {
     dir_ = std::filesystem::temp_directory_path() / ("mag_nginx_" + std::to_string(getpid()));
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
@@ -53,6 +54,12 @@ class Nginx {
     conf = Replaced(conf, "127.0.0.1:8421", "127.0.0.1:" + std::to_string(first));
     conf = Replaced(conf, "127.0.0.1:8422", "127.0.0.1:" + std::to_string(second));
     conf = Replaced(conf, "listen 127.0.0.1:8420", "listen 127.0.0.1:" + std::to_string(port_));
+    // The TLS address, with a throwaway certificate for 127.0.0.1.
+    conf =
+        Replaced(conf, "listen 0.0.0.0:8443 ssl", "listen 127.0.0.1:" + std::to_string(tls_port_) + " ssl");
+    conf = Replaced(conf, "/etc/mag/tls/servidor.crt", d + "/servidor.crt");
+    conf = Replaced(conf, "/etc/mag/tls/servidor.key", d + "/servidor.key");
+    Certificate(d + "/servidor");
     std::ofstream(dir_ / "nginx.conf") << conf;
     pid_ = fork();
     if (pid_ == 0) {
@@ -79,9 +86,21 @@ class Nginx {
     std::filesystem::remove_all(dir_);
   }
   int port() const { return port_; }
+  int tls_port() const { return tls_port_; }
+  std::string certificate() const { return (dir_ / "servidor.crt").string(); }
+
+  // A self-signed certificate for 127.0.0.1, as `openssl req` makes one.
+  static void Certificate(const std::string& path) {
+    const std::string command =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1"
+        " -addext subjectAltName=IP:127.0.0.1 -keyout " +
+        path + ".key -out " + path + ".crt >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) throw std::runtime_error("openssl could not make a certificate");
+  }
 
  private:
   int port_;
+  int tls_port_;
   pid_t pid_ = -1;
   std::filesystem::path dir_;
 };
@@ -114,6 +133,74 @@ TEST(OfficeProxy, TwoServersBehindNginxShareTheExportsAndOneMayStop) {
     EXPECT_EQ(after.status, "OK");
     EXPECT_TRUE(after.lines == serial.lines) << "export " << i << " after the stop";
   }
+  DropTestDatabase(database);
+}
+
+// The office reached over TLS: mag-export through nginx's TLS address, its
+// certificate checked against the office's authority, the user named in the
+// settings and the password in MAG_PASSWORD, makes the bytes it makes over
+// loopback; another authority, or a wrong password, is refused plainly.
+TEST(OfficeProxy, OverTlsWithAUserTheFileIsTheSameAndAWrongAuthorityIsRefused) {
+  const std::string database = TestDatabase("office_tls");
+  PrepareDatabase(database, {"--init-demo"});
+  const auto dir = std::filesystem::temp_directory_path() / ("mag_tls_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string users = (dir / "usuarios").string();
+  ASSERT_EQ(std::system(("echo ana-senha-123 | " + std::string(MAG_SERVER_PATH) + " user add --users " +
+                         users + " ana consulta >/dev/null")
+                            .c_str()),
+            0);
+  ServerProcess server(database, {"--users", users, "--output-dir", dir.string()});
+  Nginx proxy(server.port(), server.port());
+  const auto settings = [&](const std::string& name, const std::string& ca) {
+    const std::string path = (dir / name).string();
+    std::ofstream(path) << "server.user = ana\nserver.tls = sim\nserver.ca = " << ca << "\n";
+    return path;
+  };
+  const auto run = [&](const std::string& settings_file, int port, const std::string& file,
+                       const std::string& password) {
+    const std::string command =
+        "MAG_PASSWORD=" + password + " " + MAG_EXPORT_PATH + " --settings " + settings_file +
+        " --server 127.0.0.1:" + std::to_string(port) + " --database '" + database +
+        "' --empresa 01 --imposto 01 --inscricao 110042490114 --de 01/2026 --ate 01/2026"
+        " --versao 3 --finalidade 1 --nome " +
+        file + " </dev/null 2>&1";
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    const int status = pclose(pipe);
+    return std::make_pair(WEXITSTATUS(status), output);
+  };
+  const auto read = [&](const std::string& name) {
+    std::ifstream in(dir / name, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  };
+  // Straight to the server on loopback (no TLS), then through nginx over TLS.
+  const std::string plain = (dir / "plain.conf").string();
+  std::ofstream(plain) << "server.user = ana\n";
+  const auto [plain_status, plain_output] = run(plain, server.port(), "plain.txt", "ana-senha-123");
+  ASSERT_EQ(plain_status, 0) << plain_output;
+  const auto [tls_status, tls_output] =
+      run(settings("tls.conf", proxy.certificate()), proxy.tls_port(), "tls.txt", "ana-senha-123");
+  ASSERT_EQ(tls_status, 0) << tls_output;
+  EXPECT_FALSE(read("tls.txt").empty());
+  EXPECT_EQ(read("tls.txt"), read("plain.txt"));
+
+  // A certificate of another authority.
+  Nginx::Certificate((dir / "outra").string());
+  const auto [other_status, other_output] = run(settings("outra.conf", (dir / "outra.crt").string()),
+                                                proxy.tls_port(), "outra.txt", "ana-senha-123");
+  EXPECT_NE(other_status, 0);
+  EXPECT_NE(other_output.find("o certificado do servidor não foi confirmado pela autoridade de server.ca"),
+            std::string::npos)
+      << other_output;
+  // A wrong password.
+  const auto [wrong_status, wrong_output] =
+      run(settings("tls.conf", proxy.certificate()), proxy.tls_port(), "errada.txt", "errada");
+  EXPECT_NE(wrong_status, 0);
+  EXPECT_NE(wrong_output.find("Usuário ou senha inválidos."), std::string::npos) << wrong_output;
+  std::filesystem::remove_all(dir);
   DropTestDatabase(database);
 }
 
