@@ -2,15 +2,11 @@
 // the magnetic-file screen; the screen itself comes from its package.
 #include <CLI/CLI.hpp>
 #include <QApplication>
-#include <QInputDialog>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QThread>
 #include <iostream>
 
 #include "host/components/host_settings.h"
 #include "host/loader/package_host.h"
-#include "host/net/credentials.h"
 #include "host/qt/main_window.h"
 
 int main(int argc, char** argv) {
@@ -44,26 +40,6 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  // The password of server.user, asked once per session before the first
-  // call that needs it.
-  net::SetPasswordSource([](const std::string& user, bool again) -> std::optional<std::string> {
-    std::optional<std::string> password;
-    const auto ask = [&] {
-      bool given = false;
-      const QString text = QInputDialog::getText(
-          nullptr, "Entrar no servidor de aplicação",
-          QString::fromStdString((again ? "Usuário ou senha inválidos.\n\n" : std::string()) + "Senha de " +
-                                 user + ":"),
-          QLineEdit::Password, QString(), &given);
-      if (given) password = text.toStdString();
-    };
-    if (QThread::currentThread() == qApp->thread()) {
-      ask();
-    } else {
-      QMetaObject::invokeMethod(qApp, ask, Qt::BlockingQueuedConnection);
-    }
-    return password;
-  });
   qtfront::MainWindow window(package, settings);
   window.show();
   if (open) window.OpenScreen();

@@ -2,10 +2,14 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QThread>
 
 #include "host/components/host_settings.h"
+#include "host/net/credentials.h"
 #include "host/net/http_transport.h"
 #include "host/qt/glyphs.h"
 #include "host/qt/settings_dialog.h"
@@ -21,6 +25,26 @@ MainWindow::MainWindow(std::string package_path, std::string settings_path, comp
   resize(1100, 780);
   host_ = std::make_unique<host::PackageHost>(dialogs_,
                                               transport ? std::move(transport) : net::HttpTransportFactory());
+  // The password of server.user, asked once per session, before the first
+  // call that needs it; the calls run off this thread, the dialog on it.
+  net::SetPasswordSource([this](const std::string& user, bool again) -> std::optional<std::string> {
+    std::optional<std::string> password;
+    const auto ask = [&] {
+      bool given = false;
+      const QString text = QInputDialog::getText(
+          this, "Entrar no servidor de aplicação",
+          QString::fromStdString((again ? "Usuário ou senha inválidos.\n\n" : std::string()) + "Senha de " +
+                                 user + ":"),
+          QLineEdit::Password, QString(), &given);
+      if (given) password = text.toStdString();
+    };
+    if (QThread::currentThread() == thread()) {
+      ask();
+    } else {
+      QMetaObject::invokeMethod(this, ask, Qt::BlockingQueuedConnection);
+    }
+    return password;
+  });
 
   area_ = new QMdiArea(this);
   area_->setObjectName("areaMdi");
@@ -69,6 +93,8 @@ MainWindow::~MainWindow() {
   // reach the forms.
   area_->disconnect(this);
   host_.reset();
+  // The password dialog belongs to this window.
+  net::SetPasswordSource({});
   tk::Application().FormCreated.Disconnect(created_connection_);
   tk::Application().Screen().CursorChanged.Disconnect(cursor_connection_);
   if (cursor_overridden_) QApplication::restoreOverrideCursor();

@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
+#include <QWindow>
 #include <exception>
 #include <thread>
 
@@ -108,7 +109,12 @@ InputBlocker::~InputBlocker() {
   qApp->removeEventFilter(this);
 }
 
-bool InputBlocker::eventFilter(QObject*, QEvent* event) {
+bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
+  // A dialog the call itself opens (the login to the server) takes the
+  // user's keys and clicks; only the form waits.
+  if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget->window()->isModal()) return false;
+  if (auto* window = qobject_cast<QWindow*>(watched); window && window->modality() != Qt::NonModal)
+    return false;
   switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease:

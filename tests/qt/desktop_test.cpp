@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSpinBox>
@@ -444,6 +445,49 @@ TEST_F(Desktop, TheBusyAnimationCoversTheFormWhileTheCallRunsOffTheUserInterface
   EXPECT_FALSE(view->Busy().isVisible());
   EXPECT_EQ(Text("edtNmEmpresa"), "Comércio Paulista de Alimentos Ltda");
   EXPECT_EQ(Text("medCdImposto").trimmed(), "");
+}
+
+// An office's server asks who is calling: the desktop asks the password of
+// server.user once, before the first call, and goes on as before.
+TEST_F(Desktop, AServerWithUsersGetsThePasswordOnceFromALoginDialog) {
+  const auto users = (out_ / "usuarios").string();
+  ASSERT_EQ(std::system(("echo ana-senha-123 | " + std::string(MAG_SERVER_PATH) + " user add --users " +
+                         users + " ana consulta >/dev/null")
+                            .c_str()),
+            0);
+  ServerProcess office(database_, {"--users", users, "--output-dir", out_.string()});
+  Stop();
+  Start();
+  comp::Settings().Override("server.port", std::to_string(office.port()));
+  comp::Settings().Override("server.user", "ana");
+  int asked = 0;
+  QString title;
+  // The login dialog opens while the call's busy animation covers the form:
+  // it is looked for by its kind among the open windows.
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* input = qobject_cast<QInputDialog*>(top);
+      if (!input || !input->isVisible()) continue;
+      ++asked;
+      title = input->windowTitle();
+      EXPECT_EQ(input->textEchoMode(), QLineEdit::Password);
+      input->setTextValue("ana-senha-123");
+      input->accept();
+    }
+  });
+  watch.start(20);
+  ASSERT_NE(Open(), nullptr);
+  Fill("medCdEmpresa", "01");
+  drive::Tab();
+  EXPECT_TRUE(drive::WaitFor([&] { return Text("edtNmEmpresa") == "Comércio Paulista de Alimentos Ltda"; }));
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(title, "Entrar no servidor de aplicação");
+  // The tax's lookup goes with the same password: no dialog.
+  drive::Tab();
+  EXPECT_TRUE(drive::WaitFor([&] { return !view->Busy().Running(); }));
+  EXPECT_EQ(asked, 1);
+  std::filesystem::remove(users);
 }
 
 TEST_F(Desktop, TheSettingsDialogStoresTheServerAndTheDatabase) {
