@@ -38,8 +38,22 @@ SettingsDialog::SettingsDialog(std::string path, QWidget* parent) : QDialog(pare
   dialect_->addItems({"sql", "oracle", "mssql", "ib"});
   dialect_->setCurrentText(QString::fromStdString(settings.Dialect()));
 
+  // An office's server: who calls (the password is asked at the first
+  // call), over TLS, its certificate signed by the office's own authority.
+  user_ = new QLineEdit(QString::fromStdString(settings.Get("server.user", "")), this);
+  user_->setObjectName("usuario");
+  tls_ = new QCheckBox("Conexão segura (TLS)", this);
+  tls_->setObjectName("tls");
+  tls_->setChecked(settings.Get("server.tls", "nao") == "sim");
+  authority_ = new QLineEdit(QString::fromStdString(settings.Get("server.ca", "")), this);
+  authority_->setObjectName("autoridade");
+  authority_->setPlaceholderText("a do sistema");
+
   form->addRow("Servidor de aplicação:", host_);
   form->addRow("Porta:", port_);
+  form->addRow("Usuário:", user_);
+  form->addRow("", tls_);
+  form->addRow("Autoridade do certificado:", authority_);
   form->addRow("Banco de dados:", database_);
   form->addRow("Dialeto SQL:", dialect_);
   layout->addLayout(form);
@@ -75,7 +89,10 @@ void SettingsDialog::accept() {
     comp::Settings().Store(path_, {{"server.host", host},
                                    {"server.port", std::to_string(port_->value())},
                                    {"database.url", database},
-                                   {"database.dialect", dialect_->currentText().toStdString()}});
+                                   {"database.dialect", dialect_->currentText().toStdString()},
+                                   {"server.user", user_->text().trimmed().toStdString()},
+                                   {"server.tls", tls_->isChecked() ? "sim" : "nao"},
+                                   {"server.ca", authority_->text().trimmed().toStdString()}});
   } catch (const std::exception& e) {
     QMessageBox::critical(this, "Erro", QString::fromStdString(e.what()));
     return;

@@ -498,6 +498,9 @@ TEST_F(Desktop, TheSettingsDialogStoresTheServerAndTheDatabase) {
   dialog.HostBox()->setText("servidor.local");
   dialog.PortBox()->setValue(9001);
   dialog.DatabaseBox()->setText("sqlite:/tmp/outro.db");
+  dialog.UserBox()->setText("ana");
+  dialog.TlsBox()->setChecked(true);
+  dialog.AuthorityBox()->setText("/etc/mag/tls/escritorio.crt");
   dialog.accept();
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_EQ(comp::Settings().ServerHost(), "servidor.local");
@@ -507,7 +510,8 @@ TEST_F(Desktop, TheSettingsDialogStoresTheServerAndTheDatabase) {
   EXPECT_EQ(
       text.str(),
       "# kept\nserver.host = servidor.local\ndatabase.dialect = sql\ndatabase.url = sqlite:/tmp/outro.db\n"
-      "server.port = 9001\n");
+      "server.ca = /etc/mag/tls/escritorio.crt\nserver.port = 9001\nserver.tls = sim\nserver.user = ana\n");
+  EXPECT_EQ(comp::Settings().Get("server.user", ""), "ana");
   std::filesystem::remove(file);
 }
 
