@@ -5,10 +5,6 @@
 namespace layout {
 namespace {
 
-bool AllDigits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 // The digit for the `count` digits before it, with weights counting down from
 // `first` and restarting at 9 after 2 (the CNPJ) or going on down (the CPF).
 int Digit(std::string_view digits, std::size_t count, int first, bool restart_at_nine) {
@@ -30,6 +26,10 @@ bool Checked(std::string_view digits, std::size_t body, int first, bool restart_
 }
 
 }  // namespace
+
+bool AllDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
 
 bool ValidCnpj(std::string_view digits) { return Checked(digits, 12, 5, true); }
 

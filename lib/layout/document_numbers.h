@@ -6,6 +6,9 @@
 
 namespace layout {
 
+// At least one character, and digits only.
+bool AllDigits(std::string_view text);
+
 // Exactly 14 digits whose two check digits are right, and not all equal.
 bool ValidCnpj(std::string_view digits);
 // Exactly 11 digits whose two check digits are right, and not all equal.

@@ -33,9 +33,7 @@ const std::set<std::string> kModels70 = {"07", "08", "09", "10", "11", "26", "27
 
 // The layout a line follows: its type, with the subtype where the type has
 // several ("60M", "61R", "88SME").
-bool Digits(const std::string& s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
+bool Digits(const std::string& s) { return AllDigits(s); }
 
 bool Blank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
 

@@ -136,7 +136,11 @@ std::optional<Caller> Gate::Check(const std::string& name, const std::string& pa
   }
   // The slow check, the same for an unknown user.
   const std::string& hash = user ? user->hash : dummy_hash_;
-  const bool good = crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0 && user;
+  bool good = false;
+  {
+    std::lock_guard slow(slow_mutex_);
+    good = crypto_pwhash_str_verify(hash.c_str(), password.data(), password.size()) == 0 && user;
+  }
   std::lock_guard lock(mutex_);
   if (good) {
     if (remembered_.size() >= kMostRemembered) remembered_.clear();

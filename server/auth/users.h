@@ -68,6 +68,9 @@ class Gate {
   std::vector<User> users_;
   std::string dummy_hash_;  // checked for an unknown user, so that it costs the same
   std::mutex mutex_;
+  // One slow check at a time: each takes its tens of megabytes, and wrong
+  // passwords from many addresses at once must not take them all together.
+  std::mutex slow_mutex_;
   std::map<std::string, std::chrono::steady_clock::time_point> remembered_;  // keyed digest -> when checked
   std::map<std::string, Failures> failures_;                                 // by address
   unsigned char key_[32];

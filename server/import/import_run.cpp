@@ -111,7 +111,8 @@ class Run {
 
   void Document(const std::string& name, const std::string& bytes) {
     if (!output_.go_on()) {
-      summary_.stopped = name + ": a importação foi interrompida";
+      summary_.stopped = name;
+      summary_.interrupted = true;
       return;
     }
     ++summary_.files;
@@ -219,9 +220,11 @@ std::string DescribeSummary(const ImportSummary& s) {
   if (s.service_items > 0)
     text += "itens de serviço (ISSQN) deixados de fora: " + std::to_string(s.service_items) + "\n";
   for (const std::string& link : s.skipped_links) text += "pasta já lida, não lida de novo: " + link + "\n";
-  if (!s.stopped.empty())
-    text += "a importação parou por um erro do banco de dados em " + s.stopped +
-            "; os arquivos seguintes não foram lidos\n";
+  if (!s.stopped.empty()) {
+    text += (s.interrupted ? "a importação foi interrompida antes de "
+                           : "a importação parou por um erro do banco de dados em ") +
+            s.stopped + "; os arquivos seguintes não foram lidos\n";
+  }
   return text;
 }
 

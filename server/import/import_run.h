@@ -17,8 +17,10 @@ struct ImportSummary {
   std::size_t service_items = 0;
   // Directories reached again through a link, and not walked again.
   std::vector<std::string> skipped_links;
-  // Set when a database failure stopped the run before its end.
+  // Set when a database failure stopped the run before its end (or, with
+  // `interrupted`, when whoever asked for it went away).
   std::string stopped;
+  bool interrupted = false;
 };
 
 struct ImportOutput {
