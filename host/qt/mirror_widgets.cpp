@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QStyle>
 #include <QStyleOptionViewItem>
+#include <utility>
 
 #include "host/qt/form_view.h"
 #include "host/qt/palette.h"
@@ -158,11 +159,23 @@ void MirrorLineEdit::inputMethodEvent(QInputMethodEvent* event) {
 }
 
 void MirrorLineEdit::mousePressEvent(QMouseEvent* event) {
+  const bool entering = view_.Attached() && view_.form()->ActiveControl() != &edit_;
   if (!EnsureFocus()) return;
+  if (entering && SelectAllOnEntry) {
+    // Entering selected the whole text; the click does not move the caret.
+    entered_by_click_ = true;
+    Sync(tk::Property::Selection);
+    return;
+  }
   QLineEdit::mousePressEvent(event);
 }
 
+void MirrorLineEdit::mouseMoveEvent(QMouseEvent* event) {
+  if (!entered_by_click_) QLineEdit::mouseMoveEvent(event);
+}
+
 void MirrorLineEdit::mouseReleaseEvent(QMouseEvent* event) {
+  if (std::exchange(entered_by_click_, false)) return;
   QLineEdit::mouseReleaseEvent(event);
   PushSelection();
 }

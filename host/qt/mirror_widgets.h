@@ -42,12 +42,18 @@ class MirrorLineEdit : public QLineEdit, public Mirror {
   // Keys that a composite control handles first (arrows of a combo box or a
   // month field); returns true when it took the key.
   std::function<bool(QKeyEvent&)> OwnKeys;
+  // A click that brings the focus into the field leaves its whole text
+  // selected, as Tab does, so that typing replaces what it shows (a month
+  // field always shows a month); a click in the focused field places the
+  // caret.
+  bool SelectAllOnEntry = false;
   tk::TCustomEdit& edit() { return edit_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void inputMethodEvent(QInputMethodEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
@@ -61,6 +67,7 @@ class MirrorLineEdit : public QLineEdit, public Mirror {
   FormView& view_;
   int anchor_ = 0;  // the fixed end of a selection made with Shift
   int caret_ = 0;   // the moving end
+  bool entered_by_click_ = false;
 };
 
 class MirrorComboBox : public QComboBox, public Mirror {

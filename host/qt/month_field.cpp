@@ -16,6 +16,7 @@ constexpr int kButtonWidth = 18;
 MonthField::MonthField(comp::TDateEditPlus& field, FormView& view, QWidget* parent)
     : QWidget(parent), field_(field), view_(view) {
   edit_ = new MirrorLineEdit(field, view, this);
+  edit_->SelectAllOnEntry = true;
   setFocusProxy(edit_);
   button_ = new QToolButton(this);
   button_->setFocusPolicy(Qt::NoFocus);

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "host/components/host_settings.h"
 #include "host/net/http_transport.h"
@@ -334,6 +335,31 @@ TEST_F(Desktop, TheStatePickerTakesSeveralStatesAndTheMonthEditorAMonth) {
   EXPECT_EQ(FocusName(), "depMesInicial");
   drive::Key(Qt::Key_Up);
   EXPECT_EQ(month->edit()->text(), "04/2026");
+}
+
+TEST_F(Desktop, AClickIntoAMonthFieldAndTypingReplacesTheMonthShown) {
+  ASSERT_NE(Open(), nullptr);
+  auto* first = W<qtfront::MonthField>("depMesInicial");
+  auto* last = W<qtfront::MonthField>("depMesFinal");
+  ASSERT_FALSE(first->edit()->text().contains('_'));  // it opens on the current month
+  // Clicked anywhere, by the mouse, from another field: the month typed is
+  // the month written, with or without its slash.
+  for (const auto& [field, typed, shown] : {std::tuple{first, QString("032026"), QString("03/2026")},
+                                            {last, "04/2026", "04/2026"},
+                                            {first, "112025", "11/2025"}}) {
+    drive::Click(W("edtNmArquivo"));
+    QTest::mouseClick(field->edit(), Qt::LeftButton, {}, QPoint(field->edit()->width() - 4, 5));
+    drive::Type(typed);
+    EXPECT_EQ(field->edit()->text().toStdString(), shown.toStdString()) << typed.toStdString();
+  }
+  // A click into the field that has the focus places the caret: the year
+  // alone can be retyped.
+  QTest::mouseClick(first->edit(), Qt::LeftButton, {}, QPoint(2, 5));
+  drive::Key(Qt::Key_Right);
+  drive::Key(Qt::Key_Right);
+  drive::Key(Qt::Key_Right);
+  drive::Type("2026");
+  EXPECT_EQ(first->edit()->text(), "11/2026");
 }
 
 TEST_F(Desktop, AnInvalidFirstMonthCanBeCorrectedAfterTheLastMonthIsFilled) {
