@@ -17,6 +17,9 @@
 #include <sstream>
 #include <thread>
 
+#include "host/cli/export_options.h"
+#include "host/cli/export_screen.h"
+#include "host/cli/screen_filler.h"
 #include "host/components/host_settings.h"
 #include "host/components/messages.h"
 #include "host/loader/package_host.h"
@@ -24,76 +27,31 @@
 #include "host/net/http_transport.h"
 #include "host/toolkit/application.h"
 #include "host/toolkit/headless_dialogs.h"
-#include "host/toolkit/user_input.h"
-#include "lib/text/utf8.h"
-#include "lib/wire/file_name.h"
 #include "lib/wire/registro_call.h"
 
 namespace {
 
-struct Options {
+using cli::UsageError;
+
+// The options of the program around the screen's values.
+struct Options : cli::ExportOptions {
   std::string server, database, settings = comp::HostSettings::DefaultPath(), package;
-  std::string tipo, empresa, imposto, inscricao, inscricao_st, livro, pais, estados, de, ate, versao,
-      finalidade, nome, registros, inventario;
-  bool registro_88st = false;
 };
 
-// A problem with the options, not with the screen.
-struct UsageError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-std::vector<std::string> Split(const std::string& list) {
-  std::vector<std::string> items;
-  std::stringstream in(list);
-  for (std::string item; std::getline(in, item, ',');) {
-    item.erase(0, item.find_first_not_of(' '));
-    item.erase(item.find_last_not_of(' ') + 1);
-    if (!item.empty()) items.push_back(item);
+// CLI11's own words, said in the user's language.
+std::string PortugueseFailure(const CLI::App*, const CLI::Error& e) {
+  const std::string what = e.what();
+  const auto colon = what.find(": ");
+  const std::string detail = colon == std::string::npos ? what : what.substr(colon + 2);
+  std::string said;
+  if (dynamic_cast<const CLI::ExtrasError*>(&e)) {
+    said = "argumentos não esperados: " + detail;
+  } else if (dynamic_cast<const CLI::ArgumentMismatch*>(&e)) {
+    said = "uma opção recebeu valores a mais ou a menos (cada opção aceita um valor, dado uma vez)";
+  } else {
+    said = "opções inválidas (" + what + ")";
   }
-  return items;
-}
-
-// The screen's controls, found by name in the form the package created: this
-// program knows the toolkit, not the package's form class.
-struct Screen {
-  explicit Screen(tk::TForm& f) : form(f) {}
-  tk::TForm& form;
-  template <typename T>
-  T& Find(const char* name) const {
-    auto* found = dynamic_cast<T*>(form.FindComponent(name));
-    if (!found)
-      throw std::runtime_error(std::string("the screen has no control '") + name + "' of the kind expected");
-    return *found;
-  }
-  tk::TComboBox& cbbArquivo = Find<tk::TComboBox>("cbbArquivo");
-  tk::TCustomEdit& medCdEmpresa = Find<tk::TCustomEdit>("medCdEmpresa");
-  tk::TCustomEdit& medCdImposto = Find<tk::TCustomEdit>("medCdImposto");
-  tk::TCustomEdit& edtNrInscricao = Find<tk::TCustomEdit>("edtNrInscricao");
-  tk::TCustomEdit& edtNrInscricaoST = Find<tk::TCustomEdit>("edtNrInscricaoST");
-  tk::TCustomEdit& medLivro = Find<tk::TCustomEdit>("medLivro");
-  tk::TCustomEdit& medCodPais = Find<tk::TCustomEdit>("medCodPais");
-  tk::TRadioButton& rbtEstTodos = Find<tk::TRadioButton>("rbtEstTodos");
-  tk::TRadioButton& rbtEstLista = Find<tk::TRadioButton>("rbtEstLista");
-  tk::TControl& sbtPescEst = Find<tk::TControl>("sbtPescEst");
-  tk::TCustomEdit& depMesInicial = Find<tk::TCustomEdit>("depMesInicial");
-  tk::TCustomEdit& depMesFinal = Find<tk::TCustomEdit>("depMesFinal");
-  tk::TComboBox& cbbVersao = Find<tk::TComboBox>("cbbVersao");
-  tk::TComboBox& cbbFinalidade = Find<tk::TComboBox>("cbbFinalidade");
-  tk::TCustomEdit& edtNmArquivo = Find<tk::TCustomEdit>("edtNmArquivo");
-  tk::TCheckListBox& clbArquivos = Find<tk::TCheckListBox>("clbArquivos");
-  tk::TCheckBox& ckcInventario = Find<tk::TCheckBox>("ckcInventario");
-  tk::TCustomEdit& depInventario = Find<tk::TCustomEdit>("depInventario");
-  tk::TCheckBox& ckcRegistro88st = Find<tk::TCheckBox>("ckcRegistro88st");
-  tk::TControl& sbtImportExport = Find<tk::TControl>("sbtImportExport");
-  comp::TMessages& msgPadrao = Find<comp::TMessages>("msgPadrao");
-};
-
-int ItemStartingWith(const tk::TComboBox& combo, const std::string& code, const char* option) {
-  for (std::size_t i = 0; i < combo.Items().size(); ++i) {
-    if (combo.Items()[i].rfind(code, 0) == 0 && !code.empty()) return static_cast<int>(i);
-  }
-  throw UsageError(std::string(option) + " '" + code + "' is not in the list");
+  return "mag-export: " + said + "\nVeja mag-export --help.\n";
 }
 
 const char* KindWord(tk::DialogEvent::Kind kind) {
@@ -175,163 +133,44 @@ class ProgressTransport : public comp::IServerTransport {
   long lines_ = 0;
 };
 
-class Filler {
- public:
-  Filler(const Screen& screen, tk::HeadlessDialogs& dialogs)
-      : f_(screen), user_(screen.form), dialogs_(dialogs) {}
-
-  // Fills the screen as a person would and presses Export; stops at the
-  // first check that keeps the focus in its field. Returns whether the
-  // Export click completed.
-  bool Run(const Options& o) {
-    // The months start on the current one: a batch run names its period.
-    if (o.de.empty()) throw UsageError("--de: o primeiro mês do período deve ser informado");
-    if (o.ate.empty()) throw UsageError("--ate: o último mês do período deve ser informado");
-    RefuseAlteredName(o.nome);
-    try {
-      return Fill(o);
-    } catch (const FocusKept&) {
-      // The message was shown once; a person fixes the field first.
-      return false;
-    }
-  }
-
- private:
-  // A field's check kept the focus in it: typing on would only run the check
-  // again from every later field.
-  struct FocusKept {};
-
-  bool Fill(const Options& o) {
-    if (!o.tipo.empty()) {
-      const auto& items = f_.cbbArquivo.Items();
-      const auto it = std::find(items.begin(), items.end(), o.tipo);
-      if (it == items.end()) throw UsageError("--tipo '" + o.tipo + "' is not a file type");
-      user_.Choose(f_.cbbArquivo, static_cast<int>(it - items.begin()));
-    }
-    Field(f_.medCdEmpresa, o.empresa, "--empresa");
-    Field(f_.medCdImposto, o.imposto, "--imposto");
-    Field(f_.edtNrInscricao, o.inscricao, "--inscricao");
-    Field(f_.edtNrInscricaoST, o.inscricao_st, "--inscricao-st");
-    Field(f_.medLivro, o.livro, "--livro");
-    Field(f_.medCodPais, o.pais, "--pais", "o país");
-    if (!o.estados.empty()) {
-      Enabled(f_.rbtEstLista, "--estados", "a lista de estados");
-      if (o.estados == "todos") {
-        user_.Click(f_.rbtEstTodos);
-      } else {
-        user_.Click(f_.rbtEstLista);
-        dialogs_.ScriptPick(tk::PickAnswer::Values(Split(o.estados)));
-        user_.Click(f_.sbtPescEst);
-      }
-    }
-    Field(f_.depMesInicial, o.de, "--de");
-    Field(f_.depMesFinal, o.ate, "--ate");
-    if (!o.versao.empty()) user_.Choose(f_.cbbVersao, ItemStartingWith(f_.cbbVersao, o.versao, "--versao"));
-    if (!o.finalidade.empty()) {
-      user_.Choose(f_.cbbFinalidade, ItemStartingWith(f_.cbbFinalidade, o.finalidade, "--finalidade"));
-    }
-    Field(f_.edtNmArquivo, o.nome, "--nome");
-    if (!o.registros.empty()) {
-      static const std::map<std::string, std::size_t> kItems = {
-          {"50", 0}, {"51", 1}, {"53", 2}, {"54", 3}, {"55", 4},    {"60", 5},
-          {"61", 6}, {"70", 7}, {"74", 8}, {"75", 9}, {"88ST", 10}, {"88SM", 11}};
-      std::vector<std::size_t> wanted;
-      if (o.registros == "todos") {
-        for (std::size_t i = 0; i < 12; ++i) wanted.push_back(i);
-      } else {
-        for (const auto& r : Split(o.registros)) {
-          const auto it = kItems.find(r);
-          if (it == kItems.end()) throw UsageError("--registros: no register item '" + r + "'");
-          wanted.push_back(it->second);
-        }
-      }
-      Enabled(f_.clbArquivos, "--registros", "a lista de registros");
-      for (std::size_t i : wanted) {
-        if (!f_.clbArquivos.Checked(i)) user_.Toggle(f_.clbArquivos, i);
-      }
-    }
-    if (!o.inventario.empty()) {
-      Enabled(f_.ckcInventario, "--inventario", "o inventário");
-      if (!f_.ckcInventario.Checked()) user_.Click(f_.ckcInventario);
-      Field(f_.depInventario, o.inventario, "--inventario");
-    }
-    if (o.registro_88st) {
-      Enabled(f_.ckcRegistro88st, "--registro-88st", "a opção do registro 88");
-      if (!f_.ckcRegistro88st.Checked()) user_.Click(f_.ckcRegistro88st);
-    }
-    return user_.Click(f_.sbtImportExport);
-  }
-
-  // An option that names a control the screen has disabled would be
-  // dropped without a word: it is refused, naming what it asked for.
-  void Enabled(const tk::TControl& control, const char* option, const char* what) {
-    if (control.EffectivelyEnabled()) return;
-    throw UsageError(std::string(option) + ": " + what + " não se aplica ao tipo " + f_.cbbArquivo.Text());
-  }
-
-  void Field(tk::TCustomEdit& field, const std::string& text, const char* option,
-             const char* what = "o campo") {
-    if (text.empty()) return;
-    if (!field.CanFocus()) {
-      Enabled(field, option, what);
-      throw UsageError(std::string(option) + ": o campo está desabilitado na tela");
-    }
-    if (!user_.Fill(field, text)) return;
-    if (!user_.Tab() && user_.form().ActiveControl() == &field) throw FocusKept{};
-  }
-
-  // The screen drops what its key filter refuses and cuts what passes its
-  // length: a batch caller's name would be written altered, so it is
-  // refused before anything is typed.
-  void RefuseAlteredName(const std::string& name) const {
-    std::string refused;
-    const std::size_t characters = ::text::utf8::Length(name);
-    for (unsigned char c : name) {
-      if (wire::IsForbiddenInFileName(c) && refused.find(static_cast<char>(c)) == std::string::npos) {
-        refused += refused.empty() ? "" : " ";
-        refused += static_cast<char>(c);
-      }
-    }
-    if (!refused.empty()) throw UsageError("--nome: a tela recusa no nome os caracteres " + refused);
-    const int limit = f_.edtNmArquivo.MaxLength();
-    if (limit > 0 && characters > static_cast<std::size_t>(limit)) {
-      throw UsageError("--nome: o nome tem " + std::to_string(characters) +
-                       " caracteres; a tela aceita até " + std::to_string(limit));
-    }
-  }
-
-  const Screen& f_;
-  tk::UserInput user_;
-  tk::HeadlessDialogs& dialogs_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   Options o;
-  CLI::App app{"mag-export: fills the magnetic-file screen headless and presses Export"};
-  app.add_option("--server", o.server, "application server HOST:PORT (default: the host's settings)");
-  app.add_option("--database", o.database, "database URL of the lookups (default: the host's settings)");
-  app.add_option("--settings", o.settings, "the host's settings file")->capture_default_str();
-  app.add_option("--package", o.package, "the package to load (default: beside this program)");
-  app.add_option("--tipo", o.tipo, "file type, e.g. \"SINTEGRA\" or \"DIEF - MA\"");
-  app.add_option("--empresa", o.empresa, "company code");
-  app.add_option("--imposto", o.imposto, "tax code");
-  app.add_option("--inscricao", o.inscricao, "state (or municipal) registration");
-  app.add_option("--inscricao-st", o.inscricao_st, "registration of the tax substitute");
-  app.add_option("--livro", o.livro, "magnetic book code");
-  app.add_option("--pais", o.pais, "country code");
-  app.add_option("--estados", o.estados, "todos, or state abbreviations separated by commas");
-  app.add_option("--de", o.de, "first month, MM/AAAA");
-  app.add_option("--ate", o.ate, "last month, MM/AAAA");
-  app.add_option("--versao", o.versao, "convention version: 1, 2 or 3");
-  app.add_option("--finalidade", o.finalidade, "file purpose: 1, 2, 3 or 5");
-  app.add_option("--nome", o.nome, "file name");
+  CLI::App app{"mag-export: preenche a tela do arquivo magnético sem janela e pressiona Exportar"};
+  app.option_defaults()->group("Opções");
+  app.set_help_flag("-h,--help", "mostra esta ajuda e sai");
+  app.get_formatter()->label("Usage", "Uso");
+  app.get_formatter()->label("OPTIONS", "OPÇÕES");
+  app.get_formatter()->label("TEXT", "TEXTO");
+  app.failure_message(PortugueseFailure);
+  app.add_option("--server", o.server, "servidor de aplicação HOST:PORTA (padrão: as configurações do host)");
+  app.add_option("--database", o.database, "URL do banco das consultas (padrão: as configurações do host)");
+  app.add_option("--settings", o.settings, "o arquivo de configurações do host")->capture_default_str();
+  app.add_option("--package", o.package, "o pacote a carregar (padrão: ao lado deste programa)");
+  app.add_option("--tipo", o.tipo, "tipo de arquivo, p. ex. \"SINTEGRA\" ou \"DIEF - MA\"");
+  app.add_option("--empresa", o.empresa, "código da empresa");
+  app.add_option("--imposto", o.imposto, "código do imposto");
+  app.add_option("--inscricao", o.inscricao, "inscrição estadual (ou municipal)");
+  app.add_option("--inscricao-st", o.inscricao_st, "inscrição do substituto tributário");
+  app.add_option("--livro", o.livro, "código do livro magnético");
+  app.add_option("--pais", o.pais, "código do país");
+  app.add_option("--estados", o.estados, "todos, ou siglas de estados separadas por vírgulas");
+  app.add_option("--de", o.de, "primeiro mês, MM/AAAA");
+  app.add_option("--ate", o.ate, "último mês, MM/AAAA");
+  app.add_option("--versao", o.versao, "versão do convênio: 1, 2 ou 3");
+  app.add_option("--finalidade", o.finalidade, "finalidade do arquivo: 1, 2, 3 ou 5");
+  app.add_option("--nome", o.nome, "nome do arquivo");
   app.add_option("--registros", o.registros,
-                 "register items: 50,51,53,54,55,60,61,70,74,75,88ST,88SM or todos");
-  app.add_option("--inventario", o.inventario, "inventory month, MM/AAAA (ticks the inventory option)");
-  app.add_flag("--registro-88st", o.registro_88st, "ticks the option of register 88 (tax substitution)");
-  CLI11_PARSE(app, argc, argv);
+                 "itens de registro: 50,51,53,54,55,60,61,70,74,75,88ST,88SM ou todos");
+  app.add_option("--inventario", o.inventario, "mês do inventário, MM/AAAA (marca a opção do inventário)");
+  app.add_flag("--registro-88st", o.registro_88st, "marca a opção do registro 88 (substituição tributária)");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // --help ends well; any other error of the options is status 2.
+    return app.exit(e) == 0 ? 0 : 2;
+  }
 
   // Taken by one thread of their own, so that no other thread is ever cut
   // short by them; blocked before any other thread starts.
@@ -359,7 +198,7 @@ int main(int argc, char** argv) {
     comp::Settings().LoadFile(o.settings);
     if (!o.server.empty()) {
       const auto colon = o.server.rfind(':');
-      if (colon == std::string::npos) throw UsageError("--server takes HOST:PORT");
+      if (colon == std::string::npos) throw UsageError("--server: informe HOST:PORTA");
       comp::Settings().Override("server.host", o.server.substr(0, colon));
       comp::Settings().Override("server.port", o.server.substr(colon + 1));
       comp::WebPort();  // a bad port is an error of the options
@@ -399,9 +238,9 @@ int main(int argc, char** argv) {
       if (open->Name() == "frmArquMag") form = open;
     }
     if (!form) return 2;  // the package said why
-    const Screen screen(*form);
+    const cli::ExportScreen screen(*form);
     const std::string success = screen.msgPadrao.Msg("Sucess");
-    Filler filler(screen, dialogs);
+    cli::ScreenFiller filler(screen, dialogs);
     const bool completed = filler.Run(o);
     host.Unload();
     if (completed && last_information == success) return 0;

@@ -23,7 +23,7 @@ TDialect DialectFromName(const std::string& name) {
   for (TDialect d : {TDialect::Generic, TDialect::Oracle, TDialect::MsSql, TDialect::InterBase}) {
     if (name == DialectName(d)) return d;
   }
-  throw std::invalid_argument("unknown SQL dialect '" + name + "' (expected sql, oracle, mssql or ib)");
+  throw std::invalid_argument("dialeto SQL desconhecido '" + name + "' (esperava sql, oracle, mssql ou ib)");
 }
 
 TADOConnection::TADOConnection(tk::TComponent* owner, std::string name)

@@ -28,7 +28,7 @@ std::string HostSettings::DefaultPath() {
 void HostSettings::LoadFile(const std::string& path) {
   if (!std::filesystem::exists(path)) return;
   std::ifstream in(path);
-  if (!in) throw std::runtime_error("cannot read the settings file " + path);
+  if (!in) throw std::runtime_error("Não foi possível ler o arquivo de configurações " + path);
   std::map<std::string, std::string> values;
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
@@ -36,7 +36,7 @@ void HostSettings::LoadFile(const std::string& path) {
     if (content.empty()) continue;
     const auto equals = content.find('=');
     if (equals == std::string::npos || Trim(content.substr(0, equals)).empty()) {
-      throw std::runtime_error(path + ":" + std::to_string(number) + ": expected 'key = value'");
+      throw std::runtime_error(path + ":" + std::to_string(number) + ": esperava 'chave = valor'");
     }
     values[Trim(content.substr(0, equals))] = Trim(content.substr(equals + 1));
   }

@@ -9,7 +9,8 @@ Package::Package(const std::string& path) : path_(path) {
   handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle_) {
     const char* reason = dlerror();
-    throw PackageLoadError("cannot load package " + path + ": " + (reason ? reason : "unknown reason"));
+    throw PackageLoadError("não foi possível carregar o pacote " + path + ": " +
+                           (reason ? reason : "motivo desconhecido"));
   }
 }
 
@@ -19,7 +20,7 @@ void* Package::Symbol(const std::string& name) const {
   dlerror();
   void* address = dlsym(handle_, name.c_str());
   if (const char* reason = dlerror(); reason || !address) {
-    throw PackageLoadError("package " + path_ + " does not export " + name +
+    throw PackageLoadError("o pacote " + path_ + " não exporta " + name +
                            (reason ? std::string(": ") + reason : ""));
   }
   return address;

@@ -39,7 +39,7 @@ void HeadlessDialogs::ShowMessage(MessageKind kind, const std::string& text) {
 }
 
 PickAnswer HeadlessDialogs::NextAnswer(const PickList& list) {
-  if (answers_.empty()) throw UnscriptedDialog("no answer was given for the list '" + list.title + "'");
+  if (answers_.empty()) throw UnscriptedDialog("nenhuma resposta foi dada à lista '" + list.title + "'");
   PickAnswer answer = std::move(answers_.front());
   answers_.pop_front();
   return answer;
@@ -50,7 +50,7 @@ std::vector<std::size_t> HeadlessDialogs::Resolve(const PickList& list, const Pi
   if (answer.how == PickAnswer::How::Rows) {
     for (std::size_t row : answer.rows) {
       if (row >= list.rows.size()) {
-        throw UnscriptedDialog("the list '" + list.title + "' has no row " + std::to_string(row + 1));
+        throw UnscriptedDialog("a lista '" + list.title + "' não tem a linha " + std::to_string(row + 1));
       }
       chosen.push_back(row);
     }
@@ -59,7 +59,7 @@ std::vector<std::size_t> HeadlessDialogs::Resolve(const PickList& list, const Pi
       const auto it = std::find_if(list.rows.begin(), list.rows.end(),
                                    [&](const auto& row) { return !row.empty() && row[0] == value; });
       if (it == list.rows.end())
-        throw UnscriptedDialog("the list '" + list.title + "' does not offer '" + value + "'");
+        throw UnscriptedDialog("a lista '" + list.title + "' não oferece '" + value + "'");
       chosen.push_back(static_cast<std::size_t>(it - list.rows.begin()));
     }
   }
@@ -73,7 +73,7 @@ std::optional<std::size_t> HeadlessDialogs::PickOne(const PickList& list) {
   const PickAnswer answer = NextAnswer(list);
   if (answer.how == PickAnswer::How::Cancel) return std::nullopt;
   const auto chosen = Resolve(list, answer);
-  if (chosen.size() != 1) throw UnscriptedDialog("the list '" + list.title + "' takes exactly one row");
+  if (chosen.size() != 1) throw UnscriptedDialog("a lista '" + list.title + "' aceita exatamente uma linha");
   return chosen.front();
 }
 

@@ -188,6 +188,43 @@ TEST_F(MagExport, OptionsTheScreenWouldDropOrAlterAreRefused) {
        "mag-export: --ate: o último mês do período deve ser informado"},
       {company + "--nome " + std::string(51, 'z'),
        "mag-export: --nome: o nome tem 51 caracteres; a tela aceita até 50"},
+      {company + "--nome \"$(printf 'a\\tb.txt')\"",
+       "mag-export: --nome: a tela descarta do nome os caracteres de controle TAB"},
+      {company + "--nome \"$(printf 'z\\177.txt')\"",
+       "mag-export: --nome: a tela descarta do nome os caracteres de controle 0x7F"},
+      // Values judged without the server, before the lookups and dialogs, and
+      // even when an earlier field would fail.
+      {"--empresa 77 --de 01/2026 --ate 01/2026 --versao 7 --nome z.txt",
+       "mag-export: --versao: '7' não está na lista da tela (1, 2, 3)"},
+      {"--empresa 01 --de 01/2026 --ate 01/2026 --nome z.txt --finalidade 4",
+       "mag-export: --finalidade: '4' não está na lista da tela (1, 2, 3, 5)"},
+      {"--tipo 'DIEF - MA' --empresa 77 --de 01/2026 --ate 01/2026 --registros 50,99 --nome z.txt",
+       "mag-export: --registros: '99' não é um item da lista de registros (50, 51, 53, 54, 55, 60, 61, 70, "
+       "74, "
+       "75, 88ST, 88SM ou todos)"},
+      {"--empresa 77 --de 13/2026 --ate 01/2026 --nome z.txt",
+       "mag-export: --de: '13/2026' não é um mês válido (MM/AAAA)"},
+      {"--empresa 01 --de 01/2026 --ate 1/2026 --nome z.txt",
+       "mag-export: --ate: '1/2026' não é um mês válido (MM/AAAA)"},
+      {"--tipo SINTEGRA-XX --empresa 01 --de 01/2026 --ate 01/2026 --nome z.txt",
+       "mag-export: --tipo: 'SINTEGRA-XX' não é um tipo de arquivo da tela (SINTEGRA, DIEF - MA, DIEF - PI, "
+       "SINTEGRA - MS, SINTEGRA - RJ, SINTEGRA - RS)"},
+      {"--empresa 77 --de 01/2026 --ate 01/2026 --registros 50 --nome z.txt",
+       "mag-export: --registros: a lista de registros não se aplica ao tipo SINTEGRA"},
+      // A disabled field is said with what disabled it.
+      {"--empresa 02 --imposto 01 --de 01/2026 --ate 01/2026 --nome z.txt",
+       "mag-export: --imposto: a empresa 02 não é do regime que informa o imposto; a tela desabilita o "
+       "campo"},
+      {"--empresa 02 --inscricao 0623079040081 --inscricao-st 1 --de 01/2026 --ate 01/2026 --nome z.txt",
+       "mag-export: --inscricao-st: o regime da empresa 02 não tem inscrição do substituto; a tela "
+       "desabilita o "
+       "campo"},
+      {"--empresa 01 --inscricao-st 1 --de 01/2026 --ate 01/2026 --nome z.txt",
+       "mag-export: --inscricao-st: o campo só se abre depois do imposto (--imposto)"},
+      {"--inscricao 110042490114 --de 01/2026 --ate 01/2026 --nome z.txt",
+       "mag-export: --inscricao: o campo só se abre depois da empresa (--empresa)"},
+      {company + "--nome z.txt --sem-opcao",
+       "mag-export: argumentos não esperados: --sem-opcao\nVeja mag-export --help."},
   };
   for (const auto& c : cases) {
     const ExportRun run = Export(c.options + " 2>&1");
@@ -216,7 +253,8 @@ TEST_F(MagExport, AFieldWhoseCheckKeepsTheFocusEndsTheRunWithItsMessageOnce) {
 TEST_F(MagExport, ThePackageIsLoadedAtRunTime) {
   const ExportRun run = Export("--package /nonexistent/Pkg_mag04200.so " + Valid("p.txt") + " 2>&1");
   EXPECT_EQ(run.status, 2);
-  EXPECT_EQ(run.output.rfind("mag-export: cannot load package /nonexistent/Pkg_mag04200.so", 0), 0u)
+  EXPECT_EQ(
+      run.output.rfind("mag-export: não foi possível carregar o pacote /nonexistent/Pkg_mag04200.so", 0), 0u)
       << run.output;
 }
 
