@@ -1,43 +1,13 @@
 #include "host/net/http_transport.h"
 
-#include <httplib.h>
-
 #include <mutex>
 
 #include "host/components/host_settings.h"
 #include "host/net/credentials.h"
+#include "host/net/http_client.h"
 #include "lib/wire/rpc.h"
 
 namespace net {
-namespace {
-
-// What went wrong, in the user's words; the caller names the server once.
-std::string Describe(httplib::Error error, std::chrono::steady_clock::duration waited,
-                     std::chrono::seconds read_timeout) {
-  switch (error) {
-    case httplib::Error::Connection: return "conexão recusada";
-    case httplib::Error::ConnectionTimeout: return "tempo esgotado ao conectar";
-    case httplib::Error::Read:
-      // The library says the same of a closed connection and of a wait
-      // that ran out.
-      if (waited * 10 >= read_timeout * 9) {
-        return "tempo esgotado: sem resposta em " + std::to_string(read_timeout.count()) + " s";
-      }
-      return "o servidor encerrou a conexão";
-    case httplib::Error::Write: return "o servidor encerrou a conexão";
-    case httplib::Error::Canceled: return "a chamada foi interrompida";
-    case httplib::Error::BindIPAddress: return "o endereço local não pôde ser usado";
-    case httplib::Error::SSLConnection:
-      return "a conexão segura (TLS) com o servidor falhou: confira server.tls e o endereço";
-    case httplib::Error::SSLLoadingCerts: return "o certificado da autoridade (server.ca) não pôde ser lido";
-    case httplib::Error::SSLServerVerification:
-      return "o certificado do servidor não foi confirmado pela autoridade de server.ca: a conexão foi "
-             "recusada";
-    default: return "falha de comunicação";
-  }
-}
-
-}  // namespace
 
 struct HttpTransport::Impl {
   HttpTransportOptions options;
@@ -60,25 +30,10 @@ HttpTransport::~HttpTransport() = default;
 void HttpTransport::Connect(const std::string& host, int port, const std::string& server_name) {
   if (host.empty()) throw comp::EServerError("o endereço do servidor de aplicação não foi configurado");
   if (port < 1 || port > 65535) throw comp::EServerError("porta inválida: " + std::to_string(port));
-  // An office's server is reached over TLS, its certificate checked
-  // against the office's own authority when server.ca names one.
-  const comp::HostSettings& settings = comp::Settings();
-  const bool tls = settings.Get("server.tls", "nao") == "sim";
   auto client =
-      std::make_unique<httplib::Client>((tls ? "https://" : "http://") + host + ":" + std::to_string(port));
-  if (tls) {
-    const std::string ca = settings.Get("server.ca", "");
-    if (!ca.empty()) client->set_ca_cert_path(ca);
-    client->enable_server_certificate_verification(true);
-  }
-  impl_->user = settings.Get("server.user", "");
-  client->set_keep_alive(true);
-  // A request goes out in two writes (headers, body); without this the
-  // second waits for the server's delayed acknowledgement.
-  client->set_tcp_nodelay(true);
-  client->set_connection_timeout(impl_->options.connect_timeout);
-  client->set_read_timeout(impl_->options.read_timeout);
-  client->set_write_timeout(impl_->options.write_timeout);
+      OpenClient(host, port,
+                 {impl_->options.connect_timeout, impl_->options.read_timeout, impl_->options.write_timeout});
+  impl_->user = comp::Settings().Get("server.user", "");
   impl_->host = host;
   impl_->port = port;
   // The handshake proves that a server answers there and that it offers the

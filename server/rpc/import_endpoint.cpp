@@ -3,9 +3,9 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <nlohmann/json.hpp>
 
 #include "lib/sql/session.h"
+#include "lib/wire/import_answer.h"
 #include "server/import/dfe_store.h"
 #include "server/import/import_run.h"
 #include "server/import/register_merge.h"
@@ -54,10 +54,6 @@ class ScratchDirectory {
  private:
   std::string path_;
 };
-
-std::string Line(const nlohmann::json& value) {
-  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-}
 
 }  // namespace
 
@@ -151,26 +147,23 @@ void ServeImport(const ServerConfig& config, const http::Request& request, const
   respond(std::move(answer));
 
   if (kind == "magnetic") {
-    nlohmann::json result = {{"file", name}};
     try {
       const std::string text = import::MergeMagneticFile(*session, informant, path, value("notes") == "1");
-      result["outcome"] = "merged";
-      result["reason"] = "";
       audit("mesclagem", "mesclado");
-      stream->Write(Line(result));
-      stream->Write(Line({{"summary", {{"files", 1}, {"merged", 1}, {"refused", 0}}}, {"text", text}}));
+      stream->Write(wire::EncodeImportLine(wire::ImportFileLine{name, "merged", ""}));
+      stream->Write(wire::EncodeImportLine(
+          wire::ImportSummaryLine{{{"files", 1}, {"merged", 1}, {"refused", 0}}, std::nullopt, text}));
     } catch (const ImportRefused& e) {
-      result["outcome"] = "refused";
-      result["reason"] = e.what();
       audit("mesclagem", "recusado");
-      stream->Write(Line(result));
-      stream->Write(Line({{"summary", {{"files", 1}, {"merged", 0}, {"refused", 1}}},
-                          {"text", std::string("recusado: ") + name + ": " + e.what() + "\n"}}));
+      stream->Write(wire::EncodeImportLine(wire::ImportFileLine{name, "refused", e.what()}));
+      stream->Write(wire::EncodeImportLine(
+          wire::ImportSummaryLine{{{"files", 1}, {"merged", 0}, {"refused", 1}},
+                                  std::nullopt,
+                                  std::string("recusado: ") + name + ": " + e.what() + "\n"}));
     } catch (const sql::DatabaseError& e) {
       if (log) log("import: database error: " + e.detail());
-      result["outcome"] = "failed";
-      result["reason"] = std::string("erro do banco de dados: ") + e.what();
-      stream->Write(Line(result));
+      stream->Write(wire::EncodeImportLine(
+          wire::ImportFileLine{name, "failed", std::string("erro do banco de dados: ") + e.what()}));
     }
     return stream->Close();
   }
@@ -180,7 +173,7 @@ void ServeImport(const ServerConfig& config, const http::Request& request, const
     import::ImportOutput output;
     bool client_gone = false;
     output.result = [&](const std::string& file, const char* outcome, const std::string& reason) {
-      if (!stream->Write(Line({{"file", shown(file)}, {"outcome", outcome}, {"reason", reason}})))
+      if (!stream->Write(wire::EncodeImportLine(wire::ImportFileLine{shown(file), outcome, reason})))
         client_gone = true;
     };
     output.go_on = [&] { return !client_gone; };
@@ -196,20 +189,19 @@ void ServeImport(const ServerConfig& config, const http::Request& request, const
     import::ImportSummary named = s;
     if (!named.stopped.empty()) named.stopped = shown(named.stopped);
     for (std::string& link_name : named.skipped_links) link_name = shown(link_name);
-    stream->Write(Line({{"summary",
-                         {{"files", s.files},
-                          {"imported", s.imported},
-                          {"updated", s.updated},
-                          {"unchanged", s.unchanged},
-                          {"cancelled", s.cancelled},
-                          {"ignored", s.ignored},
-                          {"refused", s.refused},
-                          {"service_items", s.service_items},
-                          {"stopped", named.stopped}}},
-                        {"text", import::DescribeSummary(named)}}));
+    stream->Write(wire::EncodeImportLine(wire::ImportSummaryLine{{{"files", s.files},
+                                                                  {"imported", s.imported},
+                                                                  {"updated", s.updated},
+                                                                  {"unchanged", s.unchanged},
+                                                                  {"cancelled", s.cancelled},
+                                                                  {"ignored", s.ignored},
+                                                                  {"refused", s.refused},
+                                                                  {"service_items", s.service_items}},
+                                                                 named.stopped,
+                                                                 import::DescribeSummary(named)}));
   } catch (const std::exception& e) {
     if (log) log(std::string("import: ") + e.what());
-    stream->Write(Line({{"file", name}, {"outcome", "failed"}, {"reason", e.what()}}));
+    stream->Write(wire::EncodeImportLine(wire::ImportFileLine{name, "failed", e.what()}));
   }
   stream->Close();
 }
