@@ -1,11 +1,13 @@
 // mag-screenshots: opens the desktop host, walks through the magnetic-file
-// screen as a user does (a company looked up, a search list, an export) and
-// saves what the display shows at each step as PNG files. Run it under a real
-// X server (scripts/screenshots starts Xvfb) so that the pictures are what a
-// user sees.
+// screen as a user does (a company looked up, a search list, an export and
+// the verdict on its file), brings a folder of documents in, checks a file
+// with faults, and saves what the display shows at each step as PNG files.
+// Run it under a real X server (scripts/screenshots starts Xvfb) so that the
+// pictures are what a user sees.
 #include <CLI/CLI.hpp>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QScreen>
@@ -21,7 +23,8 @@ namespace drive = qtfront::drive;
 
 class Tour {
  public:
-  Tour(qtfront::MainWindow& window, QString out) : window_(window), out_(std::move(out)) {}
+  Tour(qtfront::MainWindow& window, QString out, QString documents)
+      : window_(window), out_(std::move(out)), documents_(std::move(documents)) {}
 
   int Run() {
     window_.OpenScreen();
@@ -49,11 +52,10 @@ class Tour {
 
     drive::Click(drive::Find(view, "edtNrInscricao"));
     drive::Type("110042490114");
+    // The months open on the current one: a click and the month typed
+    // replace it.
     drive::Click(drive::Find(view, "depMesInicial")->focusProxy());
     drive::Type("012026");
-    // Leaving the first month while the last is empty is reported; the user
-    // closes the message and goes on.
-    drive::WhenModal([](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); });
     drive::Tab();
     drive::Type("012026");
     drive::Tab();
@@ -74,10 +76,66 @@ class Tour {
     });
     drive::Click(drive::Find(view, "sbtImportExport"));
     if (!success) return Fail("the export did not end with the success message");
+
+    // The host checks the file the export wrote and says so.
+    if (!drive::WaitFor([&] { return !window_.CheckingWrittenFile() && !window_.Verdict().isEmpty(); },
+                        30000))
+      return Fail("no verdict on the exported file");
+    QTest::qWait(200);
+    Save("05-veredito.png");
+    if (Import() != 0 || Check(window_.VerdictPath()) != 0) return 1;
     return failed_ ? 1 : 0;
   }
 
  private:
+  int Import() {
+    qtfront::ImportWindow* w = window_.OpenImport(qtfront::ImportWindow::Mode::Documents);
+    window_.Area()->activeSubWindow()->resize(900, 560);
+    w->AddPaths({documents_});
+    w->SetEstablishment("01", "244005621111");
+    w->Start();
+    if (!drive::WaitFor([&] { return !w->Running(); }, 60000)) return Fail("the import did not end");
+    if (w->ResultRows()->rowCount() == 0)
+      return Fail("the import gave no rows: " + w->Summary()->toPlainText().toStdString());
+    QTest::qWait(200);
+    Save("06-importacao.png");
+    window_.Area()->activeSubWindow()->close();
+    return 0;
+  }
+
+  int Check(const QString& written) {
+    // The exported file with faults planted: a party's CNPJ with a wrong
+    // check digit and a line cut short.
+    QFile source(written);
+    if (!source.open(QIODevice::ReadOnly)) return Fail("cannot read " + written.toStdString());
+    QList<QByteArray> lines = source.readAll().split('\n');
+    for (QByteArray& line : lines) {
+      if (line.startsWith("50")) {
+        line[15] = line[15] == '9' ? '0' : static_cast<char>(line[15] + 1);
+        break;
+      }
+    }
+    for (QByteArray& line : lines) {
+      if (line.startsWith("54")) {
+        line = line.left(100) + "\r";
+        break;
+      }
+    }
+    const QString broken = QDir(out_).filePath("arquivo-com-erros.txt");
+    QFile target(broken);
+    if (!target.open(QIODevice::WriteOnly) || target.write(lines.join('\n')) < 0)
+      return Fail("cannot write the file");
+    target.close();
+    qtfront::CheckWindow* check = window_.OpenCheck(broken);
+    window_.Area()->activeSubWindow()->resize(900, 560);
+    if (!drive::WaitFor([&] { return check->CurrentState() == qtfront::CheckWindow::State::Checked; }, 30000))
+      return Fail("the check did not end");
+    check->Findings()->expandToDepth(0);
+    QTest::qWait(200);
+    Save("07-verificacao.png");
+    return 0;
+  }
+
   void Save(const QString& file) {
     QApplication::processEvents();
     const QRect area = window_.frameGeometry();
@@ -98,6 +156,7 @@ class Tour {
 
   qtfront::MainWindow& window_;
   QString out_;
+  QString documents_;
   bool failed_ = false;
 };
 
@@ -113,6 +172,8 @@ int main(int argc, char** argv) {
   cli.add_option("--server", server, "application server as HOST:PORT")->required();
   cli.add_option("--database", database, "database of the lookups")->required();
   cli.add_option("--package", package, "the screen's package")->capture_default_str();
+  std::string documents = "tests/data/import";
+  cli.add_option("--documents", documents, "a folder of documents to bring in")->capture_default_str();
   CLI11_PARSE(cli, argc, argv);
 
   const auto colon = server.rfind(':');
@@ -129,6 +190,6 @@ int main(int argc, char** argv) {
     std::cerr << "mag-screenshots: the window never showed\n";
     return 1;
   }
-  Tour tour(window, QString::fromStdString(out));
+  Tour tour(window, QString::fromStdString(out), QString::fromStdString(documents));
   return tour.Run();
 }

@@ -89,6 +89,10 @@ class TApplication {
   Signal<const std::string&> ExceptionShown;
   Signal<TForm&> FormCreated;
   Signal<TForm&> FormDestroying;
+  // A file a screen has written for the user, complete, by its path: the
+  // host may look at it (the desktop checks it). Emitted on the thread that
+  // wrote it.
+  Signal<const std::string&> FileWritten;
 
  private:
   void Destroy(TForm* form);

@@ -108,11 +108,13 @@ void TfrmArquMag::WriteFile(const wire::VariantArray& first, PageLoop& pages) {
   // The file name never leaves the directory the server names.
   if (directory.back() != '/') directory += '/';
 
-  OutputFile file(directory + edtNmArquivo->Text());
+  const std::string path = directory + edtNmArquivo->Text();
+  OutputFile file(path);
   pages.WriteAll([&](const wire::Variant& packet) {
     cdsRegistros->SetData(packet);
     const comp::TField& line = cdsRegistros->FieldByName("DSREGARQMAG");
     for (cdsRegistros->First(); !cdsRegistros->Eof(); cdsRegistros->Next()) file.WriteLine(line.AsString());
   });
   file.Commit();
+  tk::Application().FileWritten.Emit(path);
 }

@@ -23,7 +23,7 @@ set(layers
   "host/components|host/toolkit lib/sql lib/wire lib/text"
   "host/net|host/components lib/wire"
   "host/loader|host/components host/toolkit"
-  "host/qt|host/loader host/net host/components host/toolkit lib/wire lib/text"
+  "host/qt|host/loader host/net host/components host/toolkit lib/wire lib/text lib/layout"
   "host/cli|host/loader host/net host/components host/toolkit lib/wire lib/text"
   "package/export|host/components host/toolkit lib/wire lib/text"
   "package/services|host/components lib/wire"
