@@ -5,6 +5,8 @@
 #include <string>
 
 #include "host/components/messages.h"
+#include "host/loader/package_host.h"
+#include "host/toolkit/application.h"
 #include "host/toolkit/buttons.h"
 #include "host/toolkit/edits.h"
 #include "host/toolkit/form.h"
@@ -42,5 +44,16 @@ struct ExportScreen {
   tk::TControl& sbtImportExport = Find<tk::TControl>("sbtImportExport");
   comp::TMessages& msgPadrao = Find<comp::TMessages>("msgPadrao");
 };
+
+// Loads the package (its default place when `package` is empty), opens its
+// screen and gives the screen's form; nullptr when the package said why not.
+inline tk::TForm* OpenExportForm(host::PackageHost& host, const std::string& package) {
+  host.Load(package.empty() ? host::PackageHost::DefaultPackagePath() : package);
+  host.IniProc();
+  for (tk::TForm* open : tk::Application().Forms()) {
+    if (open->Name() == "frmArquMag") return open;
+  }
+  return nullptr;
+}
 
 }  // namespace cli

@@ -11,12 +11,15 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <mutex>
 #include <sstream>
 #include <thread>
 
+#include "host/cli/batch_mode.h"
+#include "host/cli/batch_run.h"
 #include "host/cli/export_options.h"
 #include "host/cli/export_screen.h"
 #include "host/cli/screen_filler.h"
@@ -36,7 +39,31 @@ using cli::UsageError;
 // The options of the program around the screen's values.
 struct Options : cli::ExportOptions {
   std::string server, database, settings = comp::HostSettings::DefaultPath(), package;
+  std::string lote, todas, relatorio, written;
+  int paralelo = 0;
+  bool refazer = false;
 };
+
+// The options that name one file's values, which a batch takes from its plan.
+void RefuseSingleFileOptions(const Options& o) {
+  const std::pair<const char*, const std::string*> single[] = {{"--empresa", &o.empresa},
+                                                               {"--imposto", &o.imposto},
+                                                               {"--inscricao", &o.inscricao},
+                                                               {"--inscricao-st", &o.inscricao_st},
+                                                               {"--livro", &o.livro},
+                                                               {"--pais", &o.pais},
+                                                               {"--estados", &o.estados},
+                                                               {"--de", &o.de},
+                                                               {"--ate", &o.ate},
+                                                               {"--versao", &o.versao},
+                                                               {"--registros", &o.registros},
+                                                               {"--inventario", &o.inventario}};
+  for (const auto& [option, value] : single) {
+    if (!value->empty())
+      throw UsageError(std::string(option) + ": num lote, cada arquivo tem o seu no plano");
+  }
+  if (o.registro_88st) throw UsageError("--registro-88st: num lote, cada arquivo tem o seu no plano");
+}
 
 // CLI11's own words, said in the user's language.
 std::string PortugueseFailure(const CLI::App*, const CLI::Error& e) {
@@ -165,6 +192,23 @@ int main(int argc, char** argv) {
                  "itens de registro: 50,51,53,54,55,60,61,70,74,75,88ST,88SM ou todos");
   app.add_option("--inventario", o.inventario, "mês do inventário, MM/AAAA (marca a opção do inventário)");
   app.add_flag("--registro-88st", o.registro_88st, "marca a opção do registro 88 (substituição tributária)");
+  app.add_option("--lote", o.lote,
+                 "faz os arquivos de um plano CSV (cabeçalho empresa,inscricao,inscricao-st,tipo,de,ate,"
+                 "finalidade,nome); --nome dá o padrão dos nomes")
+      ->group("Lote");
+  app.add_option(
+         "--todas", o.todas,
+         "faz o arquivo de cada inscrição com o mapa fiscal do mês MM/AAAA bloqueado, e um por estado "
+         "de cada inscrição do substituto")
+      ->group("Lote");
+  app.add_option("--paralelo", o.paralelo,
+                 "arquivos feitos ao mesmo tempo (padrão: o que o servidor tem livre)")
+      ->check(CLI::PositiveNumber)
+      ->group("Lote");
+  app.add_option("--relatorio", o.relatorio, "diretório de relatorio.csv e relatorio.html")->group("Lote");
+  app.add_flag("--refazer", o.refazer, "regrava também os arquivos cujas linhas não mudaram")->group("Lote");
+  // A batch's run tells where it wrote its file.
+  app.add_option(cli::kWrittenOption, o.written)->group("");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -186,6 +230,7 @@ int main(int argc, char** argv) {
       std::lock_guard lock(transport_mutex);
       if (active_transport) active_transport->Interrupt();
     }
+    cli::SignalRuns(signal);
     // A second signal, or an export that does not wind down, ends the
     // process at once; the next export into the directory removes what
     // it left.
@@ -222,6 +267,32 @@ int main(int argc, char** argv) {
       return password;
     });
 
+    if (!o.lote.empty() || !o.todas.empty()) {
+      RefuseSingleFileOptions(o);
+      cli::BatchOptions batch;
+      batch.plan = o.lote;
+      batch.month = o.todas;
+      batch.parallel = o.paralelo;
+      batch.report = o.relatorio;
+      batch.redo = o.refazer;
+      batch.defaults.tipo = o.tipo;
+      batch.defaults.finalidade = o.finalidade;
+      batch.defaults.nome = o.nome;
+      batch.program = "/proc/self/exe";
+      batch.package = o.package;
+      batch.arguments = {"--settings", o.settings};
+      if (!o.server.empty()) batch.arguments.insert(batch.arguments.end(), {"--server", o.server});
+      if (!o.database.empty()) batch.arguments.insert(batch.arguments.end(), {"--database", o.database});
+      if (!o.package.empty()) batch.arguments.insert(batch.arguments.end(), {"--package", o.package});
+      // The password is asked once, here; each file's run takes it from
+      // its environment.
+      const std::string user = comp::Settings().Get("server.user", "");
+      if (!user.empty() && !std::getenv("MAG_PASSWORD")) {
+        if (const auto password = net::SessionPassword(user)) setenv("MAG_PASSWORD", password->c_str(), 1);
+      }
+      return cli::RunBatchMode(batch, interrupted_by);
+    }
+
     tk::HeadlessDialogs dialogs;
     std::string last_information;
     bool error_shown = false;
@@ -230,13 +301,14 @@ int main(int argc, char** argv) {
       if (e.kind == tk::DialogEvent::Kind::Information) last_information = e.text;
     };
     tk::Application().ExceptionShown.Connect([&](const std::string&) { error_shown = true; });
-    host::PackageHost host(dialogs, [] { return std::make_unique<ProgressTransport>(); });
-    host.Load(o.package.empty() ? host::PackageHost::DefaultPackagePath() : o.package);
-    host.IniProc();
-    tk::TForm* form = nullptr;
-    for (tk::TForm* open : tk::Application().Forms()) {
-      if (open->Name() == "frmArquMag") form = open;
+    if (!o.written.empty()) {
+      tk::Application().FileWritten.Connect([&o](const std::string& path) {
+        std::ofstream note(o.written, std::ios::trunc);
+        note << path << "\n";
+      });
     }
+    host::PackageHost host(dialogs, [] { return std::make_unique<ProgressTransport>(); });
+    tk::TForm* form = cli::OpenExportForm(host, o.package);
     if (!form) return 2;  // the package said why
     const cli::ExportScreen screen(*form);
     const std::string success = screen.msgPadrao.Msg("Sucess");

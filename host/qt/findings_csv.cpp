@@ -1,7 +1,7 @@
 #include "host/qt/findings_csv.h"
 
 #include "host/qt/check_words.h"
-#include "host/qt/csv_text.h"
+#include "lib/text/csv.h"
 
 namespace qtfront {
 namespace {
@@ -31,7 +31,7 @@ std::string FindingsCsv(const layout::Report& report, const std::vector<FindingG
                       Lines(p.lines), p.register_type, Utf8(p.field), Utf8(p.document), Utf8(p.message)});
     }
   }
-  return CsvText(rows);
+  return text::CsvText(rows);
 }
 
 }  // namespace qtfront

@@ -20,7 +20,7 @@
 #include "host/components/db_geral.h"
 #include "host/components/host_settings.h"
 #include "host/net/http_transport.h"
-#include "host/qt/csv_text.h"
+#include "lib/text/csv.h"
 
 namespace qtfront {
 namespace {
@@ -470,7 +470,7 @@ std::string ImportWindow::ResultsCsv() const {
                      shown_->index(r, 1).data().toString().toStdString(),
                      shown_->index(r, 2).data().toString().toStdString()});
   }
-  return CsvText(table);
+  return text::CsvText(table);
 }
 
 void ImportWindow::CopySelection() const {

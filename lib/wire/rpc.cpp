@@ -440,7 +440,8 @@ std::variant<CallReply, CallError> DecodeReply(const std::string& body) {
   return reply;
 }
 
-std::string EncodeServerInfo(const std::string& server, const std::vector<std::string>& methods) {
+std::string EncodeServerInfo(const std::string& server, const std::vector<std::string>& methods,
+                             std::optional<int> free_builds) {
   std::string out = R"({"server":)";
   WriteString(out, server, BadBytes::Escape);
   out += R"(,"methods":[)";
@@ -448,12 +449,20 @@ std::string EncodeServerInfo(const std::string& server, const std::vector<std::s
     if (i) out += ',';
     WriteString(out, methods[i], BadBytes::Escape);
   }
-  out += "]}";
+  out += "]";
+  if (free_builds) out += R"(,"free_builds":)" + std::to_string(*free_builds);
+  out += "}";
   return out;
 }
 
 std::string DecodeServerInfo(const std::string& body) {
   return Text(Member(Parse(body), "server"), "server");
+}
+
+std::optional<int> DecodeFreeBuilds(const std::string& body) {
+  const json info = Parse(body);
+  if (!info.is_object() || !info.contains("free_builds")) return std::nullopt;
+  return static_cast<int>(Number(info["free_builds"], "free_builds"));
 }
 
 }  // namespace wire

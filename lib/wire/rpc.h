@@ -2,6 +2,7 @@
 // The envelopes of a remote call and their JSON encoding (docs/protocol.md).
 // Nothing here knows HTTP; both the client transport and the server use it.
 #include <cstddef>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -73,7 +74,12 @@ std::string EncodeError(const CallError& error);
 std::variant<CallReply, CallError> DecodeReply(const std::string& body);
 
 // The answer to the handshake: the server object and its methods.
-std::string EncodeServerInfo(const std::string& server, const std::vector<std::string>& methods);
+// `free_builds`: how many more files the server would build at once right
+// now, for a client that makes several; left out when unknown.
+std::string EncodeServerInfo(const std::string& server, const std::vector<std::string>& methods,
+                             std::optional<int> free_builds = std::nullopt);
 std::string DecodeServerInfo(const std::string& body);
+// The handshake's free_builds, when the server says it.
+std::optional<int> DecodeFreeBuilds(const std::string& body);
 
 }  // namespace wire

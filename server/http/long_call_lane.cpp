@@ -1,5 +1,6 @@
 #include "server/http/long_call_lane.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace server {
@@ -20,6 +21,16 @@ void LongCallLane::Run(std::function<void()> call) {
     ++running_;
   }
   std::thread([this, call = std::move(call)]() mutable { Serve(std::move(call)); }).detach();
+}
+
+int LongCallLane::Free() {
+  std::lock_guard lock(mutex_);
+  return std::max(0, slots_ - running_ - static_cast<int>(waiting_.size()));
+}
+
+int LongCallLane::Busy() {
+  std::lock_guard lock(mutex_);
+  return running_ + static_cast<int>(waiting_.size());
 }
 
 void LongCallLane::Serve(std::function<void()> call) {

@@ -21,6 +21,10 @@ class LongCallLane {
   // Starts the call on a thread of its own when a slot is free; otherwise
   // queues it for the first slot that frees. Returns at once.
   void Run(std::function<void()> call);
+  // The slots no call holds or waits for.
+  int Free();
+  // The calls running or waiting.
+  int Busy();
 
  private:
   void Serve(std::function<void()> call);

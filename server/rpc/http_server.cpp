@@ -169,7 +169,11 @@ void HttpServer::Handle(http::Request request, const std::function<void(http::Re
       return respond(ErrorResponse(wire::ErrorKind::UnknownServer, "no server object '" + name + "'"));
     }
     http::Response r;
-    r.body = wire::EncodeServerInfo(kServerName, Mag04200::MethodNames());
+    // A file's build keeps a core busy: a client that makes several at once
+    // is told how many the server's cores would take beside what it builds.
+    const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    const int free = std::max(0, std::min(impl_->lane->Free(), cores - impl_->lane->Busy()));
+    r.body = wire::EncodeServerInfo(kServerName, Mag04200::MethodNames(), free);
     return respond(std::move(r));
   }
   // Every call but the handshake names its user, when the server has users.

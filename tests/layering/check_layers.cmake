@@ -24,7 +24,7 @@ set(layers
   "host/net|host/components lib/wire"
   "host/loader|host/components host/toolkit"
   "host/qt|host/loader host/net host/components host/toolkit lib/wire lib/text lib/layout"
-  "host/cli|host/loader host/net host/components host/toolkit lib/wire lib/text"
+  "host/cli|host/loader host/net host/components host/toolkit lib/wire lib/text lib/layout"
   "package/export|host/components host/toolkit lib/wire lib/text"
   "package/services|host/components lib/wire"
   # The module's entry and globals and the form are one unit: each names the other.

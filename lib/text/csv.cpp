@@ -1,6 +1,6 @@
-#include "host/qt/csv_text.h"
+#include "lib/text/csv.h"
 
-namespace qtfront {
+namespace text {
 namespace {
 
 void Field(std::string& out, const std::string& text) {
@@ -32,4 +32,4 @@ std::string CsvText(const std::vector<std::vector<std::string>>& rows) {
   return out;
 }
 
-}  // namespace qtfront
+}  // namespace text

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-namespace qtfront {
+namespace text {
 
 // Each row's fields in UTF-8; a field is quoted when it holds the
 // separator, a quote, a line break or blanks at its ends (which a
 // spreadsheet would otherwise drop).
 std::string CsvText(const std::vector<std::vector<std::string>>& rows);
 
-}  // namespace qtfront
+}  // namespace text
