@@ -69,6 +69,13 @@ void AddServeOptions(CLI::App& app, ServeOptions& o) {
   app.add_option("--demo-volume", o.volume,
                  "also load a volume company (\"90\") with this many notes of 5 lines")
       ->check(CLI::NonNegativeNumber);
+  app.add_option(
+         "--demo-companies", o.companies,
+         "also load this many volume companies (\"10\", \"11\" …), each with --demo-company-notes notes")
+      ->check(CLI::Range(0, 50));
+  app.add_option("--demo-company-notes", o.company_notes, "notes of 5 lines of each of --demo-companies")
+      ->capture_default_str()
+      ->check(CLI::PositiveNumber);
   app.add_flag("--migrate-only", o.migrate_only,
                "bring the schema up to date (and load data as asked) and exit");
   app.add_flag("-v,--verbose", o.verbose, "log every call on standard error");
@@ -134,6 +141,11 @@ int Serve(ServeOptions o) {
       if (o.volume > 0) {
         LoadVolumeData(*session, o.volume);
         std::cerr << "mag-server: volume company 90 loaded with " << o.volume << " notes\n";
+      }
+      if (o.companies > 0) {
+        LoadVolumeCompanies(*session, o.companies, o.company_notes);
+        std::cerr << "mag-server: " << o.companies << " volume companies loaded with " << o.company_notes
+                  << " notes each\n";
       }
     }
     if (o.migrate_only) return 0;

@@ -15,6 +15,8 @@ struct ServeOptions {
   bool keep_latin1 = false;
   bool verbose = false;
   long volume = 0;
+  int companies = 0;  // volume companies of the same shape, for batch runs
+  long company_notes = 4000;
 };
 
 // The options of serving, on the application itself.

@@ -290,51 +290,62 @@ bool LoadDemoData(sql::Session& s) {
   return true;
 }
 
-void LoadVolumeData(sql::Session& s, long documents) {
-  sql::Transaction transaction(s);
-  s.Execute(
-      "DELETE FROM NOTAFISCALITEM WHERE NRSEQNOTA IN (SELECT NRSEQNOTA FROM NOTAFISCAL WHERE CDEMPRESA = "
-      "'90')");
-  s.Execute("DELETE FROM NOTAFISCAL WHERE CDEMPRESA = '90'");
-  FiscalTables tables(s, 2000);
-  if (s.Query("SELECT 1 FROM EMPRESA WHERE CDEMPRESA = '90'", {}).rows.empty()) {
-    tables.Add(CompanyRow{"90", "Atacado Volume Ltda", "1"});
-    tables.Add(RegistrationRow{.company = "90",
-                               .registration = "900000009008",
-                               .cnpj = CnpjFrom("909090900001"),
-                               .uf = "SP",
-                               .city = "Guarulhos",
-                               .street = "Rodovia Presidente Dutra",
-                               .number = "2000",
-                               .district = "Bonsucesso",
-                               .zip = "07178000",
-                               .contact = "Central de Volume",
-                               .phone = "1124440000"});
-    tables.Add(FiscalMapRow{"90", "900000009008", "202601", "S"});
-    for (int p = 1; p <= 50; ++p) {
-      char code[16];
-      std::snprintf(code, sizeof code, "V%04d", p);
-      tables.Add(ProductRow{.code = code,
-                            .ncm = "84713012",
-                            .name = std::string("Produto de volume número ") + std::to_string(p),
-                            .unit = "un",
-                            .icms_rate = 1800});
-    }
-  }
-  const std::string cnpj = CnpjFrom("556667770001");
+namespace {
+
+constexpr const char* kVolumeRegistration = "900000009008";
+
+// The volume company's registration, its month locked.
+void AddVolumeRegistration(FiscalTables& tables, const std::string& company) {
+  tables.Add(RegistrationRow{.company = company,
+                             .registration = kVolumeRegistration,
+                             .cnpj = CnpjFrom("909090900001"),
+                             .uf = "SP",
+                             .city = "Guarulhos",
+                             .street = "Rodovia Presidente Dutra",
+                             .number = "2000",
+                             .district = "Bonsucesso",
+                             .zip = "07178000",
+                             .contact = "Central de Volume",
+                             .phone = "1124440000"});
+  tables.Add(FiscalMapRow{company, kVolumeRegistration, "202601", "S"});
+}
+
+std::vector<std::string> VolumeProducts(sql::Session& s, FiscalTables& tables) {
   std::vector<std::string> codes;
   for (int p = 1; p <= 50; ++p) {
     char code[16];
     std::snprintf(code, sizeof code, "V%04d", p);
     codes.emplace_back(code);
   }
+  if (s.Query("SELECT 1 FROM PRODUTO WHERE CDPRODUTO = 'V0001'", {}).rows.empty()) {
+    for (int p = 1; p <= 50; ++p) {
+      tables.Add(ProductRow{.code = codes[static_cast<std::size_t>(p - 1)],
+                            .ncm = "84713012",
+                            .name = std::string("Produto de volume número ") + std::to_string(p),
+                            .unit = "un",
+                            .icms_rate = 1800});
+    }
+  }
+  return codes;
+}
+
+void DeleteNotes(sql::Session& s, const std::string& company) {
+  s.Execute(
+      "DELETE FROM NOTAFISCALITEM WHERE NRSEQNOTA IN (SELECT NRSEQNOTA FROM NOTAFISCAL WHERE CDEMPRESA = :E)",
+      {{"E", company}});
+  s.Execute("DELETE FROM NOTAFISCAL WHERE CDEMPRESA = :E", {{"E", company}});
+}
+
+// `documents` notes of four items each, sold in January 2026 to one party.
+void AddVolumeNotes(FiscalTables& tables, const std::string& company, std::int64_t first_sequence,
+                    long documents, const std::vector<std::string>& codes) {
+  const std::string cnpj = CnpjFrom("556667770001");
   std::vector<Note> block;
-  const std::int64_t first_sequence = 10000000;
   for (long d = 0; d < documents; ++d) {
     Note n;
     n.sequence = first_sequence + d;
-    n.company = "90";
-    n.registration = "900000009008";
+    n.company = company;
+    n.registration = kVolumeRegistration;
     n.direction = "S";
     n.cnpj = cnpj;
     n.ie = "115566770891";
@@ -360,7 +371,39 @@ void LoadVolumeData(sql::Session& s, long documents) {
     }
   }
   InsertNotes(tables, block);
-  LoadVolumeActivity(s, tables, "90", "900000009008", documents, codes);
+}
+
+}  // namespace
+
+void LoadVolumeData(sql::Session& s, long documents) {
+  sql::Transaction transaction(s);
+  DeleteNotes(s, "90");
+  FiscalTables tables(s, 2000);
+  const bool present = !s.Query("SELECT 1 FROM EMPRESA WHERE CDEMPRESA = '90'", {}).rows.empty();
+  if (!present) {
+    tables.Add(CompanyRow{"90", "Atacado Volume Ltda", "1"});
+    AddVolumeRegistration(tables, "90");
+  }
+  const std::vector<std::string> codes = VolumeProducts(s, tables);
+  AddVolumeNotes(tables, "90", 10000000, documents, codes);
+  LoadVolumeActivity(s, tables, "90", kVolumeRegistration, documents, codes);
+  transaction.Commit();
+}
+
+void LoadVolumeCompanies(sql::Session& s, int companies, long documents) {
+  sql::Transaction transaction(s);
+  FiscalTables tables(s, 2000);
+  const std::vector<std::string> codes = VolumeProducts(s, tables);
+  for (int c = 0; c < companies; ++c) {
+    const std::string code = std::to_string(10 + c);
+    DeleteNotes(s, code);
+    if (s.Query("SELECT 1 FROM EMPRESA WHERE CDEMPRESA = :E", {{"E", code}}).rows.empty()) {
+      tables.Add(CompanyRow{code, "Atacado de Lote " + code + " Ltda", "1"});
+      AddVolumeRegistration(tables, code);
+    }
+    AddVolumeNotes(tables, code, 100000000 + static_cast<std::int64_t>(c) * 10000000, documents, codes);
+  }
+  tables.Flush();
   transaction.Commit();
 }
 

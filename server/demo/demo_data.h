@@ -13,6 +13,11 @@ bool LoadDemoData(sql::Session& session);
 // with its printers, consumer notes, freight bills, GNRE, inventory and stock
 // under tax substitution (LoadVolumeActivity). Replaces an earlier volume.
 void LoadVolumeData(sql::Session& session, long documents);
+// `companies` companies "10", "11" … "59" of the volume company's shape
+// (its registration, products and notes, without its other activity), each
+// with `documents` notes in January 2026, the month locked: a batch's month
+// of many files. Replaces earlier ones.
+void LoadVolumeCompanies(sql::Session& session, int companies, long documents);
 // A CNPJ of 14 digits from its first 12, with its check digits.
 std::string CnpjFrom(const std::string& first12);
 
