@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -203,11 +205,6 @@ void Make(FileOutcome& outcome, const BatchSettings& settings, const fs::path& n
       } else {
         outcome.status = FileStatus::Made;
       }
-      const layout::Report report = layout::CheckFile(outcome.path);
-      outcome.lines = report.lines;
-      outcome.errors = report.Errors();
-      outcome.warnings = report.Warnings();
-      if (!report.ok()) outcome.findings = layout::Describe(report);
     }
   } catch (const std::exception& e) {
     outcome.status = FileStatus::Failed;
@@ -215,6 +212,22 @@ void Make(FileOutcome& outcome, const BatchSettings& settings, const fs::path& n
   }
   fs::remove(written_note);
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+}
+
+void Check(FileOutcome& outcome) {
+  if (outcome.path.empty()) return;
+  const auto started = std::chrono::steady_clock::now();
+  try {
+    const layout::Report report = layout::CheckFile(outcome.path);
+    outcome.lines = report.lines;
+    outcome.errors = report.Errors();
+    outcome.warnings = report.Warnings();
+    if (!report.ok()) outcome.findings = layout::Describe(report);
+  } catch (const std::exception& e) {
+    outcome.status = FileStatus::Failed;
+    outcome.message = std::string("o arquivo gravado não pôde ser verificado: ") + e.what();
+  }
+  outcome.seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 }
 
 }  // namespace
@@ -233,8 +246,29 @@ void RunBatch(std::vector<FileOutcome>& outcomes, const BatchSettings& settings,
   char pattern[] = "/tmp/mag-lote-XXXXXX";
   if (!mkdtemp(pattern)) throw std::runtime_error("não foi possível criar um diretório temporário");
   const fs::path notes(pattern);
-  std::mutex mutex;  // guards next and the progress calls
+  // A file is checked on a thread of its own while the next one is made:
+  // the check reads the file the export has just written, the export waits
+  // on the server.
+  std::mutex mutex;  // guards next, the checks' queue and the progress calls
+  std::condition_variable checks_changed;
+  std::deque<std::size_t> checks;
+  bool made_all = false;
   std::size_t next = 0;
+  std::thread checker([&] {
+    for (;;) {
+      std::size_t index = 0;
+      {
+        std::unique_lock lock(mutex);
+        checks_changed.wait(lock, [&] { return !checks.empty() || made_all; });
+        if (checks.empty()) return;
+        index = checks.front();
+        checks.pop_front();
+      }
+      Check(outcomes[index]);
+      std::lock_guard lock(mutex);
+      progress(outcomes[index]);
+    }
+  });
   const auto work = [&] {
     for (;;) {
       std::size_t index = 0;
@@ -245,13 +279,20 @@ void RunBatch(std::vector<FileOutcome>& outcomes, const BatchSettings& settings,
       }
       Make(outcomes[index], settings, notes, static_cast<int>(index));
       std::lock_guard lock(mutex);
-      progress(outcomes[index]);
+      checks.push_back(index);
+      checks_changed.notify_one();
     }
   };
   std::vector<std::thread> workers;
   for (int i = 1; i < std::max(1, settings.parallel); ++i) workers.emplace_back(work);
   work();
   for (auto& worker : workers) worker.join();
+  {
+    std::lock_guard lock(mutex);
+    made_all = true;
+    checks_changed.notify_one();
+  }
+  checker.join();
   std::error_code ignored;
   fs::remove_all(notes, ignored);
 }
