@@ -1,5 +1,6 @@
 // Register 54: the items of a document, then its freight, insurance and other charges.
 #include "lib/layout/document_rules.h"
+#include "server/build/document_items.h"
 #include "server/build/document_rows.h"
 #include "server/build/register_groups.h"
 #include "server/build/register_models.h"
@@ -7,24 +8,22 @@
 namespace server {
 
 void Build54(const GroupContext& g) {
-  // The documents in file order, and for each its items by number: a small
-  // query per document, prepared once, instead of one that sorts every item
-  // row of the period.
-  const auto items_of_document = g.session.Prepare(
-      "SELECT CDCFOP, CDCST, NRITEM, CDPRODUTO, QTITEM, VRPRODUTO, VRDESCONTO, VRBASEICMS, VRBASEST, VRIPI,"
-      " VRALIQICMS FROM NOTAFISCALITEM WHERE NRSEQNOTA = :DOC ORDER BY NRITEM");
-  std::vector<sql::Param> document{{"DOC", std::nullopt}};
-  g.session.QueryEach(
+  // The documents in file order, and for each its items by number, instead
+  // of one statement that sorts every item row of the period.
+  DocumentsWithItems documents(
+      g.session,
+      "CDCFOP, CDCST, NRITEM, CDPRODUTO, QTITEM, VRPRODUTO, VRDESCONTO, VRBASEICMS, VRBASEST, VRIPI,"
+      " VRALIQICMS");
+  documents.Read(
       std::string("SELECT ") + kDocumentColumns + ", n.VRFRETE, n.VRSEGURO, n.VRDESPESAS FROM NOTAFISCAL n" +
           g.where + " AND n.CDMODELO IN " + SqlList(kModels54) + " ORDER BY " + kPartyKey + ", n.CDSERIE, " +
           kNumberKey + ", n.NRSEQNOTA",
-      g.params, [&](const sql::Row& head) {
+      g.params, [&](const sql::Row& head, std::span<const sql::Row> items) {
         const DocumentHead doc = Head(head);
         // The items of a document mostly share one CFOP: it is checked once.
         std::string first_cfop, checked_cfop;
         bool has_items = false;
-        document[0].value = head[0];
-        items_of_document->Each(document, [&](const sql::Row& row) {
+        for (const sql::Row& row : items) {
           if (!has_items || row[0] != checked_cfop) {
             CheckDocument(g, doc, Str(row[0]));
             checked_cfop = Str(row[0]);
@@ -40,7 +39,7 @@ void Build54(const GroupContext& g) {
                         Int(row[6]), Int(row[7]), Int(row[8]), Int(row[9]), Int(row[10])};
           if (WithoutValues(doc)) v = Reg54Values{v.cfop, v.cst, v.item, v.product, 0, 0, 0, 0, 0, 0, 0};
           g.put(LineOf(doc, "54", [&] { return g.lines.R54(doc, v); }));
-        });
+        }
         // Freight (991), insurance (992) and other charges (999) follow the
         // items of their document.
         if (!has_items || WithoutValues(doc)) return;
