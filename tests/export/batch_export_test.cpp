@@ -1,9 +1,6 @@
 // The office's month in one command: mag-export --todas and --lote against a
 // real server, each file through a screen of its own.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -11,16 +8,12 @@
 
 #include "lib/layout/layout_check.h"
 #include "lib/sql/session.h"
+#include "tests/support/command_run.h"
 #include "tests/support/server_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct BatchRun {
-  int status = -1;
-  std::string output;
-};
 
 struct BatchExport : ::testing::Test {
   static inline std::string database;
@@ -43,17 +36,9 @@ struct BatchExport : ::testing::Test {
     fs::remove_all(scratch);
   }
 
-  static BatchRun Export(const std::string& options) {
-    const std::string command = std::string(MAG_EXPORT_PATH) +
-                                " --settings /dev/null --server 127.0.0.1:" + std::to_string(server->port()) +
-                                " --database " + database + " " + options + " 2>&1";
-    BatchRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+  static CommandRun Export(const std::string& options) {
+    return RunCommand(std::string(MAG_EXPORT_PATH) + " --settings /dev/null --server 127.0.0.1:" +
+                      std::to_string(server->port()) + " --database " + database + " " + options);
   }
   static std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
   static std::string Read(const fs::path& file) {
@@ -71,7 +56,7 @@ struct BatchExport : ::testing::Test {
 
 TEST_F(BatchExport, TheMonthOfEveryLockedRegistrationIsMadeAndWhatDidNotChangeIsKept) {
   const fs::path report = scratch / "relatorio";
-  const BatchRun first = Export("--todas 01/2026 --relatorio " + report.string());
+  const CommandRun first = Export("--todas 01/2026 --relatorio " + report.string());
   ASSERT_EQ(first.status, 0) << first.output;
   EXPECT_EQ(FirstLine(first.output), "8 arquivos: 8 feitos");
   const auto made = Files();
@@ -94,7 +79,7 @@ TEST_F(BatchExport, TheMonthOfEveryLockedRegistrationIsMadeAndWhatDidNotChangeIs
   EXPECT_NE(Read(report / "relatorio.html").find("01_78123451_RJ_202601.txt"), std::string::npos);
 
   // Again: nothing changed, nothing is rewritten.
-  const BatchRun second = Export("--todas 01/2026");
+  const CommandRun second = Export("--todas 01/2026");
   EXPECT_EQ(second.status, 0) << second.output;
   EXPECT_EQ(FirstLine(second.output), "8 arquivos: 8 mantidos");
   EXPECT_EQ(Files(), made);
@@ -106,7 +91,7 @@ TEST_F(BatchExport, TheMonthOfEveryLockedRegistrationIsMadeAndWhatDidNotChangeIs
       "NOTAFISCAL "
       "WHERE CDEMPRESA = '02' AND DTDOCUMENTO LIKE '2026-01%')");
   session.reset();
-  const BatchRun third = Export("--todas 01/2026");
+  const CommandRun third = Export("--todas 01/2026");
   EXPECT_EQ(third.status, 0) << third.output;
   EXPECT_EQ(FirstLine(third.output), "8 arquivos: 1 feito, 7 mantidos");
   const auto after = Files();
@@ -130,7 +115,7 @@ TEST_F(BatchExport, APlansBadLinesAreReportedInTheirOwnWordsWhileTheOthersAreMad
                          "01,110042490114,,01/2026,1,versao1.txt\n"
                          "02,0623079040081,99,01/2026,,st.txt\n";
   const fs::path report = scratch / "relatorio-plano";
-  const BatchRun run = Export("--lote " + plan.string() + " --relatorio " + report.string());
+  const CommandRun run = Export("--lote " + plan.string() + " --relatorio " + report.string());
   EXPECT_EQ(run.status, 1) << run.output;
   const char* const said[] = {
       "6 arquivos: 1 feito, 4 recusados pela tela, 1 recusado pelo servidor",
@@ -184,7 +169,7 @@ TEST_F(BatchExport, APlanThatCannotBeReadMakesNothing) {
       std::ofstream(plan) << c.plan;
       options = "--lote " + plan.string();
     }
-    const BatchRun run = Export(options);
+    const CommandRun run = Export(options);
     EXPECT_EQ(run.status, 2) << c.name << "\n" << run.output;
     EXPECT_NE(run.output.find(c.said), std::string::npos) << c.name << "\n" << run.output;
   }

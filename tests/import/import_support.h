@@ -9,21 +9,7 @@
 #include <string>
 
 #include "lib/sql/session.h"
-
-struct CommandRun {
-  int status = -1;
-  std::string output;  // standard output and error together
-};
-
-inline CommandRun RunCommand(const std::string& command) {
-  CommandRun run;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  char buffer[4096];
-  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
-  const int status = pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
+#include "tests/support/command_run.h"
 
 inline std::string Fixture(const std::string& name) { return std::string(MAG_TEST_DATA) + "/import/" + name; }
 
