@@ -4,9 +4,15 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <set>
+#include <thread>
 
 #include "server/import/dfe_reader.h"
 
@@ -24,19 +30,77 @@ bool EndsWith(const std::string& name, const std::string& suffix) {
                     [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
 
-class Run {
+// What the reading side hands the writing side, in the order of the run: a
+// document read and parsed, or a file refused before it was one.
+struct Parsed {
+  std::string name;
+  std::optional<DfeContent> content;  // empty: refused
+  std::string refusal;
+  bool counted = true;  // a document file (files += 1), not a path that could not be read
+};
+
+// The parsed documents between the two sides, a bounded number at a time.
+class ParsedQueue {
  public:
-  Run(sql::Session& session, DfeStore& store, const ImportOutput& output)
-      : session_(session), store_(store), output_(output) {}
+  // Blocks while the queue is full; false once the writing side stopped.
+  bool Push(Parsed parsed) {
+    std::unique_lock lock(mutex_);
+    room_.wait(lock, [&] { return queue_.size() < kCapacity || stopped_; });
+    if (stopped_) return false;
+    queue_.push_back(std::move(parsed));
+    ready_.notify_one();
+    return true;
+  }
+  // The next one; nullopt once the reading side is done and the queue empty.
+  std::optional<Parsed> Pop() {
+    std::unique_lock lock(mutex_);
+    ready_.wait(lock, [&] { return !queue_.empty() || done_; });
+    if (queue_.empty()) return std::nullopt;
+    Parsed parsed = std::move(queue_.front());
+    queue_.pop_front();
+    room_.notify_one();
+    return parsed;
+  }
+  void Done() {
+    std::lock_guard lock(mutex_);
+    done_ = true;
+    ready_.notify_all();
+  }
+  void Stop() {
+    std::lock_guard lock(mutex_);
+    stopped_ = true;
+    room_.notify_all();
+  }
+  bool Stopped() {
+    std::lock_guard lock(mutex_);
+    return stopped_;
+  }
+
+ private:
+  static constexpr std::size_t kCapacity = 64;
+  std::mutex mutex_;
+  std::condition_variable ready_, room_;
+  std::deque<Parsed> queue_;
+  bool done_ = false;
+  bool stopped_ = false;
+};
+
+// The reading side: walks the paths, reads each document file (or zip
+// entry) and parses it, on a thread of its own while the writing side
+// stores the ones before.
+class Reader {
+ public:
+  Reader(const Informant& informant, ParsedQueue& queue) : informant_(informant), queue_(queue) {}
 
   void Path(const std::string& path) {
+    if (queue_.Stopped()) return;
     std::error_code error;
     if (fs::is_directory(path, error)) {
       // Each directory once, by device and inode: a link back up (a -> .)
       // would walk the same tree again, and again below it.
       struct stat seen;
       if (stat(path.c_str(), &seen) != 0 || !directories_.emplace(seen.st_dev, seen.st_ino).second) {
-        summary_.skipped_links.push_back(path);
+        skipped_links.push_back(path);
         return;
       }
       // Entries in name order: the same directory imports the same way twice.
@@ -44,7 +108,7 @@ class Run {
       for (const auto& entry : fs::directory_iterator(path, error)) entries.push_back(entry.path());
       std::sort(entries.begin(), entries.end());
       for (const fs::path& entry : entries) {
-        if (!summary_.stopped.empty()) return;
+        if (queue_.Stopped()) return;
         const std::string name = entry.string();
         if (fs::is_directory(entry, error) || EndsWith(name, ".xml") || EndsWith(name, ".zip")) Path(name);
       }
@@ -62,18 +126,7 @@ class Run {
     Document(path, bytes);
   }
 
-  void Cancellations() {
-    for (const auto& [name, cancellation] : cancellations_) {
-      if (!summary_.stopped.empty()) return;
-      Outcome outcome = Outcome::Unchanged;
-      if (!InTransaction(name, [&] { outcome = store_.Cancel(cancellation); })) continue;
-      ++(outcome == Outcome::Unchanged ? summary_.unchanged : summary_.cancelled);
-      output_.result(name, outcome == Outcome::Unchanged ? "unchanged" : "cancelled",
-                     "cancelamento da chave " + cancellation.key);
-    }
-  }
-
-  const ImportSummary& summary() const { return summary_; }
+  std::vector<std::string> skipped_links;
 
  private:
   void Archive(const std::string& path) {
@@ -87,7 +140,7 @@ class Run {
       return Refuse(path, "o arquivo zip não pode ser aberto: " + reason);
     }
     const zip_int64_t count = zip_get_num_entries(archive, 0);
-    for (zip_int64_t k = 0; k < count && summary_.stopped.empty(); ++k) {
+    for (zip_int64_t k = 0; k < count && !queue_.Stopped(); ++k) {
       zip_stat_t stat;
       if (zip_stat_index(archive, static_cast<zip_uint64_t>(k), 0, &stat) != 0 || !stat.name) continue;
       const std::string name = path + ":" + stat.name;
@@ -110,33 +163,86 @@ class Run {
   }
 
   void Document(const std::string& name, const std::string& bytes) {
+    Parsed parsed{name, std::nullopt, {}, true};
+    try {
+      parsed.content = ReadDfe(bytes, informant_);
+    } catch (const ImportRefused& e) {
+      parsed.refusal = e.what();
+    }
+    queue_.Push(std::move(parsed));
+  }
+
+  void Refuse(const std::string& name, const std::string& reason) {
+    queue_.Push(Parsed{name, std::nullopt, reason, false});
+  }
+
+  const Informant& informant_;
+  ParsedQueue& queue_;
+  std::set<std::pair<dev_t, ino_t>> directories_;
+};
+
+// The writing side: stores each parsed document in its own transaction, in
+// the order the reading side found them, and says what became of it.
+class Run {
+ public:
+  Run(sql::Session& session, DfeStore& store, const ImportOutput& output)
+      : session_(session), store_(store), output_(output) {}
+
+  // Takes what the reading side hands over until it is done, or the run
+  // stops (a database failure, the client gone): then the reading side is
+  // told to stop.
+  void Write(ParsedQueue& queue) {
+    while (auto parsed = queue.Pop()) {
+      if (!summary_.stopped.empty()) continue;
+      if (!parsed->counted) {
+        Refuse(parsed->name, parsed->refusal);
+        continue;
+      }
+      Document(*parsed);
+      if (!summary_.stopped.empty()) queue.Stop();
+    }
+  }
+
+  void Cancellations() {
+    for (const auto& [name, cancellation] : cancellations_) {
+      if (!summary_.stopped.empty()) return;
+      Outcome outcome = Outcome::Unchanged;
+      if (!InTransaction(name, [&] { outcome = store_.Cancel(cancellation); })) continue;
+      ++(outcome == Outcome::Unchanged ? summary_.unchanged : summary_.cancelled);
+      output_.result(name, outcome == Outcome::Unchanged ? "unchanged" : "cancelled",
+                     "cancelamento da chave " + cancellation.key);
+    }
+  }
+
+  ImportSummary& summary() { return summary_; }
+
+ private:
+  void Document(Parsed& parsed) {
+    const std::string& name = parsed.name;
     if (!output_.go_on()) {
       summary_.stopped = name;
       summary_.interrupted = true;
       return;
     }
     ++summary_.files;
-    try {
-      DfeContent content = ReadDfe(bytes, store_.informant());
-      if (auto* ignored = std::get_if<Ignored>(&content)) {
-        ++summary_.ignored;
-        output_.note("ignorado: " + name + ": " + ignored->reason);
-        output_.result(name, "ignored", ignored->reason);
-      } else if (auto* cancellation = std::get_if<Cancellation>(&content)) {
-        cancellations_.emplace_back(name, std::move(*cancellation));
-      } else {
-        const auto& document = std::get<ImportedDocument>(content);
-        Outcome outcome = Outcome::Unchanged;
-        bool cancelled = false;
-        const bool stored = InTransaction(name, [&] {
-          outcome = store_.Store(document);
-          // A document that brings its own cancellation is cancelled with it.
-          cancelled = document.cancellation && store_.Cancel(*document.cancellation) != Outcome::Unchanged;
-        });
-        if (stored) Stored(name, document, outcome, cancelled);
-      }
-    } catch (const ImportRefused& e) {
-      Refuse(name, e.what());
+    if (!parsed.content) {
+      Refuse(name, parsed.refusal);
+    } else if (auto* ignored = std::get_if<Ignored>(&*parsed.content)) {
+      ++summary_.ignored;
+      output_.note("ignorado: " + name + ": " + ignored->reason);
+      output_.result(name, "ignored", ignored->reason);
+    } else if (auto* cancellation = std::get_if<Cancellation>(&*parsed.content)) {
+      cancellations_.emplace_back(name, std::move(*cancellation));
+    } else {
+      const auto& document = std::get<ImportedDocument>(*parsed.content);
+      Outcome outcome = Outcome::Unchanged;
+      bool cancelled = false;
+      const bool stored = InTransaction(name, [&] {
+        outcome = store_.Store(document);
+        // A document that brings its own cancellation is cancelled with it.
+        cancelled = document.cancellation && store_.Cancel(*document.cancellation) != Outcome::Unchanged;
+      });
+      if (stored) Stored(name, document, outcome, cancelled);
     }
     output_.progress(summary_);
   }
@@ -194,7 +300,6 @@ class Run {
   const ImportOutput& output_;
   ImportSummary summary_;
   std::vector<std::pair<std::string, Cancellation>> cancellations_;
-  std::set<std::pair<dev_t, ino_t>> directories_;
 };
 
 }  // namespace
@@ -202,10 +307,29 @@ class Run {
 ImportSummary ImportDocuments(sql::Session& session, DfeStore& store, const std::vector<std::string>& paths,
                               const ImportOutput& output) {
   Run run(session, store, output);
-  for (const std::string& path : paths) {
-    if (!run.summary().stopped.empty()) break;
-    run.Path(path);
+  ParsedQueue queue;
+  Reader reader(store.informant(), queue);
+  // What the reading side could not say as a refusal ends the run, as it
+  // would have on one thread, once the documents before it are written.
+  std::exception_ptr reading_failed;
+  std::thread reading([&] {
+    try {
+      for (const std::string& path : paths) reader.Path(path);
+    } catch (...) {
+      reading_failed = std::current_exception();
+    }
+    queue.Done();
+  });
+  try {
+    run.Write(queue);
+  } catch (...) {
+    queue.Stop();
+    reading.join();
+    throw;
   }
+  reading.join();
+  if (reading_failed) std::rethrow_exception(reading_failed);
+  run.summary().skipped_links = reader.skipped_links;
   run.Cancellations();
   return run.summary();
 }
