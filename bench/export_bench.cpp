@@ -224,6 +224,21 @@ int main(int argc, char** argv) {
     }
     sizes.emplace_back(static_cast<double>(lines), Median(exports));
     server.Stop();
+    if (postgresql) {
+      // The same file from the same data on SQLite, in the same run.
+      const std::string sqlite = "sqlite:" + db;
+      PrepareDatabase(sqlite, {"--demo-volume", notes}, server_binary);
+      ServerProcess beside(sqlite, {"--output-dir", out}, server_binary);
+      std::vector<double> on_sqlite;
+      for (int run = 0; run < runs; ++run) {
+        on_sqlite.push_back(Measure(ExportCommand(export_binary, beside.port(), sqlite, true, "volume.txt",
+                                                  {"--tipo", "SINTEGRA - RJ", "--registros", "50,54"}),
+                                    "/dev/null", beside.pid())
+                                .seconds);
+      }
+      std::printf("%10s the same file on SQLite: %.2f s; PostgreSQL/SQLite %.2f\n", "", Median(on_sqlite),
+                  Median(exports) / Median(on_sqlite));
+    }
     for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(db + suffix);
     if (postgresql) DropTestDatabase(url);
   }

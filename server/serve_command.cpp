@@ -147,6 +147,10 @@ int Serve(ServeOptions o) {
         std::cerr << "mag-server: " << o.companies << " volume companies loaded with " << o.company_notes
                   << " notes each\n";
       }
+      // The planner's statistics after a bulk load: without them the first
+      // exports of a large volume run on plans made for empty tables.
+      if ((o.init_demo || o.volume > 0 || o.companies > 0) && session->backend() == sql::Backend::PostgreSql)
+        session->Execute("ANALYZE");
     }
     if (o.migrate_only) return 0;
 

@@ -354,8 +354,10 @@ void AddVolumeNotes(FiscalTables& tables, const std::string& company, std::int64
     std::snprintf(date, sizeof date, "2026-01-%02ld", 1 + d % 31);
     n.date = date;
     n.model = "55";
-    n.series = "1";
-    n.number = std::to_string(1 + d);
+    // The file's number field holds six digits: a new series every
+    // 999,999 notes keeps each document's key its own.
+    n.series = std::to_string(1 + d / 999999);
+    n.number = std::to_string(1 + d % 999999);
     n.issuer = "P";
     n.situation = "N";
     n.cfop = "5102";
