@@ -9,36 +9,28 @@
 #include "lib/layout/layout_check.h"
 #include "lib/sql/session.h"
 #include "tests/support/command_run.h"
-#include "tests/support/server_process.h"
+#include "tests/support/demo_server.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 struct BatchExport : ::testing::Test {
-  static inline std::string database;
-  static inline fs::path out, scratch;
-  static inline std::unique_ptr<ServerProcess> server;
+  static inline std::unique_ptr<DemoServer> demo;
+  static inline fs::path scratch;
   static void SetUpTestSuite() {
-    database = TestDatabase("batch");
-    out = fs::temp_directory_path() / ("mag_batch_out_" + std::to_string(getpid()));
+    demo = std::make_unique<DemoServer>("batch");
     scratch = fs::temp_directory_path() / ("mag_batch_work_" + std::to_string(getpid()));
-    fs::create_directories(out);
     fs::create_directories(scratch);
-    PrepareDatabase(database, {"--init-demo"});
-    server =
-        std::make_unique<ServerProcess>(database, std::vector<std::string>{"--output-dir", out.string()});
   }
   static void TearDownTestSuite() {
-    server.reset();
-    DropTestDatabase(database);
-    fs::remove_all(out);
+    demo.reset();
     fs::remove_all(scratch);
   }
 
   static CommandRun Export(const std::string& options) {
     return RunCommand(std::string(MAG_EXPORT_PATH) + " --settings /dev/null --server 127.0.0.1:" +
-                      std::to_string(server->port()) + " --database " + database + " " + options);
+                      std::to_string(demo->server->port()) + " --database " + demo->database + " " + options);
   }
   static std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
   static std::string Read(const fs::path& file) {
@@ -48,7 +40,7 @@ struct BatchExport : ::testing::Test {
   // The files of the output directory and when each was last written.
   static std::map<std::string, fs::file_time_type> Files() {
     std::map<std::string, fs::file_time_type> files;
-    for (const auto& entry : fs::directory_iterator(out))
+    for (const auto& entry : fs::directory_iterator(demo->out))
       files[entry.path().filename()] = entry.last_write_time();
     return files;
   }
@@ -66,7 +58,7 @@ TEST_F(BatchExport, TheMonthOfEveryLockedRegistrationIsMadeAndWhatDidNotChangeIs
         "01_244005621111_SP_202601.txt", "02_0623079040081_MG_202601.txt", "03_85400371_RJ_202601.txt",
         "05_123456794005_SP_202601.txt", "06_283000007_MS_202601.txt"}) {
     ASSERT_EQ(made.count(name), 1u) << name << "\n" << first.output;
-    const auto check = layout::CheckFile((out / name).string());
+    const auto check = layout::CheckFile((demo->out / name).string());
     EXPECT_TRUE(check.ok()) << name << "\n" << layout::Describe(check);
   }
   EXPECT_EQ(made.size(), 8u);
@@ -85,7 +77,7 @@ TEST_F(BatchExport, TheMonthOfEveryLockedRegistrationIsMadeAndWhatDidNotChangeIs
   EXPECT_EQ(Files(), made);
 
   // A note changed: exactly its file is made again.
-  auto session = sql::OpenSession(database);
+  auto session = sql::OpenSession(demo->database);
   session->Execute(
       "UPDATE NOTAFISCAL SET VRFRETE = VRFRETE + 100 WHERE NRSEQNOTA = (SELECT MIN(NRSEQNOTA) FROM "
       "NOTAFISCAL "
@@ -134,9 +126,9 @@ TEST_F(BatchExport, APlansBadLinesAreReportedInTheirOwnWordsWhileTheOthersAreMad
   };
   for (const char* line : said)
     EXPECT_NE(run.output.find(line), std::string::npos) << line << "\n" << run.output;
-  EXPECT_TRUE(layout::CheckFile((out / "lote-bom.txt").string()).ok());
+  EXPECT_TRUE(layout::CheckFile((demo->out / "lote-bom.txt").string()).ok());
   for (const char* name : {"marco.txt", "versao1.txt", "st.txt", "a*b.txt"})
-    EXPECT_FALSE(fs::exists(out / name));
+    EXPECT_FALSE(fs::exists(demo->out / name));
   const std::string csv = Read(report / "relatorio.csv");
   EXPECT_NE(csv.find(";recusado pelo servidor;\"A estrutura do convênio 1"), std::string::npos) << csv;
 }

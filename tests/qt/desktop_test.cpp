@@ -30,7 +30,7 @@
 #include "lib/layout/layout_check.h"
 #include "package/form/frm_arqu_mag.h"
 #include "package/module/globals.h"
-#include "tests/support/server_process.h"
+#include "tests/support/demo_server.h"
 
 namespace {
 
@@ -68,19 +68,8 @@ class SlowTransport : public comp::IServerTransport {
 
 class Desktop : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    database_ = TestDatabase("desktop");
-    out_ = std::filesystem::temp_directory_path() / ("mag_desktop_out_" + std::to_string(getpid()));
-    std::filesystem::create_directories(out_);
-    PrepareDatabase(database_, {"--init-demo"});
-    server_ =
-        std::make_unique<ServerProcess>(database_, std::vector<std::string>{"--output-dir", out_.string()});
-  }
-  static void TearDownTestSuite() {
-    server_.reset();
-    DropTestDatabase(database_);
-    std::filesystem::remove_all(out_);
-  }
+  static void SetUpTestSuite() { demo_ = std::make_unique<DemoServer>("desktop"); }
+  static void TearDownTestSuite() { demo_.reset(); }
 
   void SetUp() override { Start(); }
   void TearDown() override { Stop(); }
@@ -88,8 +77,8 @@ class Desktop : public ::testing::Test {
   void Start(comp::TransportFactory transport = {}) {
     comp::Settings().Clear();
     comp::Settings().Override("server.host", "127.0.0.1");
-    comp::Settings().Override("server.port", std::to_string(server_->port()));
-    comp::Settings().Override("database.url", database_);
+    comp::Settings().Override("server.port", std::to_string(demo_->server->port()));
+    comp::Settings().Override("database.url", demo_->database);
     window = std::make_unique<qtfront::MainWindow>(MAG_PACKAGE_PATH, "/dev/null", std::move(transport));
     window->show();
     window->activateWindow();
@@ -148,16 +137,10 @@ class Desktop : public ::testing::Test {
     });
   }
 
-  static std::string database_;
-  static std::filesystem::path out_;
-  static std::unique_ptr<ServerProcess> server_;
+  static inline std::unique_ptr<DemoServer> demo_;
   std::unique_ptr<qtfront::MainWindow> window;
   qtfront::FormView* view = nullptr;
 };
-
-std::string Desktop::database_;
-std::filesystem::path Desktop::out_;
-std::unique_ptr<ServerProcess> Desktop::server_;
 
 TEST_F(Desktop, TheMenuEntryOpensOneScreenAndBringsItBack) {
   ASSERT_NE(Open(), nullptr);
@@ -431,7 +414,7 @@ TEST_F(Desktop, TickingRegistersAndExportWritesTheFileAndSaysSo) {
   EXPECT_EQ(seen[0].text, "Data final deve ser informada.");
   EXPECT_EQ(seen[1].text, "Exportação foi concluída com sucesso.  ");
   EXPECT_EQ(seen[1].icon, QMessageBox::Information);
-  const std::string file = (out_ / "dief_janeiro.txt").string();
+  const std::string file = (demo_->out / "dief_janeiro.txt").string();
   ASSERT_TRUE(std::filesystem::exists(file));
   const auto report = layout::CheckFile(file);
   EXPECT_TRUE(report.ok()) << layout::Describe(report);
@@ -476,12 +459,12 @@ TEST_F(Desktop, TheBusyAnimationCoversTheFormWhileTheCallRunsOffTheUserInterface
 // An office's server asks who is calling: the desktop asks the password of
 // server.user once, before the first call, and goes on as before.
 TEST_F(Desktop, AServerWithUsersGetsThePasswordOnceFromALoginDialog) {
-  const auto users = (out_ / "usuarios").string();
+  const auto users = (demo_->out / "usuarios").string();
   ASSERT_EQ(std::system(("echo ana-senha-123 | " + std::string(MAG_SERVER_PATH) + " user add --users " +
                          users + " ana consulta >/dev/null")
                             .c_str()),
             0);
-  ServerProcess office(database_, {"--users", users, "--output-dir", out_.string()});
+  ServerProcess office(demo_->database, {"--users", users, "--output-dir", demo_->out.string()});
   Stop();
   Start();
   comp::Settings().Override("server.port", std::to_string(office.port()));

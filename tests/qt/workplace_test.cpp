@@ -15,7 +15,7 @@
 #include "lib/sql/session.h"
 #include "package/form/frm_arqu_mag.h"
 #include "package/module/globals.h"
-#include "tests/support/server_process.h"
+#include "tests/support/demo_server.h"
 
 namespace {
 
@@ -24,24 +24,13 @@ namespace fs = std::filesystem;
 
 class Workplace : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    database_ = TestDatabase("workplace");
-    out_ = fs::temp_directory_path() / ("mag_workplace_out_" + std::to_string(getpid()));
-    fs::create_directories(out_);
-    PrepareDatabase(database_, {"--init-demo"});
-    server_ =
-        std::make_unique<ServerProcess>(database_, std::vector<std::string>{"--output-dir", out_.string()});
-  }
-  static void TearDownTestSuite() {
-    server_.reset();
-    DropTestDatabase(database_);
-    fs::remove_all(out_);
-  }
+  static void SetUpTestSuite() { demo_ = std::make_unique<DemoServer>("workplace"); }
+  static void TearDownTestSuite() { demo_.reset(); }
   void SetUp() override {
     comp::Settings().Clear();
     comp::Settings().Override("server.host", "127.0.0.1");
-    comp::Settings().Override("server.port", std::to_string(server_->port()));
-    comp::Settings().Override("database.url", database_);
+    comp::Settings().Override("server.port", std::to_string(demo_->server->port()));
+    comp::Settings().Override("database.url", demo_->database);
     window = std::make_unique<qtfront::MainWindow>(MAG_PACKAGE_PATH, "/dev/null");
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
@@ -74,18 +63,12 @@ class Workplace : public ::testing::Test {
     });
     user.Click(*f.sbtImportExport);
     EXPECT_EQ(said.toStdString(), "Exportação foi concluída com sucesso.  ");
-    return (out_ / name).string();
+    return (demo_->out / name).string();
   }
 
-  static std::string database_;
-  static fs::path out_;
-  static std::unique_ptr<ServerProcess> server_;
+  static inline std::unique_ptr<DemoServer> demo_;
   std::unique_ptr<qtfront::MainWindow> window;
 };
-
-std::string Workplace::database_;
-fs::path Workplace::out_;
-std::unique_ptr<ServerProcess> Workplace::server_;
 
 // The rows of the results table, "file|outcome|reason", as shown.
 std::vector<std::string> Rows(const qtfront::ImportWindow& w) {
@@ -170,7 +153,7 @@ TEST_F(Workplace, TheFileAnExportWroteIsCheckedAndItsVerdictShown) {
   EXPECT_TRUE(window->VerdictNote()->isVisible());
 
   // A document typed twice by hand: the export writes it, the check finds it.
-  auto session = sql::OpenSession(database_);
+  auto session = sql::OpenSession(demo_->database);
   session->Execute(
       "INSERT INTO NOTAFISCAL (NRSEQNOTA, CDEMPRESA, CDINSCESTA, CDLIVROMAG, IDENTSAI, NRCNPJPART, "
       "CDINSCPART, "
