@@ -24,6 +24,8 @@ std::vector<PlannedFile> ReadPlanFile(const BatchOptions& o, Lookups& lookups) {
   std::vector<PlannedFile> plan = ReadPlan(in, o.defaults.nome.empty() ? kNamePattern : o.defaults.nome);
   for (PlannedFile& file : plan) {
     if (file.options.tipo.empty()) file.options.tipo = o.defaults.tipo;
+    if (file.options.finalidade.empty())
+      file.options.finalidade = o.defaults.finalidade.empty() ? "1" : o.defaults.finalidade;
     try {
       Complete(lookups, file);
     } catch (const std::exception&) {

@@ -72,10 +72,15 @@ std::string WithoutLineEnd(std::string line) {
 
 std::vector<PlannedFile> ReadPlan(std::istream& in, const std::string& pattern) {
   std::string header;
-  while (std::getline(in, header) && WithoutLineEnd(header).find_first_not_of(" \t") == std::string::npos) {
+  int number = 0;
+  bool found = false;
+  while (!found && std::getline(in, header)) {
+    ++number;
+    header = WithoutLineEnd(header);
+    found = header.find_first_not_of(" \t") != std::string::npos;
   }
-  header = WithoutLineEnd(header);
-  if (header.empty()) throw PlanError("o plano não tem a linha de cabeçalho (empresa,inscricao,de,…)");
+  if (!found) throw PlanError("o plano não tem a linha de cabeçalho (empresa,inscricao,de,…)");
+  const std::string at_header = "linha " + std::to_string(number) + ": ";
   const char separator = header.find(';') != std::string::npos ? ';' : ',';
   std::vector<Field> order;
   std::vector<std::string> names;
@@ -84,19 +89,18 @@ std::vector<PlannedFile> ReadPlan(std::istream& in, const std::string& pattern) 
     if (it == Columns().end()) {
       std::string known;
       for (const auto& [column, field] : Columns()) known += (known.empty() ? "" : ", ") + column;
-      throw PlanError("linha 1: a coluna '" + name + "' não é uma opção da tela (" + known + ")");
+      throw PlanError(at_header + "a coluna '" + name + "' não é uma opção da tela (" + known + ")");
     }
     if (std::find(names.begin(), names.end(), name) != names.end())
-      throw PlanError("linha 1: a coluna '" + name + "' aparece duas vezes");
+      throw PlanError(at_header + "a coluna '" + name + "' aparece duas vezes");
     order.push_back(it->second);
     names.push_back(name);
   }
   for (const char* required : {"empresa", "inscricao", "de"}) {
     if (std::find(names.begin(), names.end(), required) == names.end())
-      throw PlanError(std::string("linha 1: o plano não tem a coluna '") + required + "'");
+      throw PlanError(at_header + "o plano não tem a coluna '" + required + "'");
   }
   std::vector<PlannedFile> plan;
-  int number = 1;
   for (std::string line; std::getline(in, line);) {
     ++number;
     line = WithoutLineEnd(line);
@@ -111,7 +115,6 @@ std::vector<PlannedFile> ReadPlan(std::istream& in, const std::string& pattern) 
     for (std::size_t i = 0; i < fields.size(); ++i) file.options.*order[i] = fields[i];
     ExportOptions& o = file.options;
     if (o.ate.empty()) o.ate = o.de;
-    if (o.finalidade.empty()) o.finalidade = "1";
     if (o.versao.empty()) o.versao = "3";
     if (o.nome.empty()) o.nome = pattern;
     plan.push_back(std::move(file));

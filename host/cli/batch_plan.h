@@ -27,8 +27,9 @@ struct PlannedFile {
 // The default name pattern.
 inline constexpr const char* kNamePattern = "{empresa}_{inscricao}_{uf}_{aaaamm}.txt";
 
-// Reads a plan. Columns left out take the defaults: ate = de, finalidade 1,
-// versao 3, nome = `pattern`. Throws PlanError.
+// Reads a plan. Columns left out take the defaults: ate = de, versao 3,
+// nome = `pattern`; finalidade is left to the batch's own default. Throws
+// PlanError.
 std::vector<PlannedFile> ReadPlan(std::istream& in, const std::string& pattern);
 
 // The file's name from its pattern: {empresa}, {inscricao} (the

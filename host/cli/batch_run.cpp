@@ -31,6 +31,7 @@ namespace fs = std::filesystem;
 
 std::mutex runs_mutex;
 std::set<pid_t> runs;  // the children under way
+bool runs_stopped = false;
 
 struct RunResult {
   int status = -1;  // exit status, or 128 + signal
@@ -53,20 +54,30 @@ RunResult Run(const std::vector<std::string>& argv) {
   sigset_t none;
   sigemptyset(&none);
   posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  // A group of its own: a Ctrl-C at the terminal reaches this program
+  // alone, which passes it on once (SignalRuns); twice, a run would take
+  // it as the second signal that ends it at once.
+  posix_spawnattr_setpgroup(&attributes, 0);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP);
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   pid_t pid = 0;
   int error = 0;
   {
+    // After a signal no run starts: one started now would never get it.
     std::lock_guard lock(runs_mutex);
-    error = posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, args.data(), environ);
+    error = runs_stopped ? ECANCELED
+                         : posix_spawn(&pid, argv[0].c_str(), &actions, &attributes, args.data(), environ);
     if (error == 0) runs.insert(pid);
   }
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   close(pipe_ends[1]);
+  if (error == ECANCELED) {
+    close(pipe_ends[0]);
+    throw std::runtime_error("interrompido por um sinal antes de começar");
+  }
   if (error != 0) {
     close(pipe_ends[0]);
     throw std::runtime_error("não foi possível executar " + argv[0] + ": " + std::strerror(error));
@@ -193,24 +204,34 @@ void Make(FileOutcome& outcome, const BatchSettings& settings, const fs::path& n
       if (written.empty()) throw std::runtime_error("a exportação não disse onde gravou o arquivo");
       const fs::path made(written);
       const fs::path target = made.parent_path() / outcome.name;
-      outcome.path = target.string();
+      std::error_code error;
       if (made != target) {
-        if (!settings.redo && fs::exists(target) && SameBytes(made, target)) {
-          fs::remove(made);
+        if (!settings.redo && fs::exists(target, error) && SameBytes(made, target)) {
+          fs::remove(made, error);
           outcome.status = FileStatus::Kept;
         } else {
-          fs::rename(made, target);
+          fs::rename(made, target, error);
+          if (error) {
+            // The new lines are not left beside the file under a name of their own.
+            std::error_code ignored;
+            fs::remove(made, ignored);
+            throw std::runtime_error("o arquivo " + target.string() +
+                                     " não pôde ser substituído: " + error.message());
+          }
           outcome.status = FileStatus::Made;
         }
       } else {
         outcome.status = FileStatus::Made;
       }
+      // Only a file made or kept is checked.
+      outcome.path = target.string();
     }
   } catch (const std::exception& e) {
     outcome.status = FileStatus::Failed;
     outcome.message = e.what();
   }
-  fs::remove(written_note);
+  std::error_code ignored;
+  fs::remove(written_note, ignored);
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 }
 
@@ -234,6 +255,7 @@ void Check(FileOutcome& outcome) {
 
 void SignalRuns(int signal) {
   std::lock_guard lock(runs_mutex);
+  runs_stopped = true;
   for (pid_t pid : runs) kill(pid, signal);
 }
 

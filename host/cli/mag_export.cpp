@@ -97,6 +97,7 @@ const char* KindWord(tk::DialogEvent::Kind kind) {
 // tells the server to drop the lines it keeps, and the exit status is
 // 128 + the signal's number.
 std::atomic<int> interrupted_by{0};
+std::atomic<bool> batch_patience{false};
 
 const char* SignalName(int signal) {
   switch (signal) {
@@ -234,8 +235,10 @@ int main(int argc, char** argv) {
     // A second signal, or an export that does not wind down, ends the
     // process at once; the next export into the directory removes what
     // it left.
-    const timespec patience{10, 0};
+    // A batch waits longer than its runs do, to write its report after them.
+    const timespec patience{batch_patience ? 30 : 10, 0};
     sigtimedwait(&signals, nullptr, &patience);
+    cli::SignalRuns(SIGKILL);
     _exit(128 + signal);
   }).detach();
 
@@ -290,6 +293,7 @@ int main(int argc, char** argv) {
       if (!user.empty() && !std::getenv("MAG_PASSWORD")) {
         if (const auto password = net::SessionPassword(user)) setenv("MAG_PASSWORD", password->c_str(), 1);
       }
+      batch_patience = true;
       return cli::RunBatchMode(batch, interrupted_by);
     }
 

@@ -89,6 +89,7 @@ wire::ImportSummaryLine ImportUpload::Send(const std::string& path, const std::s
 wire::ImportSummaryLine ImportUpload::SendTogether(
     std::vector<ZipMember> files, const std::string& shown, const ImportTarget& target,
     const std::function<void(const wire::ImportFileLine&)>& on_line) {
+  if (impl_->cancelled) throw comp::EServerError("Importação interrompida.");
   std::shared_ptr<StoredZip> archive;
   try {
     archive = std::make_shared<StoredZip>(std::move(files));
@@ -104,6 +105,9 @@ wire::ImportSummaryLine ImportUpload::SendTogether(
 wire::ImportSummaryLine ImportUpload::SendBody(
     std::uint64_t size, Body body, const std::string& shown, const ImportTarget& target,
     const std::function<void(const wire::ImportFileLine&)>& on_line) {
+  // A stop asked before the request is on the wire: the client has nothing
+  // to cut yet.
+  if (impl_->cancelled) throw comp::EServerError("Importação interrompida.");
   const std::string user = comp::Settings().Get("server.user", "");
   if (!user.empty()) {
     const auto password = SessionPassword(user);
@@ -118,6 +122,7 @@ wire::ImportSummaryLine ImportUpload::SendBody(
   request.content_length_ = static_cast<std::size_t>(size);
   std::string read_error;
   request.content_provider_ = [&](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+    if (impl_->cancelled) return false;
     char buffer[65536];
     try {
       const std::size_t read = body(offset, buffer, std::min(length, sizeof buffer));

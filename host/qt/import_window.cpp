@@ -295,10 +295,14 @@ std::vector<ImportWindow::Job> ImportWindow::Jobs() const {
   };
   // The loose documents of a folder (or those chosen from one) go in one
   // run: the server applies a run's cancellations after its documents.
-  std::map<QString, std::vector<net::ZipMember>> loose;
-  const auto add = [&](const QString& path, const QString& folder, const QString& name) {
+  // By the folder's whole path, each sent under the folder's name.
+  std::map<QString, std::pair<QString, std::vector<net::ZipMember>>> loose;
+  const auto add = [&](const QString& path, const QString& root, const QString& name) {
+    const QString folder = QFileInfo(root).fileName();
     if (mode_ == Mode::Documents && QFileInfo(path).suffix().compare("xml", Qt::CaseInsensitive) == 0) {
-      loose[folder].push_back({path.toStdString(), name.toStdString()});
+      auto& group = loose[root];
+      group.first = folder;
+      group.second.push_back({path.toStdString(), name.toStdString()});
     } else {
       whole(path, folder.isEmpty() ? name : folder + "/" + name);
     }
@@ -315,12 +319,13 @@ std::vector<ImportWindow::Job> ImportWindow::Jobs() const {
         if (IsDocumentFile(file)) found << file;
       }
       found.sort();
-      for (const QString& file : found) add(file, info.fileName(), QDir(path).relativeFilePath(file));
+      for (const QString& file : found) add(file, path, QDir(path).relativeFilePath(file));
     } else {
-      add(path, mode_ == Mode::Documents ? info.dir().dirName() : QString(), info.fileName());
+      add(path, mode_ == Mode::Documents ? info.absolutePath() : QString(), info.fileName());
     }
   }
-  for (auto& [folder, members] : loose) {
+  for (auto& [root, group] : loose) {
+    auto& [folder, members] = group;
     for (std::size_t at = 0; at < members.size(); at += net::StoredZip::kMostMembers) {
       const std::size_t end = std::min(members.size(), at + net::StoredZip::kMostMembers);
       std::vector<net::ZipMember> part(members.begin() + static_cast<long>(at),
@@ -358,6 +363,7 @@ void ImportWindow::Start() {
   summary_->clear();
   counts_.clear();
   texts_.clear();
+  stopped_texts_.clear();
   total_ = 0;
   for (const Job& job : jobs) total_ += job.documents;
   done_ = 0;
@@ -374,37 +380,50 @@ void ImportWindow::Start() {
 
 void ImportWindow::Run(std::vector<Job> jobs, net::ImportTarget target) {
   QString error;
+  std::optional<net::ImportUpload> upload;
   try {
-    net::ImportUpload upload;
-    {
-      std::lock_guard lock(upload_mutex_);
-      upload_ = &upload;
-    }
-    for (const Job& job : jobs) {
-      if (cancelled_) break;
-      const auto row = [this](const wire::ImportFileLine& line) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, file = QString::fromStdString(line.file), outcome = OutcomeWord(line.outcome),
-             reason = QString::fromStdString(line.reason)] { AddRow(file, outcome, reason); },
-            Qt::QueuedConnection);
-      };
-      const auto summary = job.path.isEmpty()
-                               ? upload.SendTogether(job.loose, job.shown.toStdString(), target, row)
-                               : upload.Send(job.path.toStdString(), job.shown.toStdString(), target, row);
-      QMetaObject::invokeMethod(
-          this,
-          [this, counts = summary.counts, text = QString::fromStdString(summary.text)] {
-            AddSummary(counts, text);
-          },
-          Qt::QueuedConnection);
-    }
+    std::lock_guard lock(upload_mutex_);
+    upload.emplace();
+    upload_ = &*upload;
   } catch (const std::exception& e) {
     error = QString::fromUtf8(e.what());
   }
+  for (const Job& job : jobs) {
+    if (!upload || cancelled_) break;
+    const auto row = [this](const wire::ImportFileLine& line) {
+      QMetaObject::invokeMethod(
+          this,
+          [this, file = QString::fromStdString(line.file), outcome = OutcomeWord(line.outcome),
+           reason = QString::fromStdString(line.reason)] { AddRow(file, outcome, reason); },
+          Qt::QueuedConnection);
+    };
+    try {
+      const auto summary = job.path.isEmpty()
+                               ? upload->SendTogether(job.loose, job.shown.toStdString(), target, row)
+                               : upload->Send(job.path.toStdString(), job.shown.toStdString(), target, row);
+      // A run the server stopped (a database failure) says where, in its text.
+      const QString said =
+          summary.stopped && !summary.stopped->empty() ? QString::fromStdString(summary.text) : QString();
+      QMetaObject::invokeMethod(
+          this,
+          [this, counts = summary.counts, text = QString::fromStdString(summary.text), said] {
+            AddSummary(counts, text, said);
+          },
+          Qt::QueuedConnection);
+    } catch (const std::exception& e) {
+      if (cancelled_) break;
+      // One file or folder that failed leaves the others to go.
+      QMetaObject::invokeMethod(
+          this,
+          [this, file = job.shown, reason = QString::fromUtf8(e.what())] { AddRow(file, "falhou", reason); },
+          Qt::QueuedConnection);
+    }
+  }
   {
+    // Cancel reaches the upload only while it lives.
     std::lock_guard lock(upload_mutex_);
     upload_ = nullptr;
+    upload.reset();
   }
   QMetaObject::invokeMethod(
       this, [this, error] { End(error); }, Qt::QueuedConnection);
@@ -424,9 +443,11 @@ void ImportWindow::AddRow(const QString& file, const QString& outcome, const QSt
   ShowProgress();
 }
 
-void ImportWindow::AddSummary(const std::map<std::string, long>& counts, const QString& text) {
+void ImportWindow::AddSummary(const std::map<std::string, long>& counts, const QString& text,
+                              const QString& said) {
   for (const auto& [name, count] : counts) counts_[name] += count;
   texts_ << text.trimmed();
+  if (!said.isEmpty()) stopped_texts_ << said.trimmed();
 }
 
 void ImportWindow::ShowProgress() {
@@ -453,7 +474,7 @@ void ImportWindow::End(const QString& error) {
   if (mode_ == Mode::Merge) {
     said << texts_;
   } else if (!counts_.empty()) {
-    said << CountsText(counts_);
+    said << CountsText(counts_) << stopped_texts_;
   }
   if (!error.isEmpty()) said << error;
   if (said.isEmpty() && cancelled_) said << "Importação interrompida.";

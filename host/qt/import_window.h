@@ -20,6 +20,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "host/net/import_upload.h"
@@ -79,7 +80,7 @@ class ImportWindow : public QWidget {
   std::vector<Job> Jobs() const;
   void Run(std::vector<Job> jobs, net::ImportTarget target);
   void AddRow(const QString& file, const QString& outcome, const QString& reason);
-  void AddSummary(const std::map<std::string, long>& counts, const QString& text);
+  void AddSummary(const std::map<std::string, long>& counts, const QString& text, const QString& said);
   void ShowProgress();
   void End(const QString& error);
   void CopySelection() const;
@@ -109,6 +110,7 @@ class ImportWindow : public QWidget {
   long done_ = 0;
   std::map<std::string, long> counts_;
   QStringList texts_;
+  QStringList stopped_texts_;  // the servers' words on runs they stopped
   std::chrono::steady_clock::time_point started_;
 };
 

@@ -204,17 +204,21 @@ void MainWindow::CheckWrittenFile(const QString& path) {
   verdict_path_ = path;
   verdict_pending_ = true;
   verdict_->setText("verificando " + QFileInfo(path).fileName() + "…");
-  verdict_job_ =
-      std::make_unique<CheckJob>(path.toStdString(), [this](std::shared_ptr<const CheckOutcome> outcome) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, outcome] {
-              if (QString::fromStdString(outcome->path) != verdict_path_) return;  // a later file took over
-              verdict_pending_ = false;
-              ShowVerdict(*outcome);
-            },
-            Qt::QueuedConnection);
-      });
+  // The same name written again replaces the check under way: only the
+  // latest check's end counts.
+  const unsigned generation = ++verdict_generation_;
+  verdict_job_ = std::make_unique<CheckJob>(path.toStdString(),
+                                            [this, generation](std::shared_ptr<const CheckOutcome> outcome) {
+                                              QMetaObject::invokeMethod(
+                                                  this,
+                                                  [this, outcome, generation] {
+                                                    if (generation != verdict_generation_)
+                                                      return;  // a later file took over
+                                                    verdict_pending_ = false;
+                                                    ShowVerdict(*outcome);
+                                                  },
+                                                  Qt::QueuedConnection);
+                                            });
 }
 
 void MainWindow::ShowVerdict(const CheckOutcome& outcome) {
@@ -277,6 +281,13 @@ void MainWindow::Activated(QMdiSubWindow* window) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // An import under way asks before it is stopped.
+  for (QMdiSubWindow* frame : area_->subWindowList()) {
+    if (dynamic_cast<ImportWindow*>(frame->widget()) && !frame->close()) {
+      event->ignore();
+      return;
+    }
+  }
   // The screens run code of the package: they go before it is unloaded.
   host_->Unload();
   event->accept();

@@ -82,6 +82,7 @@ class MainWindow : public QMainWindow {
   QString verdict_path_;
   std::unique_ptr<CheckJob> verdict_job_;
   bool verdict_pending_ = false;
+  unsigned verdict_generation_ = 0;
   std::size_t written_connection_ = 0;
   std::size_t created_connection_ = 0;
   std::size_t cursor_connection_ = 0;

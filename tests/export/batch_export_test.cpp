@@ -129,6 +129,11 @@ TEST_F(BatchExport, APlansBadLinesAreReportedInTheirOwnWordsWhileTheOthersAreMad
   EXPECT_TRUE(layout::CheckFile((demo->out / "lote-bom.txt").string()).ok());
   for (const char* name : {"marco.txt", "versao1.txt", "st.txt", "a*b.txt"})
     EXPECT_FALSE(fs::exists(demo->out / name));
+  // --finalidade is every line's that leaves it out: register 10 ends with it.
+  std::ofstream(plan) << "empresa,inscricao,de,nome\n01,110042490114,01/2026,retificacao.txt\n";
+  EXPECT_EQ(Export("--lote " + plan.string() + " --finalidade 2").status, 0);
+  const std::string corrected = Read(demo->out / "retificacao.txt");
+  EXPECT_EQ(corrected.substr(0, 2) + corrected.substr(125, 1), "102") << corrected.substr(0, 128);
   const std::string csv = Read(report / "relatorio.csv");
   EXPECT_NE(csv.find(";recusado pelo servidor;\"A estrutura do convênio 1"), std::string::npos) << csv;
 }
@@ -143,6 +148,8 @@ TEST_F(BatchExport, APlanThatCannotBeReadMakesNothing) {
   } cases[] = {
       {"unknown column", "empresa,inscricao,de,cor\n01,110042490114,01/2026,azul\n", "",
        "mag-export: --lote: linha 1: a coluna 'cor' não é uma opção da tela"},
+      {"blank lines before the header", "\n\nempresa,inscricao,de,cor\n", "",
+       "mag-export: --lote: linha 3: a coluna 'cor' não é uma opção da tela"},
       {"no company column", "inscricao,de\n110042490114,01/2026\n", "",
        "mag-export: --lote: linha 1: o plano não tem a coluna 'empresa'"},
       {"more fields than columns", "empresa,inscricao,de\n01,110042490114,01/2026,x\n", "",
