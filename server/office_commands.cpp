@@ -1,12 +1,12 @@
 #include "server/office_commands.h"
 
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <iostream>
 
+#include "lib/console/read_secret.h"
 #include "lib/sql/session.h"
 #include "server/auth/users.h"
 #include "server/db/schema.h"
@@ -14,27 +14,6 @@
 
 namespace server {
 namespace {
-
-// A line of standard input, without echo on a terminal.
-std::string ReadSecret(const char* prompt) {
-  const bool terminal = isatty(STDIN_FILENO) != 0;
-  termios old{};
-  if (terminal) {
-    std::cerr << prompt << std::flush;
-    tcgetattr(STDIN_FILENO, &old);
-    termios quiet = old;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
-  }
-  std::string line;
-  std::getline(std::cin, line);
-  if (terminal) {
-    tcsetattr(STDIN_FILENO, TCSANOW, &old);
-    std::cerr << "\n";
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
-}
 
 std::vector<auth::User> UsersOrNone(const std::string& path) {
   if (!std::filesystem::exists(path)) return {};
@@ -63,8 +42,8 @@ int AddUser(const UserOptions& o) {
       return 2;
     }
     auto users = UsersOrNone(o.users_file);
-    const std::string password = ReadSecret("Senha: ");
-    if (isatty(STDIN_FILENO) && ReadSecret("Repita a senha: ") != password) {
+    const std::string password = console::ReadSecret("Senha: ");
+    if (isatty(STDIN_FILENO) && console::ReadSecret("Repita a senha: ") != password) {
       std::cerr << "mag-server user add: as senhas não conferem\n";
       return 1;
     }

@@ -124,9 +124,7 @@ std::vector<PlannedFile> ReadPlan(std::istream& in, const std::string& pattern) 
 
 std::string NameFromPattern(const PlannedFile& file) {
   const ExportOptions& o = file.options;
-  std::string month = o.de;  // MM/AAAA or MMAAAA
-  month.erase(std::remove(month.begin(), month.end(), '/'), month.end());
-  const std::string aaaamm = month.size() == 6 ? month.substr(2) + month.substr(0, 2) : month;
+  const std::string aaaamm = YearMonthOf(o.de, "--de");
   std::string type;
   for (char c : o.tipo.empty() ? std::string("SINTEGRA") : o.tipo) {
     if (std::isalnum(static_cast<unsigned char>(c))) type += c;

@@ -29,17 +29,6 @@ std::vector<std::string> CodesOf(const std::vector<std::string>& items) {
   return codes;
 }
 
-// A month as the month field takes it typed: "MM/AAAA" or "MMAAAA".
-void RefuseNoMonth(const std::string& text, const char* option) {
-  std::string digits = text;
-  if (digits.size() == 7 && digits[2] == '/') digits.erase(2, 1);
-  const bool shaped = digits.size() == 6 && std::all_of(digits.begin(), digits.end(),
-                                                        [](unsigned char c) { return c >= '0' && c <= '9'; });
-  if (shaped && wire::IsValidCalendarDate(std::stoi(digits.substr(2)), std::stoi(digits.substr(0, 2)), 1))
-    return;
-  throw UsageError(std::string(option) + ": '" + text + "' não é um mês válido (MM/AAAA)");
-}
-
 // How a character that the name field drops is named to the user.
 std::string ControlName(unsigned char c) {
   switch (c) {
@@ -82,6 +71,16 @@ void RefuseAlteredName(const std::string& name, const tk::TCustomEdit& field) {
 }
 
 }  // namespace
+
+std::string YearMonthOf(const std::string& month, const char* option) {
+  std::string digits = month;
+  if (digits.size() == 7 && digits[2] == '/') digits.erase(2, 1);
+  const bool shaped = digits.size() == 6 && std::all_of(digits.begin(), digits.end(),
+                                                        [](unsigned char c) { return c >= '0' && c <= '9'; });
+  if (shaped && wire::IsValidCalendarDate(std::stoi(digits.substr(2)), std::stoi(digits.substr(0, 2)), 1))
+    return digits.substr(2) + digits.substr(0, 2);
+  throw UsageError(std::string(option) + ": '" + month + "' não é um mês válido (MM/AAAA)");
+}
 
 std::vector<std::string> SplitList(const std::string& list) {
   std::vector<std::string> items;
@@ -132,9 +131,9 @@ void RefuseBeforeTyping(const ExportOptions& o, const ExportScreen& screen) {
   // The months start on the current one: a batch run names its period.
   if (o.de.empty()) throw UsageError("--de: o primeiro mês do período deve ser informado");
   if (o.ate.empty()) throw UsageError("--ate: o último mês do período deve ser informado");
-  RefuseNoMonth(o.de, "--de");
-  RefuseNoMonth(o.ate, "--ate");
-  if (!o.inventario.empty()) RefuseNoMonth(o.inventario, "--inventario");
+  YearMonthOf(o.de, "--de");
+  YearMonthOf(o.ate, "--ate");
+  if (!o.inventario.empty()) YearMonthOf(o.inventario, "--inventario");
   if (!o.versao.empty()) ItemStartingWith(screen.cbbVersao.Items(), o.versao, "--versao");
   if (!o.finalidade.empty()) ItemStartingWith(screen.cbbFinalidade.Items(), o.finalidade, "--finalidade");
   if (!o.registros.empty()) RegisterRows(o.registros);

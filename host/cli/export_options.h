@@ -22,6 +22,10 @@ struct UsageError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A month as the month field takes it typed, "MM/AAAA" or "MMAAAA", as
+// "AAAAMM"; throws UsageError naming the option for anything else.
+std::string YearMonthOf(const std::string& month, const char* option);
+
 // The items of a comma-separated list, trimmed, the empty ones left out.
 std::vector<std::string> SplitList(const std::string& list);
 

@@ -5,7 +5,6 @@
 // screen stopped at a message of its own, 2 on any other error, 128 + the
 // signal's number when SIGINT, SIGTERM or SIGHUP ended it.
 #include <pthread.h>
-#include <termios.h>
 #include <unistd.h>
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -30,6 +29,7 @@
 #include "host/net/http_transport.h"
 #include "host/toolkit/application.h"
 #include "host/toolkit/headless_dialogs.h"
+#include "lib/console/read_secret.h"
 #include "lib/wire/registro_call.h"
 
 namespace {
@@ -257,17 +257,8 @@ int main(int argc, char** argv) {
     net::SetPasswordSource([](const std::string& user, bool again) -> std::optional<std::string> {
       if (const char* given = std::getenv("MAG_PASSWORD"); given && !again) return std::string(given);
       if (isatty(STDIN_FILENO) == 0) return std::nullopt;
-      std::cerr << "Senha de " << user << " no servidor de aplicação: " << std::flush;
-      termios old{};
-      tcgetattr(STDIN_FILENO, &old);
-      termios quiet = old;
-      quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-      tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
-      std::string password;
-      std::getline(std::cin, password);
-      tcsetattr(STDIN_FILENO, TCSANOW, &old);
-      std::cerr << "\n";
-      return password;
+      const std::string prompt = "Senha de " + user + " no servidor de aplicação: ";
+      return console::ReadSecret(prompt.c_str());
     });
 
     if (!o.lote.empty() || !o.todas.empty()) {

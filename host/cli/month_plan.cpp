@@ -12,18 +12,6 @@ namespace {
 
 constexpr const char* kServerName = "Mag04200.rdmArqMag";
 
-// "01/2026" or "012026" as "202601".
-std::string YearMonth(const std::string& month, const char* option) {
-  std::string digits = month;
-  digits.erase(std::remove(digits.begin(), digits.end(), '/'), digits.end());
-  const bool valid =
-      digits.size() == 6 &&
-      std::all_of(digits.begin(), digits.end(), [](unsigned char c) { return c >= '0' && c <= '9'; }) &&
-      digits.substr(0, 2) >= "01" && digits.substr(0, 2) <= "12";
-  if (!valid) throw UsageError(std::string(option) + ": '" + month + "' não é um mês válido (MM/AAAA)");
-  return digits.substr(2) + digits.substr(0, 2);
-}
-
 std::vector<std::vector<std::string>> Rows(comp::TDataSet& data, const std::vector<std::string>& fields) {
   std::vector<std::vector<std::string>> rows;
   for (data.First(); !data.Eof(); data.Next()) {
@@ -114,7 +102,7 @@ std::vector<Lookups::Substitute> Lookups::Substitutes(const std::string& company
 
 std::vector<PlannedFile> PlanForMonth(Lookups& lookups, const std::string& month,
                                       const std::string& pattern) {
-  const std::string aaaamm = YearMonth(month, "--todas");
+  const std::string aaaamm = YearMonthOf(month, "--todas");
   const std::string typed = aaaamm.substr(4) + "/" + aaaamm.substr(0, 4);
   std::vector<PlannedFile> plan;
   for (const auto& r : lookups.LockedRegistrations(aaaamm)) {

@@ -7,6 +7,7 @@ cmake_minimum_required(VERSION 3.25)
 # its own". The folder "server" stands for the files at its top level only.
 set(layers
   "lib/text|"
+  "lib/console|"
   "lib/sql|"
   "lib/wire|lib/text"
   "lib/layout|lib/text"
@@ -18,13 +19,13 @@ set(layers
   "server/demo|server/store server/build lib/sql lib/text lib/layout"
   "server/auth|"
   "server/rpc|server/http server/auth server/import server/store server/build server/db lib/sql lib/wire lib/text"
-  "server|server/rpc server/auth server/import server/demo server/store server/db lib/sql"
+  "server|server/rpc server/auth server/import server/demo server/store server/db lib/sql lib/console"
   "host/toolkit|lib/text"
   "host/components|host/toolkit lib/sql lib/wire lib/text"
   "host/net|host/components lib/wire"
   "host/loader|host/components host/toolkit"
   "host/qt|host/loader host/net host/components host/toolkit lib/wire lib/text lib/layout"
-  "host/cli|host/loader host/net host/components host/toolkit lib/wire lib/text lib/layout"
+  "host/cli|host/loader host/net host/components host/toolkit lib/wire lib/text lib/layout lib/console"
   "package/export|host/components host/toolkit lib/wire lib/text"
   "package/services|host/components lib/wire"
   # The module's entry and globals and the form are one unit: each names the other.
